@@ -1,0 +1,157 @@
+// The path library's one exported class, CPath: a route held as a doubly
+// linked list of road edges, with guidance, position matching, junction
+// description and rerouting. Also the guidance records PathGuid and NavGuid.
+#ifndef VX_CPATH_CPATH_H
+#define VX_CPATH_CPATH_H
+
+#include "interfaces/VroTypes.h"
+
+#if defined(__GNUC__)
+#define VX_CPATH_API __attribute__((visibility("default")))
+#else
+#define VX_CPATH_API
+#endif
+
+/// One guidance item: an edge up to its end point and the turn onto the edge
+/// that follows. Owned by the application; the library fills and reads it.
+struct PathGuid {
+  VRO_FEATURE_ID idEdge;   ///< feature of the item's edge
+  char szName[301];        ///< road name, at most 300 characters; empty when none
+  short nCode;             ///< road code number of the edge
+  short nRoadAttr;         ///< road attribute number of the edge
+  unsigned short wPtNum;   ///< point count of the edge
+  tagLonLat* pPts;         ///< the edge's own points inside the path (not a copy)
+  double dReserved1;       ///< copy of the edge's reserved value; 0
+  double dReserved2;       ///< copy of the edge's second reserved value; 0
+  double dDist;            ///< metres to the manoeuvre point
+  double dTurnAngle;       ///< turn at the end, 0..360 degrees counterclockwise; -1 when none
+  tagLonLat ptEnd;         ///< the manoeuvre point; (180, 90) when missing
+  VRO_FEATURE_ID idNext;   ///< feature of the following edge; the null id when none
+  char szNextName[301];    ///< road name of the following edge
+  short nNextCode;         ///< road code number of the following edge; 0 when none
+  unsigned short wNextPtNum;  ///< point count of the following edge; 0 when none
+  short nNextRoadAttr;        ///< road attribute number of the following edge
+  tagLonLat* pNextPts;        ///< the following edge's points inside the path; null when none
+};
+
+/// The match of a position: the guidance item of the current edge and the
+/// path points around the matched position.
+struct NavGuid : PathGuid {
+  tagLonLat ptBefore;  ///< path point behind the matched position
+  tagLonLat ptClose;   ///< the matched position
+  tagLonLat ptAfter;   ///< path point ahead of the matched position
+};
+
+/// A route as a doubly linked list of edges in the order of travel. Owns its
+/// edges and their private heap; does not own the map reader or route engine.
+/// One thread at a time per object.
+class VX_CPATH_API CPath {
+ public:
+  /// One road edge: identifier, texts as numbers, length, box, links, points.
+  /// Allocated in one block with its points and its name.
+  struct NavEdge {
+    VRO_FEATURE_ID id;
+    int bTwoWay;
+    short nCode;
+    char* szName;
+    short nRoadAttr;
+    double dEdgeLen;
+    double dReserved1;
+    double dReserved2;
+    double dMinLon;
+    double dMinLat;
+    double dMaxLon;
+    double dMaxLat;
+    NavEdge* pPrev;
+    NavEdge* pNext;
+    unsigned short wPtNum;
+    tagLonLat pts[1];
+  };
+
+  CPath();
+  /// Deep copy into the new path's own heap; the copy's cursor starts null.
+  CPath(const CPath& other);
+  /// Clears this path, then deep-copies other; self-assignment does nothing.
+  CPath& operator=(const CPath& other);
+  virtual ~CPath();
+  /// Releases every edge and the heap; the cursor becomes null.
+  virtual void Clear();
+
+  /// Clears the path (through the virtual Clear) before a new build.
+  void BeginAddEdge();
+  /// Stores the map reader handle; not owned.
+  void SetVroReader(VRO_READER* hReader);
+
+  /// Appends an edge; 1 when done, 0 when refused (the path is unchanged).
+  /// The texts and points are copied.
+  int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
+              unsigned short wPtNum, const tagLonLat* const pPts);
+  int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
+              unsigned short wPtNum, const tagLonLat* const pPts, const VRO_FEATURE_ID& id);
+  int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
+              unsigned short wPtNum, const tagLonLat* const pPts, const VRO_FEATURE_ID& id,
+              double dEdgeLen);
+  int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
+              unsigned short wPtNum, const tagLonLat* const pPts, double dEdgeLen);
+
+  /// Puts the cursor on the first edge; 1 when there is one.
+  int StartEdge() const;
+  /// Hands out the cursor's edge (points stay owned by the path) and moves on.
+  int NextEdge(unsigned short& wPtNum, tagLonLat*& pPts) const;
+  int NextEdge(unsigned short& wPtNum, tagLonLat*& pPts, VRO_FEATURE_ID& id) const;
+
+  /// Matches a position fix: 0 nothing to match, 1 on the path, 2 arrived,
+  /// 3 off the path. Fills nav; leaves the cursor after the current edge.
+  int TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAngle,
+                const PathGuid* const pGuid) const;
+
+  /// Puts the cursor on the first edge for guidance; 1 when there is one.
+  int StartGuid() const;
+  /// The guidance item of the cursor's edge; moves on. 0 at the end.
+  int NextGuid(PathGuid& guid) const;
+  /// The item after guid, without moving the cursor; 0 when there is none.
+  int GetNextGuid(const PathGuid& guid, PathGuid& next) const;
+
+  /// The roads that leave the manoeuvre point of guid, with the turn angle
+  /// into each, read from the map reader. Returns the count written.
+  static int GetCrossEdge(VRO_READER* hReader, const NavGuid& guid, VRO_FEATURE_ID* pIDs,
+                          double* pAngles, unsigned short wMaxNum, int bTurnCheck,
+                          int bLevelCheck, const char* pszCat, char cPri1, char cPri2);
+
+  /// Rebuilds the path from pt through the route engine, keeping the old path
+  /// from a rejoin edge 50 km ahead on. 1 when rebuilt, 0 when unchanged.
+  int QuickRoute(VRO_ROUTE* hRoute, const tagLonLat& pt, double dAngle, double dRouteArg1,
+                 const char* szRouteArg, double dRouteArg2);
+  /// As QuickRoute, with the look-ahead dAhead metres (50 km when not positive).
+  int QuickRoute2(VRO_ROUTE* hRoute, const tagLonLat& pt, double dAngle, double dRouteArg1,
+                  const char* szRouteArg, double dRouteArg2, double dAhead);
+  /// Rebuilds the path from pt avoiding the edge dBlockDist metres ahead.
+  int BlockRoute(VRO_ROUTE* hRoute, double dBlockDist, double dTol, const tagLonLat& pt,
+                 double dAngle, double dRouteArg1, const char* szRouteArg, double dRouteArg2);
+
+ protected:
+  /// An uninitialised edge with room for wPtNum points and no name, or null.
+  NavEdge* NewNavEdge(unsigned short wPtNum);
+  /// An edge with room for wPtNum points and a name of wNameLen characters;
+  /// szName and the reserved values set. Null on failure.
+  NavEdge* NewNavEdge(unsigned short wPtNum, unsigned short wNameLen);
+  /// Releases one edge's block; the caller unlinks it first.
+  void DeleteNavEdge(NavEdge* pEdge);
+  /// A copy of an edge in this path's heap (links kept, not listed), or null.
+  NavEdge* CopyNavEdge(const NavEdge* const pEdge);
+  /// The edge, from pStart (or the first) on, nearest to pt.
+  NavEdge* TestPoint(const tagLonLat& pt, double dTol, unsigned short& wPtInx, tagLonLat& ptClose,
+                     double dAngle, const NavEdge* const pStart) const;
+  /// The edge that starts at the first node dAheadDist ahead of pt's match.
+  NavEdge* FindNode(const tagLonLat& pt, double dAngle) const;
+
+  VRO_READER* hReader;
+  NavEdge* pHead;
+  NavEdge* pTail;
+  mutable NavEdge* pCursor;
+  double dMatchDist;
+  double dAheadDist;
+  void* hHeap;
+};
+
+#endif

@@ -1,0 +1,52 @@
+// Helpers shared by the path library's sources; not installed.
+#ifndef VX_CPATH_PATHINTERNAL_H
+#define VX_CPATH_PATHINTERNAL_H
+
+#include <cstddef>
+
+#include "CPath/CPath.h"
+#include "geometry/CAngleNum.h"
+
+/// The library's one angle object; the path code names GetAngle through it.
+extern CAngleNum<3600> g_AngleNum;
+
+namespace vx {
+
+/// Road names in guidance records hold at most this many characters.
+constexpr std::size_t kMaxGuidName = 300;
+
+/// The null feature identifier: words 0..2 all ones, word 3 zero.
+constexpr VRO_FEATURE_ID kNullFeatureId = {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}};
+
+/// The missing-point mark (180, 90).
+constexpr tagLonLat kMissingPoint = {180.0, 90.0};
+
+/// 1 when all four words of a and b are equal, else 0.
+int IsSameFeatureId(const VRO_FEATURE_ID& a, const VRO_FEATURE_ID& b);
+
+/// Copies src (null means empty) into a guidance name field of
+/// kMaxGuidName + 1 bytes, cut to kMaxGuidName characters.
+void CopyGuidName(char* szDst, const char* szSrc);
+
+/// Reads a decimal int as "%d" does: leading white space, an optional sign,
+/// digits up to the first non-digit; the rest is ignored. 0 when no number
+/// starts the text (nValue untouched), else 1. A number beyond the range of
+/// int gives INT_MAX or INT_MIN by its sign.
+int ReadDecimalInt(const char* szText, int& nValue);
+
+/// The low 16 bits of n as a signed 16-bit number.
+short Low16(int n);
+
+/// Turn in tenths from arriving direction a1 to leaving direction a2:
+/// a2 - a1, or 3600 - (a1 - a2) when a2 < a1.
+unsigned short TurnTenths(unsigned short a1, unsigned short a2);
+
+/// Direction in tenths from point a to point b (longitude as x).
+unsigned short Bearing(const tagLonLat& a, const tagLonLat& b);
+
+/// Turn angle in degrees at the end of edge E onto edge N.
+double TurnAngle(const CPath::NavEdge& e, const CPath::NavEdge& n);
+
+}  // namespace vx
+
+#endif

@@ -1,0 +1,33 @@
+// A point of the map plane: x the longitude, y the latitude, in degrees.
+#ifndef VX_GEOMETRY_CPOINT_H
+#define VX_GEOMETRY_CPOINT_H
+
+/// A point with N coordinates of type T; element 0 is x, element 1 is y.
+/// The default constructor leaves the coordinates unset.
+template <class T, unsigned N>
+class CPoint {
+ public:
+  T m_d[N];
+
+  CPoint() = default;
+  CPoint(const CPoint&) = default;
+
+  /// Copies the coordinates, x first.
+  CPoint& operator=(const CPoint& other) {
+    for (unsigned short i = 0; i < N; ++i) {
+      m_d[i] = other.m_d[i];
+    }
+    return *this;
+  }
+
+  /// This point minus b, coordinate by coordinate.
+  CPoint operator-(const CPoint& b) const {
+    CPoint r;
+    for (unsigned short i = 0; i < N; ++i) {
+      r.m_d[i] = m_d[i] - b.m_d[i];
+    }
+    return r;
+  }
+};
+
+#endif

@@ -1,0 +1,33 @@
+// The route engine: six calls the path library makes, and the calls that open
+// and close our own engine over a map reader's road network.
+#ifndef VX_INTERFACES_VROROUTE_H
+#define VX_INTERFACES_VROROUTE_H
+
+#include "interfaces/VroTypes.h"
+
+/// Finds a route from ptStart to ptEnd; negative when there is none.
+VRO_API int VroRouteFindPath(VRO_ROUTE*, tagLonLat ptStart, const tagLonLat& ptEnd, double dAngle,
+                             double dRouteArg1, const char* szRouteArg, double dRouteArg2,
+                             const char* szEndName);
+/// Makes the found route's edges retrievable from the start; 0 when there are none.
+VRO_API int VroRouteRetrieveStart(VRO_ROUTE*);
+/// Next edge of the route: its point count (> 0), texts (code[6], road code[21],
+/// name[301], attribute[100]), id, length and points (valid until the next call);
+/// 0 when no edge is left.
+VRO_API int VroRouteRetrieveNextEdgeEx(VRO_ROUTE*, char* szCode, char* szStr1, char* szStr2,
+                                       char* szRoadAttr, VRO_FEATURE_ID& id, double& dEdgeLen,
+                                       tagLonLat*& pPts);
+/// Drops the found route.
+VRO_API void VroRouteReset(VRO_ROUTE*);
+/// Later searches do not use feature id.
+VRO_API void VroRouteAddBlockEdge(VRO_ROUTE*, const VRO_FEATURE_ID& id);
+/// Every blocked feature is usable again.
+VRO_API void VroRouteRemoveAllBlockEdge(VRO_ROUTE*);
+
+/// Opens a route engine on the road network of a reader from VroReaderOpen;
+/// null on failure. The caller owns it and closes it before the reader.
+VRO_API VRO_ROUTE* VroRouteOpen(VRO_READER* hReader);
+/// Closes an engine from VroRouteOpen; null is ignored.
+VRO_API void VroRouteClose(VRO_ROUTE*);
+
+#endif
