@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs a build tree to a temporary prefix, then configures, builds and runs
+# the small outside project in tests/consumer against it with
+# find_package(VX_CPath CONFIG). Usage: install_consumer.sh <build dir>
+set -euo pipefail
+build_dir="$1"
+here="$(cd "$(dirname "$0")" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
+cmake -S "$here/consumer" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/build" >/dev/null
+out="$("$work/build/myapp")"
+echo "$out"
+# One guidance item for the one edge: its name and a length of about 680 m.
+if ! grep -Eq '^Station Road 6[0-9]{2}\.[0-9] m$' <<<"$out"; then
+  echo "unexpected output from the installed package's example" >&2
+  exit 1
+fi
