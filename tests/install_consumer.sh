@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Installs a build tree to a temporary prefix, then configures, builds and runs
 # the small outside project in tests/consumer against it with
-# find_package(VX_CPath CONFIG). Usage: install_consumer.sh <build dir>
+# find_package(VX_CPath CONFIG).
+# Usage: install_consumer.sh <build dir> [cmake options for the outside project...]
 set -euo pipefail
 build_dir="$1"
+shift
 here="$(cd "$(dirname "$0")" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
 cmake -S "$here/consumer" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+  -DCMAKE_PREFIX_PATH="$work/prefix" "$@" >/dev/null
 cmake --build "$work/build" >/dev/null
 out="$("$work/build/myapp")"
 echo "$out"

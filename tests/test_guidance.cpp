@@ -67,16 +67,25 @@ int Add2(CPath& path, double x1, double y1, double x2, double y2, const VRO_FEAT
   return path.AddEdge("R000", "R5", szName, "3", 2, pts, id, 50.0);
 }
 
-// The turn angle of the first item of a path from (0,0) east to (1,0), then
-// on to (1,0) + (dx, dy).
-double TurnAfterEast(double dx, double dy) {
-  CPath path;
-  EXPECT_EQ(Add2(path, 0, 0, 1, 0, Id(1)), 1);
-  EXPECT_EQ(Add2(path, 1, 0, 1 + dx, dy, Id(2)), 1);
-  PathGuid g;
+// Two-point edge ends, in steps from the base.
+struct Steps {
+  double x1, y1, x2, y2;
+};
+
+// Builds a path of the two edges a and b and returns its first item.
+PathGuid FirstOfTwo(CPath& path, Steps a, Steps b) {
+  EXPECT_EQ(Add2(path, a.x1, a.y1, a.x2, a.y2, Id(1)), 1);
+  EXPECT_EQ(Add2(path, b.x1, b.y1, b.x2, b.y2, Id(2)), 1);
+  PathGuid g = Stale();
   EXPECT_EQ(path.StartGuid(), 1);
   EXPECT_EQ(path.NextGuid(g), 1);
-  return g.dTurnAngle;
+  return g;
+}
+
+// The turn from (0,0) east to (1,0), then on from (1,0) by (dx, dy).
+double TurnAfterEast(double dx, double dy) {
+  CPath path;
+  return FirstOfTwo(path, {0, 0, 1, 0}, {1, 0, 1 + dx, dy}).dTurnAngle;
 }
 
 TEST(GuidanceWalk, EmptyPathYieldsNothing) {
@@ -100,12 +109,7 @@ TEST(GuidanceWalk, TurnAngles) {
   // Arriving northwards and leaving eastwards: the leaving direction is the
   // smaller one, the turn is 3600 - 900 tenths.
   CPath path;
-  ASSERT_EQ(Add2(path, 0, 0, 0, 1, Id(1)), 1);
-  ASSERT_EQ(Add2(path, 0, 1, 1, 1, Id(2)), 1);
-  PathGuid g;
-  ASSERT_EQ(path.StartGuid(), 1);
-  ASSERT_EQ(path.NextGuid(g), 1);
-  EXPECT_DOUBLE_EQ(g.dTurnAngle, 270.0);
+  EXPECT_DOUBLE_EQ(FirstOfTwo(path, {0, 0, 0, 1}, {0, 1, 1, 1}).dTurnAngle, 270.0);
 }
 
 TEST(GuidanceWalk, ItemsCarryBothEdges) {
@@ -319,11 +323,7 @@ TEST(NextItemSameId, PicksTheEdgeWhosePointsTheItemNames) {
 TEST(NextItemBroken, FollowingEdgeBeyondTheBoxIsNotFound) {
   // The second edge starts 3 steps (about 200 m) east of the first one's end.
   CPath broken;
-  ASSERT_EQ(Add2(broken, 0, 0, 1, 0, Id(1)), 1);
-  ASSERT_EQ(Add2(broken, 4, 0, 5, 0, Id(2)), 1);
-  PathGuid g;
-  ASSERT_EQ(broken.StartGuid(), 1);
-  ASSERT_EQ(broken.NextGuid(g), 1);
+  PathGuid g = FirstOfTwo(broken, {0, 0, 1, 0}, {4, 0, 5, 0});
   EXPECT_TRUE(SameId(g.idNext, Id(2)));
   EXPECT_NE(g.pNextPts, nullptr);
   PathGuid out = Stale();
@@ -332,10 +332,7 @@ TEST(NextItemBroken, FollowingEdgeBeyondTheBoxIsNotFound) {
 
   // Half a step (about 34 m) away it still reaches into the box.
   CPath gap;
-  ASSERT_EQ(Add2(gap, 0, 0, 1, 0, Id(1)), 1);
-  ASSERT_EQ(Add2(gap, 1.5, 0, 2.5, 0, Id(2)), 1);
-  ASSERT_EQ(gap.StartGuid(), 1);
-  ASSERT_EQ(gap.NextGuid(g), 1);
+  g = FirstOfTwo(gap, {0, 0, 1, 0}, {1.5, 0, 2.5, 0});
   EXPECT_EQ(gap.GetNextGuid(g, out), 1);
   EXPECT_EQ(out.pPts, g.pNextPts);
 }
