@@ -1,6 +1,7 @@
 // The README's example: one edge, its guidance item printed.
-#include "CPath/CPath.h"
 #include <cstdio>
+
+#include "CPath/CPath.h"
 
 int main() {
   CPath path;
