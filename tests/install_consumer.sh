@@ -10,6 +10,19 @@ here="$(cd "$(dirname "$0")" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
+# The outside project is the README's example: the first cmake and cpp blocks
+# of "Using the installed package", less the files' leading comment.
+readme_block() {
+  sed -n '/^## Using the installed package/,$p' "$here/../README.md" |
+    sed -n "/^\`\`\`$1\$/,/^\`\`\`\$/p" | sed '1d;$d' | sed '/^```/,$d'
+}
+strip_comment() { sed '1{/^\(# \|\/\/ \)/d}' "$1"; }
+if ! diff <(readme_block cmake) <(strip_comment "$here/consumer/CMakeLists.txt") ||
+  ! diff <(readme_block cpp) <(strip_comment "$here/consumer/main.cpp" | sed '/./,$!d'); then
+  echo "tests/consumer differs from the README's example" >&2
+  exit 1
+fi
+
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
 cmake -S "$here/consumer" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_PREFIX_PATH="$work/prefix" "$@" >/dev/null
