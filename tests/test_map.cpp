@@ -687,3 +687,82 @@ TEST(MapReader, TextsNeverExceedTheBuffers) {
   EXPECT_EQ(items.count("-$1"), 1u);
   EXPECT_EQ(items.count("-$71"), 1u);
 }
+
+TEST(MapSampleTown, LoadsWithItsStreetsRingRoundaboutBridgeAndRestrictions) {
+  Reader r(std::string(VX_SOURCE_DIR) + "/data/sample-town.osm");
+  ASSERT_NE(r.h, nullptr);
+  const RoadNetwork& net = *vxmap::NetworkOf(r.h);
+  ASSERT_EQ(net.features.size(), 161u);
+  std::map<std::string, std::vector<const Feature*>> byName;
+  for (const Feature& f : net.features) byName[net.names[f.nName]].push_back(&f);
+  // Grid point (x, y) in blocks, in reader units.
+  const auto grid = [](double x, double y) {
+    return Bin_LonLat{static_cast<std::int32_t>(1339400 + 150 * x),
+                      static_cast<std::int32_t>(5249640 + 90 * y)};
+  };
+  const auto same = [](const Bin_LonLat& a, const Bin_LonLat& b) {
+    return a.lon == b.lon && a.lat == b.lat;
+  };
+
+  ASSERT_EQ(byName["Ring"].size(), 6u);  // cut where the town joins it and at its closing node
+  for (const Feature* f : byName["Ring"]) {
+    EXPECT_EQ(f->nRoadClass, 3);
+    EXPECT_EQ(f->nMaxSpeed, 70);
+    EXPECT_EQ(f->nOneWay, 0);
+  }
+  ASSERT_EQ(byName["Marktplatz"].size(), 4u);
+  for (const Feature* f : byName["Marktplatz"]) EXPECT_EQ(f->nOneWay, 1);
+  for (const Feature* f : byName["Birkenweg"]) EXPECT_EQ(f->nOneWay, 1);
+  for (const Feature* f : byName["Ulmenstraße"]) EXPECT_EQ(f->nOneWay, -1);
+  for (const Feature* f : byName["Bachstraße"]) EXPECT_EQ(f->nOneWay, 1);
+  EXPECT_EQ(byName["Fliederstraße"].size(), 8u);  // 8 blocks, cut at every avenue
+  EXPECT_EQ(byName["Fliederstraße"].front()->nMaxSpeed, 30);
+
+  // Under the bridge: street 5 and the service road end at (7, 5) at level 0,
+  // the two bridge halves end at the same point at level 1, on another node.
+  const Bin_LonLat under = grid(7, 5);
+  int nGround = 0, nBridge = 0;
+  std::set<std::uint32_t> groundNodes, bridgeNodes;
+  for (const Feature& f : net.features) {
+    const Bin_LonLat& a = net.points[f.nFirstPoint];
+    const Bin_LonLat& b = net.points[f.nFirstPoint + f.nPointCount - 1];
+    for (int nEnd = 0; nEnd < 2; ++nEnd) {
+      if (!same(nEnd == 0 ? a : b, under)) continue;
+      const int nLevel = nEnd == 0 ? f.nLevelFirst : f.nLevelLast;
+      const std::uint32_t nNode = nEnd == 0 ? f.nFromNode : f.nToNode;
+      if (net.names[f.nName] == "Brückenstraße") {
+        ++nBridge;
+        EXPECT_EQ(nLevel, 1);
+        bridgeNodes.insert(nNode);
+      } else {
+        ++nGround;
+        EXPECT_EQ(nLevel, 0);
+        groundNodes.insert(nNode);
+      }
+    }
+  }
+  EXPECT_EQ(nBridge, 2);
+  EXPECT_EQ(nGround, 3);
+  ASSERT_EQ(bridgeNodes.size(), 1u);
+  ASSERT_EQ(groundNodes.size(), 1u);
+  EXPECT_NE(*bridgeNodes.begin(), *groundNodes.begin());
+
+  // no_left_turn forbids one turn; only_straight_on forbids the three others.
+  ASSERT_EQ(net.forbidden.size(), 4u);
+  const auto nodeAt = [&](const Bin_LonLat& p) {
+    for (std::uint32_t n = 0; n < net.nodes.size(); ++n)
+      if (same(net.nodes[n], p)) return n;
+    return UINT32_MAX;
+  };
+  EXPECT_EQ(net.forbidden[0].nVia, nodeAt(grid(3, 3)));
+  EXPECT_EQ(net.names[net.features[net.forbidden[0].nTo].nName], "Finkenstraße");
+  for (int i = 1; i < 4; ++i) EXPECT_EQ(net.forbidden[i].nVia, nodeAt(grid(5, 6)));
+
+  // Dead ends: nodes at the end of a single feature (car park, cul-de-sac).
+  std::vector<int> degree(net.nodes.size(), 0);
+  for (const Feature& f : net.features) ++degree[f.nFromNode], ++degree[f.nToNode];
+  EXPECT_EQ(degree[nodeAt(grid(7.6, 4.6))], 1);
+  EXPECT_EQ(degree[nodeAt(grid(-1, 6.3))], 1);
+  // The footway is not a road and does not cut the grid streets at (2, 2).
+  EXPECT_EQ(nodeAt(grid(2.5, 2.5)), UINT32_MAX);
+}
