@@ -48,6 +48,9 @@ struct VRO_READER {
 
 namespace vxmap {
 
+/// Bytes held by a reader: the network, the boxes and the grid.
+std::size_t ReaderBytes(const VRO_READER& r);
+
 /// Copies src into dst of nSize bytes with a NUL, cut to nSize - 1 bytes at
 /// a UTF-8 character boundary. Does nothing when dst is null or nSize is 0.
 void CopyText(char* dst, std::size_t nSize, const std::string& src);

@@ -32,6 +32,18 @@ const RoadNetwork* NetworkOf(VRO_READER* hReader) {
   return hReader != nullptr ? &hReader->net : nullptr;
 }
 
+std::size_t ReaderBytes(const VRO_READER& r) {
+  const RoadNetwork& net = r.net;
+  std::size_t n = sizeof r + net.points.capacity() * sizeof(Bin_LonLat) +
+                  net.features.capacity() * sizeof(Feature) +
+                  net.nodes.capacity() * sizeof(Bin_LonLat) +
+                  net.forbidden.capacity() * sizeof(ForbiddenTurn) +
+                  net.names.capacity() * sizeof(std::string) + r.boxes.capacity() * sizeof(BinBox) +
+                  r.grid.Bytes();
+  for (const std::string& s : net.names) n += s.capacity() + 1;
+  return n;
+}
+
 }  // namespace vxmap
 
 VRO_READER* VroReaderOpen(const char* szMapFile) {
