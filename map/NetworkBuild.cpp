@@ -57,6 +57,7 @@ class Builder {
     m_net.names.push_back("");
     CountUses();
     for (const RawWay& way : m_raw.ways) CutWay(way);
+    JoinCollapsedNodes();
     SetLevels();
     MapRestrictions();
   }
@@ -100,8 +101,9 @@ class Builder {
         m_net.points.push_back(pt);
     }
     const std::size_t nCount = m_net.points.size() - nFirstPoint;
-    if (nCount < 2) {  // no direction: passed over
+    if (nCount < 2) {  // no direction: passed over, its two ends become one node
       m_net.points.resize(nFirstPoint);
+      Join(NetNode(way.refs[r[nFrom]]), NetNode(way.refs[r[nTo]]));
       return;
     }
     Feature f{};
@@ -125,8 +127,41 @@ class Builder {
     if (use.nNet == kNoNode) {
       use.nNet = static_cast<std::uint32_t>(m_net.nodes.size());
       m_net.nodes.push_back(ref.pt);
+      m_parent.push_back(use.nNet);
     }
     return use.nNet;
+  }
+
+  std::uint32_t Root(std::uint32_t n) {
+    while (m_parent[n] != n) n = m_parent[n] = m_parent[m_parent[n]];
+    return n;
+  }
+
+  void Join(std::uint32_t a, std::uint32_t b) {
+    a = Root(a);
+    b = Root(b);
+    if (a != b) m_parent[std::max(a, b)] = std::min(a, b);
+  }
+
+  // Renumbers the network nodes after joins in the order the features use
+  // them; nodes that no feature uses are dropped.
+  void JoinCollapsedNodes() {
+    m_renumber.assign(m_parent.size(), kNoNode);
+    std::vector<Bin_LonLat> nodes;
+    const auto number = [&](std::uint32_t& n) {
+      const std::uint32_t r = Root(n);
+      if (m_renumber[r] == kNoNode) {
+        m_renumber[r] = static_cast<std::uint32_t>(nodes.size());
+        nodes.push_back(m_net.nodes[r]);
+      }
+      n = m_renumber[r];
+    };
+    for (Feature& f : m_net.features) {
+      number(f.nFromNode);
+      number(f.nToNode);
+    }
+    for (std::uint32_t n = 0; n < m_parent.size(); ++n) m_renumber[n] = m_renumber[Root(n)];
+    m_net.nodes = std::move(nodes);
   }
 
   std::uint32_t NameIndex(const std::string& sName) {
@@ -185,7 +220,8 @@ class Builder {
     for (const RawRestriction& rr : m_raw.restrictions) {
       const auto via = m_uses.find(rr.nViaNode);
       if (via == m_uses.end() || via->second.nNet == kNoNode) continue;
-      const std::uint32_t nVia = via->second.nNet;
+      const std::uint32_t nVia = m_renumber[via->second.nNet];
+      if (nVia == kNoNode) continue;
       const std::vector<std::uint32_t> from = EndingAt(rr.nFromWay, nVia);
       const std::vector<std::uint32_t> to = EndingAt(rr.nToWay, nVia);
       if (from.empty() || to.empty()) continue;
@@ -213,6 +249,8 @@ class Builder {
   const RawOsm& m_raw;
   RoadNetwork& m_net;
   NodeUseMap m_uses;
+  std::vector<std::uint32_t> m_parent;    ///< joined network nodes (union-find)
+  std::vector<std::uint32_t> m_renumber;  ///< network node -> final node index
   std::unordered_map<std::string, std::uint32_t> m_names;
   std::unordered_map<std::int64_t, std::pair<std::uint32_t, std::uint32_t>> m_wayFeatures;
 };

@@ -57,7 +57,8 @@ bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError);
 ///   (shared with another way, or visited twice) and at its ends; a node
 ///   without location also cuts it (the way goes on after the gap);
 /// - consecutive equal points are kept once; a stretch left with a single
-///   point has no direction and is passed over;
+///   point has no direction and is passed over, and the nodes at its two
+///   ends become one network node, so the roads it joined stay joined;
 /// - features follow the file's way order, then the node order in each way;
 ///   network nodes are numbered in the order of first use;
 /// - the level at a feature's end is the level of the node there: of the

@@ -244,8 +244,18 @@ TEST(MapImport, RoundsOnceAndPassesOverSinglePointStretches) {
   w.Way(23, {6}, kResidential);              // a single node: passed over
   w.Way(24, {2, 2, 4, 5, 6}, kResidential);  // repeated node and repeated point kept once
   w.Way(25, {6, 99, 4}, kResidential);       // node 99 is missing: nothing to cut
+  // A stretch of one point between two roads: the roads stay joined.
+  w.Node(20, 13.42, 52.52);
+  w.Node(21, 13.420003, 52.520002);
+  w.Node(22, 13.42, 52.53);
+  w.Node(23, 13.43, 52.52);
+  w.Way(26, {22, 20}, kResidential);
+  w.Way(27, {20, 21}, kResidential);
+  w.Way(28, {21, 23}, kResidential);
   const RoadNetwork net = Import(w.Save("round.osm"));
-  ASSERT_EQ(net.features.size(), 3u);
+  ASSERT_EQ(net.features.size(), 5u);
+  EXPECT_EQ(net.features[3].nToNode, net.features[4].nFromNode);
+  EXPECT_EQ(net.nodes.size(), 7u);
   EXPECT_EQ(PointsOf(net, net.features[0])[0].lon, 1340001);
   EXPECT_EQ(PointsOf(net, net.features[0])[1].lon, 1340000);
   const std::vector<Bin_LonLat> p21 = PointsOf(net, net.features[1]);
