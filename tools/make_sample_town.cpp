@@ -146,6 +146,19 @@ std::vector<long> Avenue(Town& t, int x, int y0, int y1) {
   return v;
 }
 
+// The middle street or avenue: from the ring road through the grid into the
+// roundabout, and out of it through the grid on to the ring road (two ways).
+void AddThroughRoundabout(Town& t, long nRingIn, std::vector<long> in, long nEntry, long nExit,
+                          const std::vector<long>& out, long nRingOut, const Tags& tags) {
+  in.insert(in.begin(), nRingIn);
+  in.push_back(nEntry);
+  std::vector<long> onward = {nExit};
+  onward.insert(onward.end(), out.begin(), out.end());
+  onward.push_back(nRingOut);
+  t.AddWay(in, tags);
+  t.AddWay(onward, tags);
+}
+
 void Build(Town& t) {
   // Grid nodes first, row by row, so that node ids follow the map.
   for (int y = 0; y <= 8; ++y)
@@ -178,15 +191,10 @@ void Build(Town& t) {
   long nStreet3West = 0;
   for (int y = 0; y <= 8; ++y) {
     const std::string sName = kStreets[y];
-    if (y == 4) {  // the middle street: from the ring into the roundabout and out again
-      std::vector<long> west = Street(t, 4, 0, 3);
-      west.insert(west.begin(), t.At(-2, 4));
-      west.push_back(nWest);
-      std::vector<long> east = {nEast};
-      for (long n : Street(t, 4, 5, 8)) east.push_back(n);
-      east.push_back(t.At(10, 4));
-      t.AddWay(west, Road("secondary", sName, "50"));
-      t.AddWay(east, Road("secondary", sName, "50"));
+    if (y == 4) {
+      const long nRingWest = t.At(-2, 4), nRingEast = t.At(10, 4);
+      AddThroughRoundabout(t, nRingWest, Street(t, 4, 0, 3), nWest, nEast, Street(t, 4, 5, 8),
+                           nRingEast, Road("secondary", sName, "50"));
     } else if (y == 3) {  // split where the no_left_turn restriction starts
       nStreet3West = t.AddWay(Street(t, 3, 0, 3), Road("residential", sName, "30"));
       t.AddWay(Street(t, 3, 3, 8), Road("residential", sName, "30"));
@@ -200,15 +208,10 @@ void Build(Town& t) {
   }
   for (int x = 0; x <= 8; ++x) {
     const std::string sName = kAvenues[x];
-    if (x == 4) {  // the middle avenue, like the middle street
-      std::vector<long> south = Avenue(t, 4, 0, 3);
-      south.insert(south.begin(), t.At(4, -2));
-      south.push_back(nSouth);
-      std::vector<long> north = {nNorth};
-      for (long n : Avenue(t, 4, 5, 8)) north.push_back(n);
-      north.push_back(t.At(4, 10));
-      t.AddWay(south, Road("secondary", sName, "50"));
-      t.AddWay(north, Road("secondary", sName, "50"));
+    if (x == 4) {
+      const long nRingSouth = t.At(4, -2), nRingNorth = t.At(4, 10);
+      AddThroughRoundabout(t, nRingSouth, Avenue(t, 4, 0, 3), nSouth, nNorth, Avenue(t, 4, 5, 8),
+                           nRingNorth, Road("secondary", sName, "50"));
     } else if (x == 3) {
       t.AddWay(Avenue(t, 3, 0, 3), Road("tertiary", sName, "50"));
       const long nNorthPart = t.AddWay(Avenue(t, 3, 3, 8), Road("tertiary", sName, "50"));
