@@ -1,6 +1,7 @@
 // The road network importer and the map reader: tag reading, cutting ways
 // at junctions, one-way forms, levels, turn restrictions, broken input, the
 // reader's limits, rectangle search, attributes, direction flag and buffers.
+#include <bzlib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -225,6 +227,27 @@ TEST(MapImport, CutsAtJunctionsOnlyAndSharesExactPoints) {
   EXPECT_EQ(net.names[net.features[s].nName], "");
   EXPECT_EQ(net.features[s].nRoadClass, 3);
   EXPECT_TRUE(net.forbidden.empty());
+}
+
+TEST(MapImport, ReadsCompressedFilesLikePlainOnes) {
+  const std::string sPlain = CrossingFile("packed.osm", kResidential);
+  std::ifstream in(sPlain, std::ios::binary);
+  const std::string sText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<char> packed(sText.size() + sText.size() / 100 + 600);
+  unsigned nPacked = static_cast<unsigned>(packed.size());
+  ASSERT_EQ(BZ2_bzBuffToBuffCompress(packed.data(), &nPacked, const_cast<char*>(sText.data()),
+                                     static_cast<unsigned>(sText.size()), 9, 0, 0),
+            BZ_OK);
+  const std::string sPacked =
+      OsmWriter::WriteFile("packed.osm.bz2", std::string(packed.data(), nPacked));
+  const RoadNetwork plain = Import(sPlain), fromBz2 = Import(sPacked);
+  ASSERT_EQ(fromBz2.features.size(), plain.features.size());
+  ASSERT_EQ(fromBz2.points.size(), plain.points.size());
+  for (std::size_t i = 0; i < plain.points.size(); ++i) {
+    EXPECT_EQ(fromBz2.points[i].lon, plain.points[i].lon);
+    EXPECT_EQ(fromBz2.points[i].lat, plain.points[i].lat);
+  }
+  EXPECT_EQ(fromBz2.names, plain.names);
 }
 
 TEST(MapImport, RoundsOnceAndPassesOverSinglePointStretches) {
