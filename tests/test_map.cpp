@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
@@ -531,6 +532,24 @@ TEST(MapReader, FeatureIdsAreStableAndNeverNull) {
   EXPECT_EQ(VroReaderNextAttr(a.h, c, s1, s2), 0);
   EXPECT_EQ(VroFeatureOneAttr(a.h, vxmap::FeatureIdOf(4, false), 0, c, s1, s2), 0);
   EXPECT_EQ(VroFeatureOneAttr(nullptr, vxmap::FeatureIdOf(0, false), 0, c, s1, s2), 0);
+}
+
+TEST(MapReader, DegreesGiveBackTheSameUnits) {
+  // Every coordinate of the western hemisphere's and the eastern's first
+  // degrees, and a sample across the whole range, survive the round trip.
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<std::int32_t> any(-18000000, 18000000);
+  std::vector<std::int32_t> values;
+  for (std::int32_t v = -300000; v <= 300000; ++v) values.push_back(v);
+  for (int i = 0; i < 1000000; ++i) values.push_back(any(rng));
+  int nPlainMisses = 0;
+  for (std::int32_t v : values) {
+    const double d = vxmap::BinToDegrees(v);
+    ASSERT_EQ(static_cast<std::int64_t>(d * 100000.0), v) << v;
+    ASSERT_LE(std::fabs(d - v / 100000.0), 4 * std::numeric_limits<double>::epsilon() * 180.0);
+    nPlainMisses += static_cast<std::int64_t>((v / 100000.0) * 100000.0) != v;
+  }
+  EXPECT_GT(nPlainMisses, 0);  // the plain division does miss
 }
 
 TEST(MapReader, CategoryAndPriorityLimits) {
