@@ -16,6 +16,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "interfaces/VroRead.h"
@@ -496,6 +497,14 @@ TEST(MapImport, BrokenAndEmptyInputFailsCleanly) {
   EXPECT_EQ(VroReaderOpen(nullptr), nullptr);
   EXPECT_STRNE(VroReaderLastError(), "");
   Reader ok(CrossingFile("ok.osm", kResidential));
+  EXPECT_STREQ(VroReaderLastError(), "");
+  // The message belongs to the thread whose open failed.
+  std::string sOther;
+  std::thread([&] {
+    EXPECT_EQ(VroReaderOpen(bad.front().c_str()), nullptr);
+    sOther = VroReaderLastError();
+  }).join();
+  EXPECT_NE(sOther, "");
   EXPECT_STREQ(VroReaderLastError(), "");
   VroReaderClose(nullptr);
 }
