@@ -154,12 +154,8 @@ std::string CrossingFile(const std::string& sName, const Tags& tagsNorthSouth) {
 }  // namespace
 
 TEST(MapTags, RoadClassesSpeedsLevelsAndAccess) {
-  EXPECT_EQ(vxmap::RoadClassOf("motorway"), 1);
-  EXPECT_EQ(vxmap::RoadClassOf("trunk_link"), 2);
-  EXPECT_EQ(vxmap::RoadClassOf("primary"), 3);
-  EXPECT_EQ(vxmap::RoadClassOf("secondary"), 4);
+  EXPECT_EQ(vxmap::RoadClassOf("motorway_link"), 1);
   EXPECT_EQ(vxmap::RoadClassOf("tertiary"), 5);
-  EXPECT_EQ(vxmap::RoadClassOf("residential"), 6);
   EXPECT_EQ(vxmap::RoadClassOf("service"), 7);
   for (const char* sz : {"footway", "cycleway", "path", "steps", "", "Residential"})
     EXPECT_EQ(vxmap::RoadClassOf(sz), 0) << sz;
@@ -188,24 +184,6 @@ TEST(MapTags, RoadClassesSpeedsLevelsAndAccess) {
   EXPECT_FALSE(vxmap::CarAccessDenied("yes", nullptr, nullptr, "no"));
   EXPECT_FALSE(vxmap::CarAccessDenied(nullptr, nullptr, nullptr, "destination"));
   EXPECT_FALSE(vxmap::CarAccessDenied(nullptr, nullptr, nullptr, nullptr));
-}
-
-TEST(MapTags, OneWayForms) {
-  bool bRoutable = false;
-  for (const char* sz : {"yes", "true", "1"}) {
-    EXPECT_EQ(vxmap::OneWayOf(sz, nullptr, "residential", bRoutable), 1) << sz;
-    EXPECT_TRUE(bRoutable);
-  }
-  EXPECT_EQ(vxmap::OneWayOf("-1", nullptr, "residential", bRoutable), -1);
-  EXPECT_EQ(vxmap::OneWayOf(nullptr, nullptr, "residential", bRoutable), 0);
-  EXPECT_EQ(vxmap::OneWayOf(nullptr, "roundabout", "residential", bRoutable), 1);
-  EXPECT_EQ(vxmap::OneWayOf(nullptr, nullptr, "motorway", bRoutable), 1);
-  EXPECT_EQ(vxmap::OneWayOf("no", nullptr, "motorway", bRoutable), 0);
-  EXPECT_EQ(vxmap::OneWayOf("-1", "roundabout", "primary", bRoutable), -1);
-  EXPECT_EQ(vxmap::OneWayOf("reversible", nullptr, "primary", bRoutable), 0);
-  EXPECT_FALSE(bRoutable);
-  EXPECT_EQ(vxmap::OneWayOf("yes", nullptr, "primary", bRoutable), 1);
-  EXPECT_TRUE(bRoutable);
 }
 
 TEST(MapImport, CutsAtJunctionsOnlyAndSharesExactPoints) {
