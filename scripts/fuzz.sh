@@ -18,8 +18,10 @@ for t in "${targets[@]}"; do
   corpus="fuzz/corpus/$t"
   work="build/fuzz/corpus/$t"
   mkdir -p "$work" "$corpus"
+  dict=()
+  [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   echo "fuzz: $t for ${seconds}s"
-  if build/fuzz/fuzz/"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if build/fuzz/fuzz/"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "${dict[@]}" \
       -print_final_stats=1 -artifact_prefix="build/fuzz/$t-" "$work" "$corpus" \
       >"build/fuzz/$t.log" 2>&1; then
     passed=$((passed + 1))
