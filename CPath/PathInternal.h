@@ -21,6 +21,17 @@ constexpr VRO_FEATURE_ID kNullFeatureId = {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFF
 /// The missing-point mark (180, 90).
 constexpr tagLonLat kMissingPoint = {180.0, 90.0};
 
+/// The heading value that means no direction of travel.
+constexpr unsigned short kNoHeading = 0xFFFF;
+
+/// A direction of travel in degrees as whole tenths, truncated toward zero;
+/// kNoHeading for a negative value, NaN, or tenths that do not fit 16 bits.
+unsigned short HeadingTenths(double dAngle);
+
+/// 1 when the longitudes and the latitudes of a and b each differ by less
+/// than 3e-6 degrees, else 0.
+int IsSamePoint(const tagLonLat& a, const tagLonLat& b);
+
 /// 1 when all four words of a and b are equal, else 0.
 int IsSameFeatureId(const VRO_FEATURE_ID& a, const VRO_FEATURE_ID& b);
 
