@@ -1,6 +1,7 @@
 // Placing a position on the path: the nearest segment, preferring segments
 // within 45 degrees of the direction of travel; the rejoin search ahead of a
 // position; and the coincidence test for two points.
+#include <cstdint>
 #include <cstdlib>
 
 #include "CPath/CPath.h"
@@ -27,41 +28,64 @@ class SegmentScan {
     m_point.m_d[1] = pt.lat;
   }
 
-  // Examines every segment of an edge whose box passed the box test.
+  // Examines every segment of an edge whose box passed the box test. The
+  // outcome is that of taking the segments one by one in order: the best
+  // compatible candidate is the first segment of least distance among the
+  // compatible ones, the best of any direction the first of least distance
+  // overall. Distances are taken a chunk of segments at a time, and the
+  // direction is tested only for the nearest segments of a chunk that could
+  // still become the result, nearest first, until one agrees.
   void Examine(const CPath::NavEdge& e) {
-    const unsigned short wCount = e.wPtNum;
-    CSegment<double, 2> segment;
-    CPoint<double, 2> temp;
-    for (unsigned short i = 0; i + 1 < wCount; ++i) {
-      const tagLonLat& p0 = e.pts[i];
-      const tagLonLat& p1 = e.pts[i + 1];
-      segment.m_ptStart.m_d[0] = p0.lon;
-      segment.m_ptStart.m_d[1] = p0.lat;
-      segment.m_ptEnd.m_d[0] = p1.lon;
-      segment.m_ptEnd.m_d[1] = p1.lat;
-      const double d = DistPointToSegment(m_point, segment, &temp, 0);
-      if (!(d < m_dCloseDist)) {
-        continue;
+    const unsigned nSegments = e.wPtNum > 0 ? e.wPtNum - 1u : 0u;
+    for (unsigned nBase = 0; nBase < nSegments; nBase += kChunk) {
+      const unsigned n = nSegments - nBase < kChunk ? nSegments - nBase : kChunk;
+      double d[kChunk];
+      CPoint<double, 2> temp[kChunk];
+      unsigned nNearest = kChunk;
+      double dNearest = m_dVeryCloseDist;
+      CSegment<double, 2> segment;
+      for (unsigned k = 0; k < n; ++k) {
+        const tagLonLat& p0 = e.pts[nBase + k];
+        const tagLonLat& p1 = e.pts[nBase + k + 1];
+        segment.m_ptStart.m_d[0] = p0.lon;
+        segment.m_ptStart.m_d[1] = p0.lat;
+        segment.m_ptEnd.m_d[0] = p1.lon;
+        segment.m_ptEnd.m_d[1] = p1.lat;
+        d[k] = DistPointToSegment(m_point, segment, &temp[k], 0);
+        if (d[k] < dNearest) {
+          dNearest = d[k];
+          nNearest = k;
+        }
       }
-      tagLonLat closet = {temp.m_d[0], temp.m_d[1]};
-      unsigned short w = i;
-      if (Near(closet, p0)) {
-        closet = p0;
-      } else if (Near(closet, p1)) {
-        closet = p1;
-        w = static_cast<unsigned short>(i + 1);
-      }
-      if (Compatible(e, w)) {
-        m_dCloseDist = d;
-        m_pClose = &e;
-        m_ptClose = closet;
-        m_wClosePtInx = w;
-      }
-      if (d < m_dVeryCloseDist) {
-        m_dVeryCloseDist = d;
+      if (nNearest < kChunk) {
+        m_dVeryCloseDist = dNearest;
         m_pVeryClose = &e;
-        m_ptVeryClose = closet;
-        m_wVeryClosePtInx = w;
+        Snap(e, nBase + nNearest, temp[nNearest], m_ptVeryClose, m_wVeryClosePtInx);
+      }
+      std::uint32_t nTried = 0;
+      for (;;) {
+        unsigned nBest = kChunk;
+        double dBest = m_dCloseDist;
+        for (unsigned k = 0; k < n; ++k) {
+          if (d[k] < dBest && (nTried & (std::uint32_t{1} << k)) == 0) {
+            dBest = d[k];
+            nBest = k;
+          }
+        }
+        if (nBest == kChunk) {
+          break;
+        }
+        tagLonLat closet;
+        unsigned short w = 0;
+        Snap(e, nBase + nBest, temp[nBest], closet, w);
+        if (Compatible(e, w)) {
+          m_dCloseDist = dBest;
+          m_pClose = &e;
+          m_ptClose = closet;
+          m_wClosePtInx = w;
+          break;
+        }
+        nTried |= std::uint32_t{1} << nBest;
       }
     }
   }
@@ -86,6 +110,23 @@ class SegmentScan {
   }
 
  private:
+  // Segments whose distances are taken together; a bit each in a mask.
+  static constexpr unsigned kChunk = 32;
+
+  // The candidate of segment i with nearest point temp: snapped to the
+  // segment's start point, else to its end point, when within kSnapDegrees.
+  static void Snap(const CPath::NavEdge& e, unsigned i, const CPoint<double, 2>& temp,
+                   tagLonLat& closet, unsigned short& w) {
+    closet = {temp.m_d[0], temp.m_d[1]};
+    w = static_cast<unsigned short>(i);
+    if (Near(closet, e.pts[i])) {
+      closet = e.pts[i];
+    } else if (Near(closet, e.pts[i + 1])) {
+      closet = e.pts[i + 1];
+      w = static_cast<unsigned short>(i + 1);
+    }
+  }
+
   static bool Near(const tagLonLat& a, const tagLonLat& b) {
     return std::abs(a.lon - b.lon) < kSnapDegrees && std::abs(a.lat - b.lat) < kSnapDegrees;
   }
