@@ -598,9 +598,9 @@ TEST(PositionMatch, NonFinitePositionsAreOffThePath) {
 namespace {
 
 // A random path on a coarse grid so that ties and exact vertex matches occur;
-// some edges run back over earlier ones or jump.
+// some edges run back over earlier ones or jump, some have many points.
 void RandomPath(MatchPath& path, std::mt19937& rng, int nEdges) {
-  std::uniform_int_distribution<int> step(-3, 3), count(2, 6), jump(0, 9);
+  std::uniform_int_distribution<int> step(-3, 3), count(2, 6), jump(0, 9), longCount(30, 80);
   int x = 0, y = 0;
   std::vector<tagLonLat> pts;
   for (int e = 0; e < nEdges; ++e) {
@@ -609,7 +609,7 @@ void RandomPath(MatchPath& path, std::mt19937& rng, int nEdges) {
       y += step(rng) * 5;
     }
     pts.assign(1, P(x * 0.5, y * 0.5));
-    const int n = count(rng);
+    const int n = jump(rng) == 1 ? longCount(rng) : count(rng);  // some span several chunks
     for (int i = 1; i < n; ++i) {
       x += step(rng);
       y += step(rng);
