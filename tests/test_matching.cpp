@@ -3,10 +3,12 @@
 // arrived results; and the boxes index against a plain scan of the list.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +18,17 @@
 #include "geometry/CAngleNum.h"
 #include "geometry/Projection.h"
 #include "interfaces/VroGeo.h"
+
+// Counts the allocations of the whole test program.
+static std::atomic<long> g_nAllocations{0};
+
+__attribute__((noinline)) void* operator new(std::size_t n) {
+  ++g_nAllocations;
+  if (void* p = std::malloc(n != 0 ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -690,4 +703,26 @@ TEST(MatchIndex, FollowsCopyClearAndListSurgery) {
   const Match m = PlainScan(path.Head(), pt, 1e7, -1, pFirst7);
   EXPECT_EQ(nav.ptClose.lon, m.pt.lon);
   EXPECT_EQ(nav.ptClose.lat, m.pt.lat);
+}
+
+TEST(MatchIndex, MatchingAllocatesNothing) {
+  std::mt19937 rng(5);
+  MatchPath path;
+  RandomPath(path, rng, 600);
+  NavGuid nav;
+  PathGuid g;
+  g.idEdge = Id(3);
+  path.SetAhead(2000, 300);
+  const long nBefore = g_nAllocations;
+  for (const CPath::NavEdge* e = path.Head(); e; e = e->pNext) {
+    const tagLonLat pt = e->pts[1];
+    path.TestPoint(pt, 30, nav, 45.0, &g);
+    path.TestPoint(pt, 30, nav, -1, nullptr);
+    path.FindNode(pt, 90.0);
+    Find(path, pt, 50, 10.0, e);
+  }
+  EXPECT_EQ(g_nAllocations - nBefore, 0);
+  // Building does allocate: the counter sees it.
+  RandomPath(path, rng, 100);
+  EXPECT_GT(g_nAllocations - nBefore, 0);
 }
