@@ -38,6 +38,25 @@ std::size_t HashId(const VRO_FEATURE_ID& id) {
   return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
+// The position in slots, probed from nHash on, for which bSame holds; npos
+// at the first empty slot.
+template <class Same>
+std::size_t Probe(const std::vector<std::uint32_t>& slots, std::size_t nHash, Same&& bSame) {
+  if (slots.empty()) {
+    return MatchIndex::npos;
+  }
+  const std::size_t nMask = slots.size() - 1;
+  for (std::size_t s = nHash & nMask;; s = (s + 1) & nMask) {
+    const std::uint32_t nPos = slots[s];
+    if (nPos == MatchIndex::kEmptySlot) {
+      return MatchIndex::npos;
+    }
+    if (bSame(nPos)) {
+      return nPos;
+    }
+  }
+}
+
 }  // namespace
 
 bool MatchIndex::Append(const CPath::NavEdge* pEdge) {
@@ -83,35 +102,13 @@ bool MatchIndex::Spans(const CPath::NavEdge* pHead, const CPath::NavEdge* pLast)
 }
 
 std::size_t MatchIndex::FindEdge(const CPath::NavEdge* pEdge) const {
-  if (m_edgeSlots.empty()) {
-    return npos;
-  }
-  const std::size_t nMask = m_edgeSlots.size() - 1;
-  for (std::size_t s = HashEdge(pEdge) & nMask;; s = (s + 1) & nMask) {
-    const std::uint32_t nPos = m_edgeSlots[s];
-    if (nPos == kEmptySlot) {
-      return npos;
-    }
-    if (m_edges[nPos] == pEdge) {
-      return nPos;
-    }
-  }
+  return Probe(m_edgeSlots, HashEdge(pEdge),
+               [&](std::uint32_t nPos) { return m_edges[nPos] == pEdge; });
 }
 
 std::size_t MatchIndex::FindId(const VRO_FEATURE_ID& id) const {
-  if (m_idSlots.empty()) {
-    return npos;
-  }
-  const std::size_t nMask = m_idSlots.size() - 1;
-  for (std::size_t s = HashId(id) & nMask;; s = (s + 1) & nMask) {
-    const std::uint32_t nPos = m_idSlots[s];
-    if (nPos == kEmptySlot) {
-      return npos;
-    }
-    if (IsSameFeatureId(m_edges[nPos]->id, id)) {
-      return nPos;
-    }
-  }
+  return Probe(m_idSlots, HashId(id),
+               [&](std::uint32_t nPos) { return IsSameFeatureId(m_edges[nPos]->id, id) != 0; });
 }
 
 bool MatchIndex::GrowTables() {

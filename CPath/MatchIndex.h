@@ -35,6 +35,8 @@ class MatchIndex {
  public:
   /// Position returned when an edge or identifier is not in the index.
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+  /// An unused slot of the position tables.
+  static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFFu;
 
   /// Appends the edge at the next position. False when memory ran out; the
   /// index is then unusable until rebuilt.
@@ -74,7 +76,6 @@ class MatchIndex {
   static constexpr std::size_t kFan = std::size_t{1} << kFanBits;
   // Enough levels for 2^32 edges.
   static constexpr unsigned kLevels = 8;
-  static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFFu;
 
   template <class F>
   void Visit(unsigned k, std::size_t j, std::size_t nStart, const tagLonLat& lt,

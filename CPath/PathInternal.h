@@ -48,6 +48,14 @@ int ReadDecimalInt(const char* szText, int& nValue);
 /// The low 16 bits of n as a signed 16-bit number.
 short Low16(int n);
 
+/// Copies edge e's identifier, name (cut), code, attribute, point count,
+/// points and last point into the item's fields of the current edge.
+void FillEdgeFields(const CPath::NavEdge& e, PathGuid& guid);
+
+/// Copies edge n's identifier, name (cut), code, attribute, point count and
+/// points into the item's fields of the following edge.
+void FillNextFields(const CPath::NavEdge& n, PathGuid& guid);
+
 /// Turn in tenths from arriving direction a1 to leaving direction a2:
 /// a2 - a1, or 3600 - (a1 - a2) when a2 < a1.
 unsigned short TurnTenths(unsigned short a1, unsigned short a2);

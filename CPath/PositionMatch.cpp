@@ -10,17 +10,6 @@ namespace {
 // Straight-line metres from the path's end within which the vehicle has arrived.
 constexpr double kArrivalDist = 20.0;
 
-// Copies the current edge's own fields into the item.
-void FillEdge(const CPath::NavEdge& e, NavGuid& nav) {
-  nav.idEdge = e.id;
-  vx::CopyGuidName(nav.szName, e.szName);
-  nav.nCode = e.nCode;
-  nav.nRoadAttr = e.nRoadAttr;
-  nav.wPtNum = e.wPtNum;
-  nav.pPts = const_cast<tagLonLat*>(e.pts);
-  nav.ptEnd = e.pts[e.wPtNum - 1];
-}
-
 bool SamePosition(const tagLonLat& a, const tagLonLat& b) {
   return a.lon == b.lon && a.lat == b.lat;
 }
@@ -68,7 +57,7 @@ int CPath::TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAng
   }
 
   if (pEdge->pNext == nullptr) {
-    FillEdge(*pEdge, nav);
+    vx::FillEdgeFields(*pEdge, nav);
     const tagLonLat& ptLast = pEdge->pts[pEdge->wPtNum - 1];
     nav.dDist = SegmentLength(pt, ptLast);
     nav.dTurnAngle = -1.0;
@@ -83,7 +72,7 @@ int CPath::TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAng
     w = 0;
   }
   const unsigned short wCount = pEdge->wPtNum;
-  FillEdge(*pEdge, nav);
+  vx::FillEdgeFields(*pEdge, nav);
   if (SamePosition(ptClose, pEdge->pts[w])) {
     nav.dDist = LineLength(static_cast<unsigned short>(wCount - w), pEdge->pts + w);
     if (w > 0) {
@@ -105,12 +94,7 @@ int CPath::TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAng
     nav.dTurnAngle = -1.0;
     return 1;
   }
-  nav.idNext = pNext->id;
-  vx::CopyGuidName(nav.szNextName, pNext->szName);
-  nav.nNextCode = pNext->nCode;
-  nav.nNextRoadAttr = pNext->nRoadAttr;
-  nav.wNextPtNum = pNext->wPtNum;
-  nav.pNextPts = const_cast<tagLonLat*>(pNext->pts);
+  vx::FillNextFields(*pNext, nav);
   nav.dTurnAngle = vx::TurnAngle(*pEdge, *pNext);
   pCursor = const_cast<NavEdge*>(pNext);
   return 1;

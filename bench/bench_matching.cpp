@@ -191,44 +191,38 @@ double Floor(const Rest& rest) {
          SegmentLength(rest.ptClose, rest.pPts[1]);
 }
 
+// Runs fn on the fixes in turn, one a benchmark iteration.
+template <class F>
+void LoopFixes(benchmark::State& state, std::size_t nCount, F&& fn) {
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(fn(i));
+    i = i + 1 == nCount ? 0 : i + 1;
+  }
+}
+
 void BM_TestPoint(benchmark::State& state) {
   Route& r = GetRoute(static_cast<int>(state.range(0)));
   Matcher m{r};
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(m.TestPoint(r.fixes[i]));
-    i = i + 1 == r.fixes.size() ? 0 : i + 1;
-  }
+  LoopFixes(state, r.fixes.size(), [&](std::size_t i) { return m.TestPoint(r.fixes[i]); });
 }
 BENCHMARK(BM_TestPoint)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 void BM_GeodesicFloor(benchmark::State& state) {
   Route& r = GetRoute(static_cast<int>(state.range(0)));
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(Floor(r.rests[i]));
-    i = i + 1 == r.rests.size() ? 0 : i + 1;
-  }
+  LoopFixes(state, r.rests.size(), [&](std::size_t i) { return Floor(r.rests[i]); });
 }
 BENCHMARK(BM_GeodesicFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 void BM_BoostRTree(benchmark::State& state) {
   Route& r = GetRoute(static_cast<int>(state.range(0)));
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(RTree(r, r.fixes[i]));
-    i = i + 1 == r.fixes.size() ? 0 : i + 1;
-  }
+  LoopFixes(state, r.fixes.size(), [&](std::size_t i) { return RTree(r, r.fixes[i]); });
 }
 BENCHMARK(BM_BoostRTree)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 void BM_BoostBruteForce(benchmark::State& state) {
   Route& r = GetRoute(static_cast<int>(state.range(0)));
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(BruteForce(r, r.fixes[i]));
-    i = i + 1 == r.fixes.size() ? 0 : i + 1;
-  }
+  LoopFixes(state, r.fixes.size(), [&](std::size_t i) { return BruteForce(r, r.fixes[i]); });
 }
 BENCHMARK(BM_BoostBruteForce)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
