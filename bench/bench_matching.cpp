@@ -146,11 +146,13 @@ Route& GetRoute(int nEdges) {
 struct Matcher {
   Route& r;
   NavGuid nav{};
-  bool bHaveNav = false;
+  PathGuid last{};  // the item last announced: the current edge's
+  bool bHaveLast = false;
 
   double TestPoint(const Fix& f) {
-    const int n = r.path.TestPoint(f.pt, kTol, nav, f.dAngle, bHaveNav ? &nav : nullptr);
-    bHaveNav = n == 1;
+    const int n = r.path.TestPoint(f.pt, kTol, nav, f.dAngle, bHaveLast ? &last : nullptr);
+    bHaveLast = n == 1;
+    if (bHaveLast) last.idEdge = nav.idEdge;
     return nav.ptClose.lon;
   }
 };
