@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "CPath/CPath.h"
-#include "CPath/MatchIndex.h"
+#include "CPath/MatchIndexInternal.h"
 #include "CPath/PathInternal.h"
 #include "geometry/Projection.h"
 #include "interfaces/VroGeo.h"

@@ -1,10 +1,9 @@
 // The boxes index beside a path's edge list, and the path's calls that keep
 // it in step with the list.
-#include "CPath/MatchIndex.h"
-
 #include <limits>
 #include <new>
 
+#include "CPath/MatchIndexInternal.h"
 #include "CPath/PathInternal.h"
 
 namespace vx {

@@ -1,7 +1,7 @@
 // Matching a position fix to the path: on the path, off it or arrived, with
 // the guidance the application needs at that moment.
 #include "CPath/CPath.h"
-#include "CPath/MatchIndex.h"
+#include "CPath/MatchIndexInternal.h"
 #include "CPath/PathInternal.h"
 #include "interfaces/VroGeo.h"
 

@@ -5,8 +5,8 @@
 // fails the strict box test cannot contain an edge that passes it, so a
 // traversal in order visits exactly the edges a plain scan of the list would
 // examine, in the same order. Not installed.
-#ifndef VX_CPATH_MATCHINDEX_H
-#define VX_CPATH_MATCHINDEX_H
+#ifndef VX_CPATH_MATCHINDEXINTERNAL_H
+#define VX_CPATH_MATCHINDEXINTERNAL_H
 
 #include <cstddef>
 #include <cstdint>
