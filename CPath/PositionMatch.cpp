@@ -18,6 +18,9 @@ bool SamePosition(const tagLonLat& a, const tagLonLat& b) {
 
 int CPath::TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAngle,
                      const PathGuid* const pGuid) const {
+  // The start edge's id is taken before nav is reset: the application may
+  // hand in the very record it has us fill.
+  const VRO_FEATURE_ID idStart = pGuid != nullptr ? pGuid->idEdge : vx::kNullFeatureId;
   pCursor = nullptr;
   nav.ptAfter = nav.ptBefore = nav.ptClose = nav.ptEnd = vx::kMissingPoint;
   nav.idEdge = nav.idNext = vx::kNullFeatureId;
@@ -31,13 +34,13 @@ int CPath::TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAng
   const NavEdge* pStart = nullptr;
   if (pGuid != nullptr) {
     if (pMatchIndex != nullptr && pMatchIndex->Spans(pHead, pTail)) {
-      const std::size_t nPos = pMatchIndex->FindId(pGuid->idEdge);
+      const std::size_t nPos = pMatchIndex->FindId(idStart);
       if (nPos != vx::MatchIndex::npos) {
         pStart = pMatchIndex->Edge(nPos);
       }
     } else {
       for (const NavEdge* pEdge = pHead; pEdge != nullptr; pEdge = pEdge->pNext) {
-        if (vx::IsSameFeatureId(pEdge->id, pGuid->idEdge)) {
+        if (vx::IsSameFeatureId(pEdge->id, idStart)) {
           pStart = pEdge;
           break;
         }

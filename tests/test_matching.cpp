@@ -560,6 +560,10 @@ TEST(PositionMatch, GuidStartsTheScanAtItsEdge) {
   g.idEdge = Id(99);  // on no edge: as without a guid
   EXPECT_EQ(path.TestPoint(P(1, 0.05), 30, nav, -1, &g), 1);
   EXPECT_STREQ(nav.szName, "Out");
+  // The record being filled may itself name the start edge.
+  nav.idEdge = Id(12);
+  EXPECT_EQ(path.TestPoint(P(1, 0.05), 30, nav, -1, &nav), 1);
+  EXPECT_STREQ(nav.szName, "Back");
 }
 
 TEST(PositionMatch, HeadingsBeyondSixteenBitsMeanNoHeading) {
