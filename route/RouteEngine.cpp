@@ -83,9 +83,6 @@ bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
     double t = 0;
   } all, match;
   auto visit = [&](const GridSegment& seg) {
-    if (m_blocked[seg.nFeature]) {
-      return;
-    }
     const Bin_LonLat* p = m_graph.Points(seg.nFeature);
     const Bin_LonLat& a = p[seg.nSeg];
     const Bin_LonLat& b = p[seg.nSeg + 1];
@@ -184,7 +181,8 @@ void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
   std::vector<double> bearings;
   if (start.bAtNode) {
     for (HalfEdge h : m_graph.Leaving(static_cast<std::uint32_t>(s.nNode))) {
-      if (!m_blocked[FeatureOf(h)] && m_graph.AllowsDirection(h)) {
+      const bool bTargetOn = t.nNode < 0 && FeatureOf(h) == t.nFeature;
+      if ((!m_blocked[FeatureOf(h)] || bTargetOn) && m_graph.AllowsDirection(h)) {
         ways.push_back(h);
         bearings.push_back(m_graph.StartBearing(h));
       }

@@ -52,8 +52,10 @@ class RouteEngine {
                        VRO_FEATURE_ID& id, double& dEdgeLen, tagLonLat*& pPts);
   /// Drops the found route.
   void Reset();
-  /// Later searches do not use the feature of id, in either direction.
-  /// An id that names no feature of the network is ignored.
+  /// Later searches do not drive through the feature of id, in either
+  /// direction; a start or target lying on it still snaps to it and uses its
+  /// piece up to the start or target. An id that names no feature of the
+  /// network is ignored.
   void AddBlock(const VRO_FEATURE_ID& id);
   void RemoveAllBlocks();
 

@@ -39,6 +39,10 @@ double RouteSearch::Estimate(HalfEdge h) const {
   return m_pCost->bShortest ? dMetres : dMetres / m_graph.MaxSpeed();
 }
 
+bool RouteSearch::IsTargetFeature(std::uint32_t nFeature) const {
+  return !m_pTarget->bAtNode && nFeature == m_pTarget->nFeature;
+}
+
 void RouteSearch::Relax(HalfEdge h, double dCost, std::uint32_t nParent) {
   if (m_nStamp[h] == m_nGeneration && !(dCost < m_dCost[h])) {
     return;
@@ -71,7 +75,8 @@ void RouteSearch::Expand(HalfEdge hArrived, double dArrive, std::uint32_t nParen
   bool bCanTurnBack = false;
   for (HalfEdge b : m_graph.Leaving(v)) {
     const std::uint32_t fTo = FeatureOf(b);
-    if (blocked[fTo] || !m_graph.AllowsDirection(b) || m_graph.IsForbidden(fFrom, v, fTo)) {
+    if ((blocked[fTo] && !IsTargetFeature(fTo)) || !m_graph.AllowsDirection(b) ||
+        m_graph.IsForbidden(fFrom, v, fTo)) {
       continue;
     }
     if (b == (hArrived ^ 1u)) {
@@ -136,8 +141,11 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
       continue;  // a cheaper entry of this state came first
     }
     ++m_nSettled;
-    if (!target.bAtNode && FeatureOf(h) == target.nFeature) {
+    if (IsTargetFeature(FeatureOf(h))) {
       OfferGoal(item.dCost + target.dPartial[IsReversed(h) ? 1 : 0], h, true, false);
+    }
+    if ((*m_pBlocked)[FeatureOf(h)]) {
+      continue;  // entered only to reach the target on it, never driven through
     }
     const double dArrive = item.dCost + FullCost(h);
     if (target.bAtNode && m_graph.EndNode(h) == target.nNode) {

@@ -59,9 +59,11 @@ class RouteSearch {
  public:
   explicit RouteSearch(const RouteGraph& graph);
 
-  /// Cheapest route from start to target over usable features that are not
-  /// blocked (pbBlocked: one flag per feature), honouring one-way marks,
-  /// forbidden turns and turning back only where nothing else leaves a node.
+  /// Cheapest route from start to target over usable features, honouring
+  /// one-way marks, forbidden turns and turning back only where nothing else
+  /// leaves a node. A blocked feature (one flag per feature) is never driven
+  /// through; the target may still be reached on one, and a start leg may
+  /// lie on one.
   /// Fills legs in travel order; false when no route exists.
   bool Run(const SearchStart& start, const SearchTarget& target, const CostModel& cost,
            const std::vector<std::uint8_t>& blocked, std::vector<RouteLeg>& legs);
@@ -78,6 +80,7 @@ class RouteSearch {
     bool operator>(const QueueItem& o) const { return dKey > o.dKey; }
   };
 
+  bool IsTargetFeature(std::uint32_t nFeature) const;
   double FullCost(HalfEdge h) const;
   double Estimate(HalfEdge h) const;
   void Relax(HalfEdge h, double dCost, std::uint32_t nParent);

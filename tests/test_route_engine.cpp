@@ -1,0 +1,561 @@
+// The route engine on road networks built here: one-way marks, forbidden
+// turns, blocks, cost modes, partial edges, turning back, the start heading,
+// the texts handed out and the exactness of the handed-out coordinates.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <queue>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "interfaces/VroGeo.h"
+#include "interfaces/VroRoute.h"
+#include "route/DegreePoint.h"
+#include "route/RouteHandle.h"
+
+namespace {
+
+using vxmap::Feature;
+using vxmap::RoadNetwork;
+
+constexpr std::int32_t kBaseLon = 1300000;  // 13.0 degrees
+constexpr std::int32_t kBaseLat = 5200000;  // 52.0 degrees
+
+/// Builds a network in map units relative to (13.0, 52.0).
+struct NetBuilder {
+  RoadNetwork net;
+  NetBuilder() { net.names.push_back(""); }
+
+  std::uint32_t Node(std::int32_t x, std::int32_t y) {
+    net.nodes.push_back({kBaseLon + x, kBaseLat + y});
+    return static_cast<std::uint32_t>(net.nodes.size() - 1);
+  }
+  /// A road from node a to node b through the given inner points.
+  std::uint32_t Road(std::uint32_t a, std::uint32_t b, int nOneWay = 0, unsigned nClass = 7,
+                     std::uint16_t nMaxSpeed = 0, const std::string& name = "",
+                     const std::vector<Bin_LonLat>& inner = {}) {
+    Feature f{};
+    f.nFirstPoint = static_cast<std::uint32_t>(net.points.size());
+    net.points.push_back(net.nodes[a]);
+    for (const Bin_LonLat& p : inner) {
+      net.points.push_back({kBaseLon + p.lon, kBaseLat + p.lat});
+    }
+    net.points.push_back(net.nodes[b]);
+    f.nPointCount = static_cast<std::uint32_t>(inner.size() + 2);
+    f.nFromNode = a;
+    f.nToNode = b;
+    f.nOneWay = static_cast<std::int8_t>(nOneWay);
+    f.nRoadClass = static_cast<std::uint8_t>(nClass);
+    f.nMaxSpeed = nMaxSpeed;
+    f.bRoutable = true;
+    if (!name.empty()) {
+      net.names.push_back(name);
+      f.nName = static_cast<std::uint32_t>(net.names.size() - 1);
+    }
+    net.features.push_back(f);
+    return static_cast<std::uint32_t>(net.features.size() - 1);
+  }
+  void Forbid(std::uint32_t from, std::uint32_t via, std::uint32_t to) {
+    net.forbidden.push_back({from, via, to});
+  }
+};
+
+tagLonLat At(std::int32_t x, std::int32_t y) {
+  return {(kBaseLon + x) / 100000.0, (kBaseLat + y) / 100000.0};
+}
+
+struct Edge {
+  std::string code, str1, name, attr;
+  std::uint32_t nFeature = 0;
+  bool bReversed = false;
+  double dLen = 0;
+  std::vector<tagLonLat> pts;
+};
+
+bool Same(const tagLonLat& a, const tagLonLat& b) { return a.lon == b.lon && a.lat == b.lat; }
+
+/// Retrieves the found route and checks what every route must satisfy:
+/// edges join exactly, every coordinate truncates back to the map's integer
+/// units, lengths are the geodesic lengths of the points, texts fit.
+std::vector<Edge> Retrieve(VRO_ROUTE* h) {
+  std::vector<Edge> edges;
+  EXPECT_NE(VroRouteRetrieveStart(h), 0);
+  for (int nGuard = 0; nGuard < 10000; ++nGuard) {
+    char szCode[6], szStr1[21], szStr2[301], szAttr[100];
+    VRO_FEATURE_ID id{};
+    double dLen = -1;
+    tagLonLat* pPts = nullptr;
+    const int n = VroRouteRetrieveNextEdgeEx(h, szCode, szStr1, szStr2, szAttr, id, dLen, pPts);
+    if (n <= 0) {
+      break;
+    }
+    Edge e;
+    e.code = szCode;
+    e.str1 = szStr1;
+    e.name = szStr2;
+    e.attr = szAttr;
+    EXPECT_TRUE(vxmap::DecodeFeatureId(id, e.nFeature, e.bReversed));
+    e.dLen = dLen;
+    e.pts.assign(pPts, pPts + n);
+    EXPECT_GE(n, 2);
+    EXPECT_DOUBLE_EQ(dLen, LineLength(static_cast<unsigned short>(n), pPts));
+    EXPECT_EQ(e.code.size(), 5u);
+    EXPECT_EQ(e.code[3], e.code[3] == '+' ? '+' : '0');
+    EXPECT_EQ(e.str1[0], 'R');
+    for (const tagLonLat& p : e.pts) {
+      const double x = p.lon * 100000.0, y = p.lat * 100000.0;
+      EXPECT_EQ(std::trunc(x), std::round(x)) << p.lon;
+      EXPECT_EQ(std::trunc(y), std::round(y)) << p.lat;
+    }
+    if (!edges.empty()) {
+      EXPECT_TRUE(Same(edges.back().pts.back(), e.pts.front())) << "edge " << edges.size();
+    }
+    edges.push_back(e);
+  }
+  VroRouteReset(h);
+  return edges;
+}
+
+std::vector<std::uint32_t> Features(const std::vector<Edge>& edges) {
+  std::vector<std::uint32_t> v;
+  for (const Edge& e : edges) {
+    v.push_back(e.nFeature);
+  }
+  return v;
+}
+
+/// A handle that closes itself.
+struct Engine {
+  explicit Engine(const RoadNetwork& net) : h(vxroute::OpenRoute(net)) {}
+  ~Engine() { VroRouteClose(h); }
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+  int Find(const tagLonLat& a, const tagLonLat& b, double dAngle = -1,
+           const char* szMode = "fastest", double dTurn = 0, double dUTurn = 0) const {
+    return VroRouteFindPath(h, a, b, dAngle, dTurn, szMode, dUTurn, nullptr);
+  }
+  VRO_ROUTE* h;
+};
+
+// A square block A(0,0) B(1000,0) C(1000,1000) D(0,1000), 0.01 degree a side.
+struct Square {
+  NetBuilder b;
+  std::uint32_t A, B, C, D, ab, bc, cd, da;
+  explicit Square(int nOneWayAB) {
+    A = b.Node(0, 0);
+    B = b.Node(1000, 0);
+    C = b.Node(1000, 1000);
+    D = b.Node(0, 1000);
+    ab = b.Road(A, B, nOneWayAB);
+    bc = b.Road(B, C);
+    cd = b.Road(C, D);
+    da = b.Road(D, A);
+  }
+};
+
+TEST(RouteEngine, OneWayMarksAreHonoured) {
+  for (int nMark : {1, -1}) {
+    Square sq(nMark);
+    Engine e(sq.b.net);
+    // With the one-way direction: the road itself.
+    const tagLonLat from = nMark > 0 ? At(0, 0) : At(1000, 0);
+    const tagLonLat to = nMark > 0 ? At(1000, 0) : At(0, 0);
+    ASSERT_EQ(e.Find(from, to), 1);
+    auto edges = Retrieve(e.h);
+    ASSERT_EQ(edges.size(), 1u);
+    EXPECT_EQ(edges[0].nFeature, sq.ab);
+    EXPECT_EQ(edges[0].bReversed, nMark < 0);
+    EXPECT_EQ(edges[0].code[3], '+');
+    // Against it: round the other three sides.
+    ASSERT_EQ(e.Find(to, from), 3);
+    edges = Retrieve(e.h);
+    EXPECT_EQ(edges.size(), 3u);
+    for (const Edge& ed : edges) {
+      EXPECT_NE(ed.nFeature, sq.ab);
+      EXPECT_EQ(ed.code[3], '0');
+    }
+    EXPECT_TRUE(Same(edges.back().pts.back(), from));
+  }
+}
+
+TEST(RouteEngine, ForbiddenTurnIsNotTaken) {
+  // A(0,0) - B(1000,0) - E(2000,0); from B north to C(1000,1000); a detour
+  // A - D(-300,1000) - C. Going from A to C the turn ab -> bc is shortest.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0), C = b.Node(1000, 1000), D = b.Node(-300, 1000);
+  const auto ab = b.Road(A, B), bc = b.Road(B, C), ad = b.Road(A, D), dc = b.Road(D, C);
+  const auto E = b.Node(2000, 0);
+  b.Road(B, E);
+  {
+    Engine e(b.net);
+    ASSERT_GT(e.Find(At(0, 0), At(1000, 1000), -1, "shortest"), 0);
+    EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{ab, bc}));
+  }
+  b.Forbid(ab, B, bc);
+  Engine e(b.net);
+  ASSERT_GT(e.Find(At(0, 0), At(1000, 1000), -1, "shortest"), 0);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{ad, dc}));
+  // The other way round the turn bc -> ab is allowed.
+  ASSERT_GT(e.Find(At(1000, 1000), At(0, 0), -1, "shortest"), 0);
+  const auto back = Features(Retrieve(e.h));
+  EXPECT_TRUE(back == (std::vector<std::uint32_t>{bc, ab}) ||
+              back == (std::vector<std::uint32_t>{dc, ad}));
+}
+
+TEST(RouteEngine, BlockedFeatureIsAvoidedUntilBlocksAreRemoved) {
+  Square sq(0);
+  Engine e(sq.b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+  // The reversed id blocks the feature in both directions.
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.ab, true));
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 3);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd, sq.bc}));
+  ASSERT_EQ(e.Find(At(1000, 0), At(0, 0)), 3);
+  Retrieve(e.h);
+  // Blocking every way on leaves no route; an unknown id changes nothing.
+  VroRouteRemoveAllBlockEdge(e.h);
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.da, false));
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.bc, false));
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(999, false));
+  const VRO_FEATURE_ID nullId{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}};
+  VroRouteAddBlockEdge(e.h, nullId);
+  EXPECT_LT(e.Find(At(500, 0), At(500, 1000)), 0);
+  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  // A start or target on a blocked feature still lies there: its piece up
+  // to the start or target is used, the feature is not driven through.
+  ASSERT_EQ(e.Find(At(0, 500), At(500, 1000)), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd}));
+  ASSERT_EQ(e.Find(At(500, 1000), At(1000, 500)), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.cd, sq.bc}));
+  VroRouteRemoveAllBlockEdge(e.h);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+}
+
+TEST(RouteEngine, FastestAndShortestDifferWhereTheyShould) {
+  // Straight residential road A-B (2 km), or a motorway detour A-M-B.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(3000, 0), M = b.Node(1500, 1000);
+  const auto direct = b.Road(A, B, 0, 7);
+  const auto m1 = b.Road(A, M, 0, 1), m2 = b.Road(M, B, 0, 1);
+  Engine e(b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, "shortest"), 1);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{direct}));
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, "fastest"), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{m1, m2}));
+  // Null and empty mean fastest; letter case does not matter.
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, nullptr), 2);
+  Retrieve(e.h);
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, "SHORTEST"), 1);
+  Retrieve(e.h);
+  // A low maxspeed on the motorway makes the direct road the fastest.
+  b.net.features[m1].nMaxSpeed = 20;
+  Engine slow(b.net);
+  ASSERT_EQ(slow.Find(At(0, 0), At(3000, 0)), 1);
+  EXPECT_EQ(Features(Retrieve(slow.h)), (std::vector<std::uint32_t>{direct}));
+  // A turn penalty of 1000 s at M outweighs the motorway's gain.
+  b.net.features[m1].nMaxSpeed = 0;
+  Engine pen(b.net);
+  ASSERT_EQ(pen.Find(At(0, 0), At(3000, 0), -1, "fastest", 1000.0), 1);
+  Retrieve(pen.h);
+}
+
+TEST(RouteEngine, NoRouteAndBadInputGiveNegative) {
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0), C = b.Node(0, 3000), D = b.Node(1000, 3000);
+  b.Road(A, B);
+  b.Road(C, D);
+  Engine e(b.net);
+  EXPECT_LT(e.Find(At(0, 0), At(1000, 3000)), 0);
+  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  EXPECT_LT(e.Find(At(0, 0), At(1000, 0), -1, "scenic"), 0);
+  EXPECT_LT(e.Find({NAN, 52.0}, At(1000, 0)), 0);
+  EXPECT_LT(e.Find(At(0, 0), {13.0, 1e300}), 0);
+  // Farther than 5 km from every road.
+  EXPECT_LT(e.Find(At(0, 0), At(0, 100000)), 0);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  // Reset drops the route.
+  VroRouteReset(e.h);
+  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  // Start and target on the same point: a route without edges.
+  EXPECT_EQ(e.Find(At(500, 0), At(500, 1)), 0);
+  EXPECT_NE(VroRouteRetrieveStart(e.h), 0);
+  char c6[6], c21[21], c301[301], c100[100];
+  VRO_FEATURE_ID id{};
+  double d = 0;
+  tagLonLat* p = nullptr;
+  EXPECT_EQ(VroRouteRetrieveNextEdgeEx(e.h, c6, c21, c301, c100, id, d, p), 0);
+  // A null handle is refused quietly.
+  EXPECT_LT(VroRouteFindPath(nullptr, At(0, 0), At(1, 0), -1, 0, nullptr, 0, nullptr), 0);
+  EXPECT_EQ(VroRouteRetrieveStart(nullptr), 0);
+  EXPECT_EQ(VroRouteRetrieveNextEdgeEx(nullptr, c6, c21, c301, c100, id, d, p), 0);
+  VroRouteReset(nullptr);
+  VroRouteAddBlockEdge(nullptr, id);
+  VroRouteRemoveAllBlockEdge(nullptr);
+  EXPECT_EQ(VroRouteOpen(nullptr), nullptr);
+}
+
+TEST(RouteEngine, StartAndTargetInsideFeaturesGivePartialEdges) {
+  // A(0,0) -> B(3000,0) with inner points, B -> C(3000,2000) with one.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(3000, 0), C = b.Node(3000, 2000);
+  const auto ab = b.Road(A, B, 0, 7, 0, "", {{1000, 0}, {2000, 0}});
+  const auto bc = b.Road(B, C, 0, 7, 0, "", {{3000, 1000}});
+  Engine e(b.net);
+  // Start 1500 along ab (a little off the road), target 500 up bc.
+  ASSERT_EQ(e.Find(At(1500, 7), At(2995, 500)), 2);
+  auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].nFeature, ab);
+  EXPECT_EQ(edges[1].nFeature, bc);
+  ASSERT_EQ(edges[0].pts.size(), 3u);  // (1500,0), (2000,0), B
+  EXPECT_TRUE(Same(edges[0].pts[0], vxroute::LonLatOf({kBaseLon + 1500, kBaseLat})));
+  EXPECT_TRUE(Same(edges[0].pts[1], vxroute::LonLatOf({kBaseLon + 2000, kBaseLat})));
+  ASSERT_EQ(edges[1].pts.size(), 2u);  // B, (3000,500)
+  EXPECT_TRUE(Same(edges[1].pts[1], vxroute::LonLatOf({kBaseLon + 3000, kBaseLat + 500})));
+  const double dFull = LineLength(2, std::vector<tagLonLat>{At(0, 0), At(3000, 0)}.data());
+  EXPECT_NEAR(edges[0].dLen, dFull / 2, 1.0);
+  // Start and target inside the same feature, target ahead: one piece.
+  ASSERT_EQ(e.Find(At(500, 0), At(2500, 0)), 1);
+  edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 1u);
+  EXPECT_EQ(edges[0].pts.size(), 4u);
+  EXPECT_FALSE(edges[0].bReversed);
+  // The same the other way: the feature driven against its digitisation,
+  // with the reversed id and the points in the order of travel.
+  ASSERT_EQ(e.Find(At(2500, 0), At(500, 0)), 1);
+  edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 1u);
+  EXPECT_TRUE(edges[0].bReversed);
+  EXPECT_EQ(edges[0].code[4], 'B');
+  EXPECT_GT(edges[0].pts.front().lon, edges[0].pts.back().lon);
+}
+
+TEST(RouteEngine, TargetAtNodeEndsExactlyThere) {
+  Square sq(0);
+  Engine e(sq.b.net);
+  const tagLonLat c = vxroute::LonLatOf(sq.b.net.nodes[sq.C]);
+  ASSERT_EQ(e.Find(At(500, 0), c), 2);
+  const auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[1].nFeature, sq.bc);
+  EXPECT_EQ(edges[1].pts.size(), 2u);
+  EXPECT_TRUE(Same(edges[1].pts.back(), c));
+  EXPECT_TRUE(Same(edges[1].pts.front(), vxroute::LonLatOf(sq.b.net.nodes[sq.B])));
+}
+
+TEST(RouteEngine, TurningBackOnlyAtDeadEnds) {
+  // A spur X(0,0) - W(1000,0) - S(4000,0) with a loop at W through
+  // N(1000,1000), and a dead end at S.
+  NetBuilder b;
+  const auto X = b.Node(0, 0), W = b.Node(1000, 0), S = b.Node(4000, 0), N = b.Node(1000, 1000);
+  const auto xw = b.Road(X, W), ws = b.Road(W, S);
+  const auto wn = b.Road(W, N), nx = b.Road(N, X);
+  Engine e(b.net);
+  // Heading east on the spur with the target behind: drive on to the dead
+  // end and come back.
+  ASSERT_GT(e.Find(At(1500, 0), At(1200, 0), 0.0), 0);
+  auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].nFeature, ws);
+  EXPECT_FALSE(edges[0].bReversed);
+  EXPECT_EQ(edges[1].nFeature, ws);
+  EXPECT_TRUE(edges[1].bReversed);
+  EXPECT_TRUE(Same(edges[0].pts.back(), vxroute::LonLatOf(b.net.nodes[S])));
+  // Heading east on xw with the target behind: no turning back at W (not a
+  // dead end); round the loop instead.
+  ASSERT_GT(e.Find(At(500, 0), At(200, 0), 0.0), 0);
+  edges = Retrieve(e.h);
+  EXPECT_EQ(Features(edges), (std::vector<std::uint32_t>{xw, wn, nx, xw}));
+  for (std::size_t i = 1; i < edges.size(); ++i) {
+    EXPECT_FALSE(edges[i].nFeature == edges[i - 1].nFeature &&
+                 edges[i].bReversed != edges[i - 1].bReversed)
+        << "turned back at edge " << i;
+  }
+}
+
+TEST(RouteEngine, StartHeadingIsPreferred) {
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(2000, 0);
+  b.Road(A, B);
+  // Two one-way roads 20 m apart (0.0002 degree north): eastbound at 300,
+  // westbound at 320.
+  const auto P = b.Node(0, 300), Q = b.Node(2000, 300), R = b.Node(0, 320), T = b.Node(2000, 320);
+  const auto east = b.Road(P, Q, 1), west = b.Road(T, R, 1);
+  b.Road(A, P);
+  b.Road(Q, T);
+  b.Road(R, A);
+  b.Road(B, Q);
+  Engine e(b.net);
+  // On the two-way road the first edge runs the way the heading points.
+  for (double dAngle : {0.0, 180.0, 350.0, 200.0}) {
+    ASSERT_GT(e.Find(At(1000, 0), At(1000, 310), dAngle, "shortest"), 0) << dAngle;
+    const auto edges = Retrieve(e.h);
+    const bool bEast = edges[0].pts.back().lon > edges[0].pts.front().lon;
+    EXPECT_EQ(bEast, dAngle < 90 || dAngle > 270) << dAngle;
+  }
+  // Nearer the eastbound road but heading west: the westbound road is taken.
+  ASSERT_GT(e.Find(At(1000, 305), At(500, 0), 180.0), 0);
+  auto edges = Retrieve(e.h);
+  EXPECT_EQ(edges[0].nFeature, west);
+  ASSERT_GT(e.Find(At(1000, 305), At(500, 0), 10.0), 0);
+  edges = Retrieve(e.h);
+  EXPECT_EQ(edges[0].nFeature, east);
+  // Without a heading the nearest road is taken.
+  ASSERT_GT(e.Find(At(1000, 305), At(500, 0)), 0);
+  edges = Retrieve(e.h);
+  EXPECT_EQ(edges[0].nFeature, east);
+}
+
+TEST(RouteEngine, TextsStayWithinTheirBuffers) {
+  // A name of 400 bytes of two-byte characters, a maxspeed, class 3.
+  std::string name;
+  while (name.size() < 400) {
+    name += "\xC3\xA9";  // e with acute accent
+  }
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0);
+  b.Road(A, B, 1, 3, 50, name);
+  Engine e(b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  ASSERT_NE(VroRouteRetrieveStart(e.h), 0);
+  constexpr int kGuard = 16;
+  char buf[4][301 + kGuard];
+  std::memset(buf, 0x7F, sizeof(buf));
+  VRO_FEATURE_ID id{};
+  double d = 0;
+  tagLonLat* p = nullptr;
+  ASSERT_EQ(VroRouteRetrieveNextEdgeEx(e.h, buf[0], buf[1], buf[2], buf[3], id, d, p), 2);
+  const std::size_t sizes[4] = {6, 21, 301, 100};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_LT(std::strlen(buf[i]), sizes[i]) << i;
+    for (std::size_t k = sizes[i]; k < sizes[i] + kGuard; ++k) {
+      EXPECT_EQ(buf[i][k], 0x7F) << i;
+    }
+  }
+  EXPECT_STREQ(buf[0], "RD3+F");
+  EXPECT_STREQ(buf[1], "R3");
+  EXPECT_STREQ(buf[3], "50");
+  // Cut at 300 bytes on a whole character.
+  EXPECT_EQ(std::strlen(buf[2]), 300u);
+  EXPECT_EQ(std::string(buf[2]), name.substr(0, 300));
+  // Cut before a character that would not fit whole.
+  b.net.names[1] = "x" + name;
+  Engine odd(b.net);
+  ASSERT_EQ(odd.Find(At(0, 0), At(1000, 0)), 1);
+  ASSERT_NE(VroRouteRetrieveStart(odd.h), 0);
+  ASSERT_EQ(VroRouteRetrieveNextEdgeEx(odd.h, buf[0], buf[1], buf[2], buf[3], id, d, p), 2);
+  EXPECT_EQ(std::strlen(buf[2]), 299u);
+}
+
+TEST(RouteEngine, CoordinatesTruncateBackToTheirIntegers) {
+  // A plain division does not always come back: the test would notice.
+  int nPlainFails = 0;
+  for (std::int32_t n = 1; n < 200000; ++n) {
+    nPlainFails += std::trunc(n / 100000.0 * 100000.0) != n;
+  }
+  EXPECT_GT(nPlainFails, 0);
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<std::int32_t> lon(-18000000, 18000000);
+  std::uniform_int_distribution<std::int32_t> lat(-9000000, 9000000);
+  std::vector<std::int32_t> values = {0, 1, -1, 7, -7, 18000000, -18000000, 9000000, -9000000};
+  for (int i = 0; i < 200000; ++i) {
+    values.push_back(lon(rng));
+    values.push_back(lat(rng));
+  }
+  for (std::int32_t n = -300000; n <= 300000; ++n) {
+    values.push_back(n);
+  }
+  for (std::int32_t n : values) {
+    const double x = vxroute::DegreeOf(n);
+    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(x * 100000.0)), n) << n;
+    EXPECT_LE(std::fabs(x - n / 100000.0), 4e-15 * std::fabs(n / 100000.0) + 1e-300) << n;
+  }
+}
+
+// Routes over a grid with random one-ways compared with a plain Dijkstra
+// over the nodes (no turn rules matter: every node has several ways out).
+TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
+  NetBuilder b;
+  constexpr int kSide = 12;
+  std::mt19937 rng(11);
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      b.Node(x * 500 + static_cast<int>(rng() % 100), y * 500 + static_cast<int>(rng() % 100));
+    }
+  }
+  auto id = [&](int x, int y) { return static_cast<std::uint32_t>(y * kSide + x); };
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      if (x + 1 < kSide) b.Road(id(x, y), id(x + 1, y));
+      if (y + 1 < kSide) b.Road(id(x, y), id(x, y + 1));
+    }
+  }
+  const RoadNetwork& net = b.net;
+  std::vector<std::vector<std::pair<std::uint32_t, double>>> adj(net.nodes.size());
+  for (const Feature& f : net.features) {
+    const double d = SegmentLength(vxroute::LonLatOf(net.nodes[f.nFromNode]),
+                                   vxroute::LonLatOf(net.nodes[f.nToNode]));
+    adj[f.nFromNode].push_back({f.nToNode, d});
+    adj[f.nToNode].push_back({f.nFromNode, d});
+  }
+  Engine e(net);
+  for (int q = 0; q < 40; ++q) {
+    const std::uint32_t s = rng() % net.nodes.size(), t = rng() % net.nodes.size();
+    if (s == t) continue;
+    std::vector<double> dist(net.nodes.size(), INFINITY);
+    std::priority_queue<std::pair<double, std::uint32_t>,
+                        std::vector<std::pair<double, std::uint32_t>>, std::greater<>>
+        pq;
+    dist[s] = 0;
+    pq.push({0, s});
+    while (!pq.empty()) {
+      auto [d, v] = pq.top();
+      pq.pop();
+      if (d > dist[v]) continue;
+      for (auto [w, l] : adj[v]) {
+        if (d + l < dist[w]) {
+          dist[w] = d + l;
+          pq.push({dist[w], w});
+        }
+      }
+    }
+    ASSERT_GT(
+        e.Find(vxroute::LonLatOf(net.nodes[s]), vxroute::LonLatOf(net.nodes[t]), -1, "shortest"),
+        0);
+    const auto edges = Retrieve(e.h);
+    double dLen = 0;
+    for (const Edge& ed : edges) {
+      dLen += ed.dLen;
+    }
+    EXPECT_NEAR(dLen, dist[t], 1e-6 * dist[t]) << s << " -> " << t;
+    EXPECT_TRUE(Same(edges.front().pts.front(), vxroute::LonLatOf(net.nodes[s])));
+    EXPECT_TRUE(Same(edges.back().pts.back(), vxroute::LonLatOf(net.nodes[t])));
+  }
+  // Every node's coordinates come back exactly.
+  for (const Bin_LonLat& p : net.nodes) {
+    const tagLonLat d = vxroute::LonLatOf(p);
+    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lon * 100000.0)), p.lon);
+    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lat * 100000.0)), p.lat);
+  }
+}
+
+TEST(RouteEngine, InconsistentFeaturesAreLeftOut) {
+  Square sq(0);
+  sq.b.net.features[sq.ab].nPointCount = 1000;  // runs past the points
+  sq.b.net.features[sq.bc].nToNode = 77;        // no such node
+  Engine e(sq.b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 1000)), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd}));
+  // Not routable: the start snaps past it to the nearest usable road.
+  sq.b.net.features[sq.da].bRoutable = false;
+  Engine e2(sq.b.net);
+  ASSERT_EQ(e2.Find(At(0, 0), At(1000, 1000)), 1);
+  EXPECT_EQ(Features(Retrieve(e2.h)), (std::vector<std::uint32_t>{sq.cd}));
+}
+
+}  // namespace
