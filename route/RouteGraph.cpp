@@ -21,6 +21,8 @@ constexpr double kMinMetresPerDegreeLon = 111319.0;
 constexpr double kLowerBoundSlack = 0.99;
 constexpr double kMinSpeedKmh = 5.0;
 constexpr double kMaxSpeedKmh = 200.0;
+// Half-edge numbers and the search's parent codes must fit 32 bits.
+constexpr std::size_t kMaxFeatures = 0x7FFFFFF0u;
 
 bool ForbiddenLess(const vxmap::ForbiddenTurn& a, const vxmap::ForbiddenTurn& b) {
   return std::tie(a.nFrom, a.nVia, a.nTo) < std::tie(b.nFrom, b.nVia, b.nTo);
@@ -49,20 +51,21 @@ double BearingGap(double a, double b) {
 RouteGraph::RouteGraph(const vxmap::RoadNetwork& net) : m_net(net) {
   const std::size_t nFeatures = net.features.size();
   const std::size_t nNodes = net.nodes.size();
-  m_bUsable.assign(nFeatures, 0);
+  m_nFlags.assign(nFeatures, 0);
   m_dLength.assign(nFeatures, 0.0);
   m_fBearing.assign(nFeatures * 2, 0.0f);
   m_nLeavingStart.assign(nNodes + 1, 0);
 
   for (std::size_t f = 0; f < nFeatures; ++f) {
     const vxmap::Feature& ft = net.features[f];
-    const bool bConsistent = ft.nPointCount >= 2 && ft.nFirstPoint <= net.points.size() &&
+    const bool bConsistent = f < kMaxFeatures && ft.nPointCount >= 2 &&
+                             ft.nFirstPoint <= net.points.size() &&
                              ft.nPointCount <= net.points.size() - ft.nFirstPoint &&
                              ft.nFromNode < nNodes && ft.nToNode < nNodes;
     if (!bConsistent || !ft.bRoutable) {
       continue;
     }
-    m_bUsable[f] = 1;
+    m_nFlags[f] = 1;
     const Bin_LonLat* p = &net.points[ft.nFirstPoint];
     double dLen = 0.0;
     for (std::uint32_t i = 0; i + 1 < ft.nPointCount; ++i) {
@@ -83,7 +86,7 @@ RouteGraph::RouteGraph(const vxmap::RoadNetwork& net) : m_net(net) {
   m_leaving.resize(m_nLeavingStart[nNodes]);
   std::vector<std::uint32_t> nFill(m_nLeavingStart.begin(), m_nLeavingStart.end() - 1);
   for (std::uint32_t f = 0; f < nFeatures; ++f) {
-    if (m_bUsable[f]) {
+    if (IsUsable(f)) {
       m_leaving[nFill[net.features[f].nFromNode]++] = HalfEdgeOf(f, false);
       m_leaving[nFill[net.features[f].nToNode]++] = HalfEdgeOf(f, true);
     }
@@ -91,6 +94,11 @@ RouteGraph::RouteGraph(const vxmap::RoadNetwork& net) : m_net(net) {
 
   m_forbidden = net.forbidden;
   std::sort(m_forbidden.begin(), m_forbidden.end(), ForbiddenLess);
+  for (const vxmap::ForbiddenTurn& t : m_forbidden) {
+    if (t.nFrom < nFeatures) {
+      m_nFlags[t.nFrom] |= 2u;
+    }
+  }
 
   double dMaxAbsLat = 0.0;
   for (const Bin_LonLat& p : net.nodes) {
@@ -141,7 +149,7 @@ std::span<const HalfEdge> RouteGraph::Leaving(std::uint32_t nNode) const {
 }
 
 bool RouteGraph::IsForbidden(std::uint32_t nFrom, std::uint32_t nVia, std::uint32_t nTo) const {
-  if (m_forbidden.empty()) {
+  if (nFrom >= m_nFlags.size() || (m_nFlags[nFrom] & 2u) == 0) {
     return false;
   }
   const vxmap::ForbiddenTurn key{nFrom, nVia, nTo};
@@ -163,7 +171,7 @@ double RouteGraph::LowerBoundMetres(double dX1, double dY1, double dX2, double d
 }
 
 std::size_t RouteGraph::MemoryBytes() const {
-  return m_bUsable.capacity() + m_dLength.capacity() * sizeof(double) +
+  return m_nFlags.capacity() + m_dLength.capacity() * sizeof(double) +
          m_fBearing.capacity() * sizeof(float) +
          m_nLeavingStart.capacity() * sizeof(std::uint32_t) +
          m_leaving.capacity() * sizeof(HalfEdge) +

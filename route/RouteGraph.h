@@ -44,7 +44,7 @@ class RouteGraph {
   const vxmap::RoadNetwork& Net() const { return m_net; }
   std::uint32_t FeatureCount() const { return static_cast<std::uint32_t>(m_dLength.size()); }
   /// Routable and consistent.
-  bool IsUsable(std::uint32_t nFeature) const { return m_bUsable[nFeature] != 0; }
+  bool IsUsable(std::uint32_t nFeature) const { return (m_nFlags[nFeature] & 1u) != 0; }
   /// True when the feature's one-way mark lets it be driven as h says.
   bool AllowsDirection(HalfEdge h) const;
   /// Geodesic length in metres.
@@ -76,7 +76,7 @@ class RouteGraph {
 
  private:
   const vxmap::RoadNetwork& m_net;
-  std::vector<std::uint8_t> m_bUsable;
+  std::vector<std::uint8_t> m_nFlags;  // bit 0 usable, bit 1 a forbidden turn starts on it
   std::vector<double> m_dLength;
   std::vector<float> m_fBearing;               // per feature: first step, last step (forward)
   std::vector<std::uint32_t> m_nLeavingStart;  // node -> offset in m_leaving

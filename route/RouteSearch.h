@@ -77,7 +77,11 @@ class RouteSearch {
     double dKey;
     double dCost;
     std::uint32_t nState;
-    bool operator>(const QueueItem& o) const { return dKey > o.dKey; }
+    // Equal keys: the one farther from the start first, which settles
+    // fewer states on grids where many routes cost the same.
+    bool operator>(const QueueItem& o) const {
+      return dKey > o.dKey || (dKey == o.dKey && dCost < o.dCost);
+    }
   };
 
   bool IsTargetFeature(std::uint32_t nFeature) const;

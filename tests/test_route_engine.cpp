@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CPath/CPath.h"
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRoute.h"
 #include "route/DegreePoint.h"
@@ -297,6 +298,11 @@ TEST(RouteEngine, NoRouteAndBadInputGiveNegative) {
   VroRouteAddBlockEdge(nullptr, id);
   VroRouteRemoveAllBlockEdge(nullptr);
   EXPECT_EQ(VroRouteOpen(nullptr), nullptr);
+  // An empty network routes nowhere.
+  const RoadNetwork empty;
+  Engine none(empty);
+  ASSERT_NE(none.h, nullptr);
+  EXPECT_LT(none.Find(At(0, 0), At(1000, 0)), 0);
 }
 
 TEST(RouteEngine, StartAndTargetInsideFeaturesGivePartialEdges) {
@@ -535,6 +541,23 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
     EXPECT_NEAR(dLen, dist[t], 1e-6 * dist[t]) << s << " -> " << t;
     EXPECT_TRUE(Same(edges.front().pts.front(), vxroute::LonLatOf(net.nodes[s])));
     EXPECT_TRUE(Same(edges.back().pts.back(), vxroute::LonLatOf(net.nodes[t])));
+    // The path library takes every edge as it comes and gives it back.
+    CPath path;
+    path.BeginAddEdge();
+    for (const Edge& ed : edges) {
+      ASSERT_EQ(path.AddEdge(ed.code.c_str(), ed.str1.c_str(), ed.name.c_str(), ed.attr.c_str(),
+                             static_cast<unsigned short>(ed.pts.size()), ed.pts.data(),
+                             vxmap::FeatureIdOf(ed.nFeature, ed.bReversed), ed.dLen),
+                1);
+    }
+    ASSERT_NE(path.StartEdge(), 0);
+    unsigned short wPtNum = 0;
+    tagLonLat* pPts = nullptr;
+    for (const Edge& ed : edges) {
+      ASSERT_NE(path.NextEdge(wPtNum, pPts), 0);
+      ASSERT_EQ(wPtNum, ed.pts.size());
+      EXPECT_TRUE(Same(pPts[0], ed.pts[0]));
+    }
   }
   // Every node's coordinates come back exactly.
   for (const Bin_LonLat& p : net.nodes) {
