@@ -104,7 +104,7 @@ std::vector<Edge> Retrieve(VRO_ROUTE* h) {
     EXPECT_GE(n, 2);
     EXPECT_DOUBLE_EQ(dLen, LineLength(static_cast<unsigned short>(n), pPts));
     EXPECT_EQ(e.code.size(), 5u);
-    EXPECT_EQ(e.code[3], e.code[3] == '+' ? '+' : '0');
+    EXPECT_TRUE(e.code[3] == '+' || e.code[3] == '0') << e.code;
     EXPECT_EQ(e.str1[0], 'R');
     for (const tagLonLat& p : e.pts) {
       const double x = p.lon * 100000.0, y = p.lat * 100000.0;
