@@ -426,6 +426,41 @@ TEST(RouteEngine, StartHeadingIsPreferred) {
   EXPECT_EQ(edges[0].nFeature, east);
 }
 
+TEST(RouteEngine, StartAgainstTheHeadingWhenNothingElseArrives) {
+  // Heading east on A-B, but east of B only a one-way into a dead end.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0), C = b.Node(2000, 0), W = b.Node(-1000, 0);
+  const auto ab = b.Road(A, B);
+  b.Road(B, C, 1);
+  b.Road(W, A);
+  Engine e(b.net);
+  ASSERT_GT(e.Find(At(500, 0), At(-500, 0), 0.0), 0);
+  const auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].nFeature, ab);
+  EXPECT_TRUE(edges[0].bReversed);
+}
+
+TEST(RouteEngine, LongFeaturesGoOutInPiecesThatFitAPointCount) {
+  // 70,000 points along a line of latitude.
+  NetBuilder b;
+  std::vector<Bin_LonLat> inner;
+  for (std::int32_t i = 1; i < 69999; ++i) {
+    inner.push_back({i, 0});
+  }
+  const auto A = b.Node(0, 0), B = b.Node(69999, 0);
+  const auto ab = b.Road(A, B, 0, 7, 0, "", inner);
+  Engine e(b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(69999, 0), -1, "shortest"), 2);
+  const auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].pts.size(), 65535u);
+  EXPECT_EQ(edges[1].pts.size(), 70000u - 65535u + 1u);
+  EXPECT_EQ(edges[0].nFeature, ab);
+  EXPECT_EQ(edges[1].nFeature, ab);
+  EXPECT_TRUE(Same(edges[1].pts.back(), vxroute::LonLatOf(b.net.nodes[B])));
+}
+
 TEST(RouteEngine, TextsStayWithinTheirBuffers) {
   // A name of 400 bytes of two-byte characters, a maxspeed, class 3.
   std::string name;
