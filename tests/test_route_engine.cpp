@@ -3,12 +3,13 @@
 // the texts handed out and the exactness of the handed-out coordinates.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <queue>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CPath/CPath.h"
@@ -118,6 +119,42 @@ std::vector<Edge> Retrieve(VRO_ROUTE* h) {
   }
   VroRouteReset(h);
   return edges;
+}
+
+/// Checks a route against the network's rules: no feature driven against its
+/// one-way mark, no forbidden turn, turning back only where nothing else
+/// leaves the node, and every joint exactly on the network node where the
+/// features meet (a junction found by truncating the joint's coordinates).
+void CheckRules(const RoadNetwork& net, const std::vector<Edge>& edges) {
+  std::vector<int> nDegree(net.nodes.size(), 0);
+  for (const Feature& f : net.features) {
+    if (f.bRoutable && f.nFromNode < nDegree.size() && f.nToNode < nDegree.size()) {
+      ++nDegree[f.nFromNode];
+      ++nDegree[f.nToNode];
+    }
+  }
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    const Edge& e = edges[i];
+    const Feature& f = net.features.at(e.nFeature);
+    EXPECT_TRUE(f.bRoutable);
+    EXPECT_TRUE(f.nOneWay == 0 || (f.nOneWay > 0) != e.bReversed) << "edge " << i;
+    if (i + 1 == edges.size()) {
+      break;
+    }
+    const Edge& next = edges[i + 1];
+    const std::uint32_t v = e.bReversed ? f.nFromNode : f.nToNode;
+    const Bin_LonLat junction{static_cast<std::int32_t>(std::trunc(e.pts.back().lon * 100000.0)),
+                              static_cast<std::int32_t>(std::trunc(e.pts.back().lat * 100000.0))};
+    EXPECT_EQ(junction.lon, net.nodes[v].lon) << "edge " << i;
+    EXPECT_EQ(junction.lat, net.nodes[v].lat) << "edge " << i;
+    for (const vxmap::ForbiddenTurn& t : net.forbidden) {
+      EXPECT_FALSE(t.nFrom == e.nFeature && t.nVia == v && t.nTo == next.nFeature)
+          << "forbidden turn at edge " << i;
+    }
+    if (next.nFeature == e.nFeature && next.bReversed != e.bReversed) {
+      EXPECT_EQ(nDegree[v], 1) << "turned back at edge " << i;
+    }
+  }
 }
 
 std::vector<std::uint32_t> Features(const std::vector<Edge>& edges) {
@@ -592,6 +629,7 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
     EXPECT_NEAR(dLen, dist[t], 1e-6 * dist[t]) << s << " -> " << t;
     EXPECT_TRUE(Same(edges.front().pts.front(), vxroute::LonLatOf(net.nodes[s])));
     EXPECT_TRUE(Same(edges.back().pts.back(), vxroute::LonLatOf(net.nodes[t])));
+    CheckRules(net, edges);
     // The path library takes every edge as it comes and gives it back.
     CPath path;
     path.BeginAddEdge();
@@ -610,6 +648,31 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
       EXPECT_TRUE(Same(pPts[0], ed.pts[0]));
     }
   }
+  // With forbidden turns at random junctions the routes still keep every rule.
+  for (std::uint32_t f = 0; f < b.net.features.size(); f += 3) {
+    const Feature& from = b.net.features[f];
+    for (std::uint32_t g = 0; g < b.net.features.size(); ++g) {
+      const Feature& to = b.net.features[g];
+      if (g != f && (to.nFromNode == from.nToNode || to.nToNode == from.nToNode)) {
+        b.Forbid(f, from.nToNode, g);
+        break;
+      }
+    }
+  }
+  std::sort(b.net.forbidden.begin(), b.net.forbidden.end(), [](const auto& x, const auto& y) {
+    return std::tie(x.nFrom, x.nVia, x.nTo) < std::tie(y.nFrom, y.nVia, y.nTo);
+  });
+  Engine ruled(b.net);
+  int nRouted = 0;
+  for (int q = 0; q < 80; ++q) {
+    const tagLonLat a = At(static_cast<int>(rng() % 5500), static_cast<int>(rng() % 5500));
+    const tagLonLat z = At(static_cast<int>(rng() % 5500), static_cast<int>(rng() % 5500));
+    if (ruled.Find(a, z, static_cast<double>(rng() % 360), "fastest", 5.0, 30.0) > 0) {
+      ++nRouted;
+      CheckRules(b.net, Retrieve(ruled.h));
+    }
+  }
+  EXPECT_GT(nRouted, 60);
   // Every node's coordinates come back exactly.
   for (const Bin_LonLat& p : net.nodes) {
     const tagLonLat d = vxroute::LonLatOf(p);
