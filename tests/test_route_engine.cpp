@@ -14,6 +14,7 @@
 
 #include "CPath/CPath.h"
 #include "interfaces/VroGeo.h"
+#include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "route/DegreePoint.h"
 #include "route/RouteHandle.h"
@@ -694,5 +695,100 @@ TEST(RouteEngine, InconsistentFeaturesAreLeftOut) {
   ASSERT_EQ(e2.Find(At(0, 0), At(1000, 1000)), 1);
   EXPECT_EQ(Features(Retrieve(e2.h)), (std::vector<std::uint32_t>{sq.cd}));
 }
+
+#if defined(VX_ROUTE_WITH_READER)
+// The same rules on the sample town, through the map reader.
+class RouteEngineTown : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_hReader = VroReaderOpen(VX_SOURCE_DIR "/data/sample-town.osm");
+    ASSERT_NE(m_hReader, nullptr) << VroReaderLastError();
+    m_pNet = vxmap::NetworkOf(m_hReader);
+    ASSERT_NE(m_pNet, nullptr);
+    m_hRoute = VroRouteOpen(m_hReader);
+    ASSERT_NE(m_hRoute, nullptr);
+  }
+  void TearDown() override {
+    VroRouteClose(m_hRoute);
+    VroReaderClose(m_hReader);
+  }
+  tagLonLat NodeAt(std::size_t i) const { return vxroute::LonLatOf(m_pNet->nodes[i]); }
+
+  VRO_READER* m_hReader = nullptr;
+  const RoadNetwork* m_pNet = nullptr;
+  VRO_ROUTE* m_hRoute = nullptr;
+};
+
+TEST_F(RouteEngineTown, EveryPointTruncatesBack) {
+  ASSERT_FALSE(m_pNet->nodes.empty());
+  for (const std::vector<Bin_LonLat>* v : {&m_pNet->nodes, &m_pNet->points}) {
+    for (const Bin_LonLat& p : *v) {
+      const tagLonLat d = vxroute::LonLatOf(p);
+      ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lon * 100000.0)), p.lon);
+      ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lat * 100000.0)), p.lat);
+    }
+  }
+}
+
+TEST_F(RouteEngineTown, RoutesKeepTheRulesAndFitThePathLibrary) {
+  std::mt19937 rng(13);
+  const std::size_t nNodes = m_pNet->nodes.size();
+  int nRouted = 0, nDiffer = 0;
+  for (int q = 0; q < 150; ++q) {
+    const std::size_t s = rng() % nNodes, t = rng() % nNodes;
+    if (s == t ||
+        VroRouteFindPath(m_hRoute, NodeAt(s), NodeAt(t), -1, 0, "shortest", 0, nullptr) <= 0) {
+      continue;
+    }
+    const auto shortest = Retrieve(m_hRoute);
+    ASSERT_GT(VroRouteFindPath(m_hRoute, NodeAt(s), NodeAt(t), -1, 0, "fastest", 0, nullptr), 0);
+    const auto fastest = Retrieve(m_hRoute);
+    ++nRouted;
+    double dShort = 0, dFast = 0;
+    for (const Edge& e : shortest) dShort += e.dLen;
+    for (const Edge& e : fastest) dFast += e.dLen;
+    EXPECT_LE(dShort, dFast + 1e-6);
+    nDiffer += Features(shortest) != Features(fastest);
+    for (const auto* edges : {&shortest, &fastest}) {
+      CheckRules(*m_pNet, *edges);
+      EXPECT_TRUE(Same(edges->back().pts.back(), NodeAt(t)));
+      CPath path;
+      path.BeginAddEdge();
+      for (const Edge& e : *edges) {
+        EXPECT_EQ(path.AddEdge(e.code.c_str(), e.str1.c_str(), e.name.c_str(), e.attr.c_str(),
+                               static_cast<unsigned short>(e.pts.size()), e.pts.data(),
+                               vxmap::FeatureIdOf(e.nFeature, e.bReversed), e.dLen),
+                  1);
+      }
+    }
+  }
+  EXPECT_GT(nRouted, 50);
+  EXPECT_GT(nDiffer, 0);
+}
+
+TEST_F(RouteEngineTown, BlockedFeatureIsAvoided) {
+  std::mt19937 rng(17);
+  int nChecked = 0;
+  for (int q = 0; q < 100 && nChecked < 10; ++q) {
+    const tagLonLat a = NodeAt(rng() % m_pNet->nodes.size());
+    const tagLonLat z = NodeAt(rng() % m_pNet->nodes.size());
+    if (VroRouteFindPath(m_hRoute, a, z, -1, 0, "fastest", 0, nullptr) < 3) {
+      continue;
+    }
+    const auto before = Features(Retrieve(m_hRoute));
+    const std::uint32_t nBlocked = before[before.size() / 2];
+    VroRouteAddBlockEdge(m_hRoute, vxmap::FeatureIdOf(nBlocked, false));
+    if (VroRouteFindPath(m_hRoute, a, z, -1, 0, "fastest", 0, nullptr) >= 0) {
+      const auto around = Features(Retrieve(m_hRoute));
+      EXPECT_EQ(std::count(around.begin(), around.end(), nBlocked), 0);
+    }
+    VroRouteRemoveAllBlockEdge(m_hRoute);
+    ASSERT_GT(VroRouteFindPath(m_hRoute, a, z, -1, 0, "fastest", 0, nullptr), 0);
+    EXPECT_EQ(Features(Retrieve(m_hRoute)), before);
+    ++nChecked;
+  }
+  EXPECT_EQ(nChecked, 10);
+}
+#endif
 
 }  // namespace
