@@ -1,16 +1,17 @@
-// Route query time of the route engine on a generated grid town of more than
-// 200,000 features: one query per iteration over random start/target pairs
-// (find the route and hand out every edge), with the median query time, the
-// mean settled half-edges and the engine's memory as counters.
+// Route query time of the route engine on a generated grid of more than
+// 200,000 features (and on the sample town when the map reader is built):
+// one query per iteration over random start/target pairs (find the route and
+// hand out every edge), with the median query time, the mean settled
+// half-edges and the engine's memory as counters.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <memory>
 #include <random>
 #include <vector>
 
+#include "interfaces/VroRead.h"
 #include "map/RoadNetwork.h"
 #include "route/RouteEngine.h"
 
@@ -79,23 +80,36 @@ vxmap::RoadNetwork MakeGrid() {
   return net;
 }
 
-struct Fixture {
-  vxmap::RoadNetwork net = MakeGrid();
-  std::unique_ptr<vxroute::RouteEngine> engine = std::make_unique<vxroute::RouteEngine>(net);
-  std::vector<std::pair<tagLonLat, tagLonLat>> pairs;
-  Fixture() {
-    std::mt19937_64 rng(5);
-    const double dSpan = (kSide - 1) * kSpacing / 100000.0;
-    std::uniform_real_distribution<double> lon(13.0, 13.0 + dSpan), lat(52.0, 52.0 + dSpan);
-    for (int i = 0; i < kPairs; ++i) {
-      pairs.push_back({{lon(rng), lat(rng)}, {lon(rng), lat(rng)}});
-    }
+using Pairs = std::vector<std::pair<tagLonLat, tagLonLat>>;
+
+/// kPairs random start/target points in the box of the network's nodes.
+Pairs RandomPairs(const vxmap::RoadNetwork& net) {
+  std::int32_t x0 = net.nodes.front().lon, x1 = x0, y0 = net.nodes.front().lat, y1 = y0;
+  for (const Bin_LonLat& p : net.nodes) {
+    x0 = std::min(x0, p.lon);
+    x1 = std::max(x1, p.lon);
+    y0 = std::min(y0, p.lat);
+    y1 = std::max(y1, p.lat);
   }
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> lon(x0 / 100000.0, x1 / 100000.0);
+  std::uniform_real_distribution<double> lat(y0 / 100000.0, y1 / 100000.0);
+  Pairs pairs;
+  for (int i = 0; i < kPairs; ++i) {
+    pairs.push_back({{lon(rng), lat(rng)}, {lon(rng), lat(rng)}});
+  }
+  return pairs;
+}
+
+struct Grid {
+  vxmap::RoadNetwork net = MakeGrid();
+  vxroute::RouteEngine engine{net};
+  Pairs pairs = RandomPairs(net);
 };
 
-Fixture& Town() {
-  static Fixture f;
-  return f;
+Grid& TheGrid() {
+  static Grid g;
+  return g;
 }
 
 std::size_t NetworkBytes(const vxmap::RoadNetwork& net) {
@@ -107,14 +121,14 @@ std::size_t NetworkBytes(const vxmap::RoadNetwork& net) {
   return n;
 }
 
-void BM_RouteGrid(benchmark::State& state, const char* szMode) {
-  Fixture& town = Town();
-  vxroute::RouteEngine& e = *town.engine;
+/// One query per iteration over pairs; the figures as counters.
+void RunQueries(benchmark::State& state, vxroute::RouteEngine& e, const vxmap::RoadNetwork& net,
+                const Pairs& pairs, const char* szMode) {
   std::vector<double> ms, cpu;
   double dSettled = 0;
   std::size_t nFailed = 0, i = 0;
   for (auto _ : state) {
-    const auto& [a, b] = town.pairs[i++ % town.pairs.size()];
+    const auto& [a, b] = pairs[i++ % pairs.size()];
     const auto t0 = std::chrono::steady_clock::now();
     const double c0 = ThreadCpuMs();
     const int n = e.FindPath(a, b, -1.0, 0.0, szMode, 0.0);
@@ -135,16 +149,20 @@ void BM_RouteGrid(benchmark::State& state, const char* szMode) {
   }
   std::sort(ms.begin(), ms.end());
   std::sort(cpu.begin(), cpu.end());
-  state.counters["features"] = static_cast<double>(town.net.features.size());
+  state.counters["features"] = static_cast<double>(net.features.size());
   state.counters["median_ms"] = ms[ms.size() / 2];
   state.counters["median_cpu_ms"] = cpu[cpu.size() / 2];
   state.counters["max_ms"] = ms.back();
   state.counters["settled"] = dSettled / static_cast<double>(ms.size());
   state.counters["no_route"] = static_cast<double>(nFailed);
   state.counters["engine_MB"] = static_cast<double>(e.MemoryBytes()) / 1e6;
-  state.counters["network_MB"] = static_cast<double>(NetworkBytes(town.net)) / 1e6;
+  state.counters["network_MB"] = static_cast<double>(NetworkBytes(net)) / 1e6;
 }
 
+void BM_RouteGrid(benchmark::State& state, const char* szMode) {
+  Grid& g = TheGrid();
+  RunQueries(state, g.engine, g.net, g.pairs, szMode);
+}
 BENCHMARK_CAPTURE(BM_RouteGrid, fastest, "fastest")
     ->Iterations(kPairs)
     ->Unit(benchmark::kMillisecond);
@@ -152,8 +170,29 @@ BENCHMARK_CAPTURE(BM_RouteGrid, shortest, "shortest")
     ->Iterations(kPairs)
     ->Unit(benchmark::kMillisecond);
 
+#if defined(VX_ROUTE_WITH_READER)
+// The sample town through the map reader.
+void BM_RouteTown(benchmark::State& state, const char* szMode) {
+  static VRO_READER* hReader = VroReaderOpen(VX_SOURCE_DIR "/data/sample-town.osm");
+  if (hReader == nullptr) {
+    state.SkipWithError(VroReaderLastError());
+    return;
+  }
+  const vxmap::RoadNetwork& net = *vxmap::NetworkOf(hReader);
+  static vxroute::RouteEngine engine(net);
+  static const Pairs pairs = RandomPairs(net);
+  RunQueries(state, engine, net, pairs, szMode);
+}
+BENCHMARK_CAPTURE(BM_RouteTown, fastest, "fastest")
+    ->Iterations(kPairs)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RouteTown, shortest, "shortest")
+    ->Iterations(kPairs)
+    ->Unit(benchmark::kMillisecond);
+#endif
+
 void BM_OpenEngine(benchmark::State& state) {
-  const vxmap::RoadNetwork& net = Town().net;
+  const vxmap::RoadNetwork& net = TheGrid().net;
   for (auto _ : state) {
     vxroute::RouteEngine e(net);
     benchmark::DoNotOptimize(e.MemoryBytes());
