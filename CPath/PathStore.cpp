@@ -81,7 +81,7 @@ void CPath::Clear() {
 
 void CPath::BeginAddEdge() { Clear(); }
 
-void CPath::SetVroReader(VRO_READER* hNewReader) { hReader = hNewReader; }
+void CPath::SetVroReader(VRO_READER* hReader) { this->hReader = hReader; }
 
 CPath::NavEdge* CPath::NewNavEdge(unsigned short wPtNum) {
   if (wPtNum == 0) {

@@ -1,5 +1,5 @@
 // Route query time of the route engine on a generated grid of more than
-// 200,000 features (and on the sample town when the map reader is built):
+// 200,000 features and on the sample town through the map reader:
 // one query per iteration over random start/target pairs (find the route and
 // hand out every edge), with the median query time, the mean settled
 // half-edges and the engine's memory as counters.
@@ -170,7 +170,6 @@ BENCHMARK_CAPTURE(BM_RouteGrid, shortest, "shortest")
     ->Iterations(kPairs)
     ->Unit(benchmark::kMillisecond);
 
-#if defined(VX_ROUTE_WITH_READER)
 // The sample town through the map reader.
 void BM_RouteTown(benchmark::State& state, const char* szMode) {
   static VRO_READER* hReader = VroReaderOpen(VX_SOURCE_DIR "/data/sample-town.osm");
@@ -189,7 +188,6 @@ BENCHMARK_CAPTURE(BM_RouteTown, fastest, "fastest")
 BENCHMARK_CAPTURE(BM_RouteTown, shortest, "shortest")
     ->Iterations(kPairs)
     ->Unit(benchmark::kMillisecond);
-#endif
 
 void BM_OpenEngine(benchmark::State& state) {
   const vxmap::RoadNetwork& net = TheGrid().net;

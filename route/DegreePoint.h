@@ -1,21 +1,16 @@
-// Conversion of the map's integer points (units of 0.00001 degree) to the
-// doubles the engine hands out, such that every handed-out coordinate x
-// gives its integer back as x * 100000.0 truncated toward zero.
+// Map points (units of 0.00001 degree) as the doubles the engine hands out:
+// each coordinate is the double that truncates back to its integer.
 #ifndef VX_ROUTE_DEGREEPOINT_H
 #define VX_ROUTE_DEGREEPOINT_H
 
-#include <cstdint>
-
-#include "interfaces/VroTypes.h"
+#include "map/RoadNetwork.h"
 
 namespace vxroute {
 
-/// The double nearest to n / 100000 whose product with 100000.0, truncated
-/// toward zero, is exactly n.
-double DegreeOf(std::int32_t n);
-
-/// Both coordinates of p through DegreeOf.
-tagLonLat LonLatOf(const Bin_LonLat& p);
+/// Both coordinates of p through vxmap::BinToDegrees.
+inline tagLonLat LonLatOf(const Bin_LonLat& p) {
+  return {vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)};
+}
 
 }  // namespace vxroute
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <queue>
 #include <random>
 #include <string>
@@ -559,9 +560,10 @@ TEST(RouteEngine, CoordinatesTruncateBackToTheirIntegers) {
     values.push_back(n);
   }
   for (std::int32_t n : values) {
-    const double x = vxroute::DegreeOf(n);
-    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(x * 100000.0)), n) << n;
-    EXPECT_LE(std::fabs(x - n / 100000.0), 4e-15 * std::fabs(n / 100000.0) + 1e-300) << n;
+    const tagLonLat p = vxroute::LonLatOf({n, -n});
+    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(p.lon * 100000.0)), n) << n;
+    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(p.lat * 100000.0)), -n) << n;
+    EXPECT_LE(std::fabs(p.lon - n / 100000.0), 4e-15 * std::fabs(n / 100000.0)) << n;
   }
 }
 
@@ -696,7 +698,6 @@ TEST(RouteEngine, InconsistentFeaturesAreLeftOut) {
   EXPECT_EQ(Features(Retrieve(e2.h)), (std::vector<std::uint32_t>{sq.cd}));
 }
 
-#if defined(VX_ROUTE_WITH_READER)
 // The same rules on the sample town, through the map reader.
 class RouteEngineTown : public ::testing::Test {
  protected:
@@ -766,6 +767,48 @@ TEST_F(RouteEngineTown, RoutesKeepTheRulesAndFitThePathLibrary) {
   EXPECT_GT(nDiffer, 0);
 }
 
+TEST_F(RouteEngineTown, EveryTurnRestrictionAndOneWayIsHonoured) {
+  const RoadNetwork& net = *m_pNet;
+  ASSERT_FALSE(net.forbidden.empty());
+  auto pointOf = [&](std::uint32_t f, std::uint32_t i) {
+    return vxroute::LonLatOf(net.points[net.features[f].nFirstPoint + i]);
+  };
+  // From inside the arriving feature, heading for the junction, to the
+  // middle of the feature the turn leads into.
+  int nRouted = 0;
+  for (const vxmap::ForbiddenTurn& t : net.forbidden) {
+    const Feature& from = net.features[t.nFrom];
+    const bool bForward = from.nToNode == t.nVia;
+    const tagLonLat a = pointOf(t.nFrom, bForward ? from.nPointCount - 2 : 1);
+    const tagLonLat b = pointOf(t.nFrom, bForward ? from.nPointCount - 1 : 0);
+    const tagLonLat start{(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
+    const double dHeading = std::atan2(b.lat - a.lat, b.lon - a.lon) * 180.0 / std::numbers::pi;
+    const tagLonLat p = pointOf(t.nTo, 0), q = pointOf(t.nTo, 1);
+    const tagLonLat target{(p.lon + q.lon) / 2, (p.lat + q.lat) / 2};
+    if (VroRouteFindPath(m_hRoute, start, target, dHeading < 0 ? dHeading + 360 : dHeading, 0,
+                         "shortest", 0, nullptr) > 0) {
+      const auto edges = Retrieve(m_hRoute);
+      CheckRules(net, edges);
+      EXPECT_EQ(edges.front().nFeature, t.nFrom);
+      ++nRouted;
+    }
+  }
+  EXPECT_GT(nRouted, 0);
+  // Every one-way feature asked for against its direction.
+  int nOneWays = 0;
+  for (std::uint32_t f = 0; f < net.features.size(); ++f) {
+    const Feature& ft = net.features[f];
+    if (ft.nOneWay == 0 || !ft.bRoutable) continue;
+    ++nOneWays;
+    const std::uint32_t nFrom = ft.nOneWay > 0 ? ft.nToNode : ft.nFromNode;
+    const std::uint32_t nTo = ft.nOneWay > 0 ? ft.nFromNode : ft.nToNode;
+    if (VroRouteFindPath(m_hRoute, NodeAt(nFrom), NodeAt(nTo), -1, 0, "shortest", 0, nullptr) > 0) {
+      CheckRules(net, Retrieve(m_hRoute));
+    }
+  }
+  EXPECT_GT(nOneWays, 0);
+}
+
 TEST_F(RouteEngineTown, BlockedFeatureIsAvoided) {
   std::mt19937 rng(17);
   int nChecked = 0;
@@ -789,6 +832,5 @@ TEST_F(RouteEngineTown, BlockedFeatureIsAvoided) {
   }
   EXPECT_EQ(nChecked, 10);
 }
-#endif
 
 }  // namespace
