@@ -111,7 +111,7 @@ RouteGraph::RouteGraph(const vxmap::RoadNetwork& net) : m_net(net) {
 }
 
 bool RouteGraph::AllowsDirection(HalfEdge h) const {
-  const int nOneWay = m_net.features[FeatureOf(h)].nOneWay;
+  const std::int8_t nOneWay = m_net.features[FeatureOf(h)].nOneWay;
   return nOneWay == 0 || (nOneWay > 0) != IsReversed(h);
 }
 
@@ -134,13 +134,12 @@ std::uint32_t RouteGraph::EndNode(HalfEdge h) const {
 }
 
 double RouteGraph::StartBearing(HalfEdge h) const {
-  const std::uint32_t f = FeatureOf(h);
-  return IsReversed(h) ? std::fmod(m_fBearing[2 * f + 1] + 180.0, 360.0) : m_fBearing[2 * f];
+  // m_fBearing[h] is the feature's step at h's start, taken forward.
+  return IsReversed(h) ? std::fmod(m_fBearing[h] + 180.0, 360.0) : m_fBearing[h];
 }
 
 double RouteGraph::EndBearing(HalfEdge h) const {
-  const std::uint32_t f = FeatureOf(h);
-  return IsReversed(h) ? std::fmod(m_fBearing[2 * f] + 180.0, 360.0) : m_fBearing[2 * f + 1];
+  return IsReversed(h) ? std::fmod(m_fBearing[h ^ 1u] + 180.0, 360.0) : m_fBearing[h ^ 1u];
 }
 
 std::span<const HalfEdge> RouteGraph::Leaving(std::uint32_t nNode) const {
