@@ -3,12 +3,12 @@
 // edge by edge. The network must outlive the engine; one thread at a time.
 //
 // FindPath arguments:
-//   dAngle        heading at the start in degrees counterclockwise from east,
-//                 negative (or not finite) for none. With a heading the start
-//                 snaps to the nearest segment that may be driven within 45
-//                 degrees of it, when one lies at most 25 m farther than the
-//                 nearest segment of all, and the route leaves the start in
-//                 such a direction whenever any route that does exists.
+//   dAngle        heading at the start in degrees counterclockwise from east
+//                 (on the plane of raw longitude and latitude, as the path
+//                 library measures directions), negative or not finite for none. With a heading the
+//                 start snaps to the nearest segment that may be driven within 45 degrees of it,
+//                 when one lies at most 25 m farther than the nearest segment of all, and the route
+//                 leaves the start in such a direction whenever any route that does exists.
 //   szRouteArg    "fastest" (also null or empty; travel time from maxspeed,
 //                 else the road class speed) or "shortest" (length), in any
 //                 letter case; any other text finds no route.
