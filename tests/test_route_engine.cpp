@@ -541,32 +541,6 @@ TEST(RouteEngine, TextsStayWithinTheirBuffers) {
   EXPECT_EQ(std::strlen(buf[2]), 299u);
 }
 
-TEST(RouteEngine, CoordinatesTruncateBackToTheirIntegers) {
-  // A plain division does not always come back: the test would notice.
-  int nPlainFails = 0;
-  for (std::int32_t n = 1; n < 200000; ++n) {
-    nPlainFails += std::trunc(n / 100000.0 * 100000.0) != n;
-  }
-  EXPECT_GT(nPlainFails, 0);
-  std::mt19937 rng(7);
-  std::uniform_int_distribution<std::int32_t> lon(-18000000, 18000000);
-  std::uniform_int_distribution<std::int32_t> lat(-9000000, 9000000);
-  std::vector<std::int32_t> values = {0, 1, -1, 7, -7, 18000000, -18000000, 9000000, -9000000};
-  for (int i = 0; i < 200000; ++i) {
-    values.push_back(lon(rng));
-    values.push_back(lat(rng));
-  }
-  for (std::int32_t n = -300000; n <= 300000; ++n) {
-    values.push_back(n);
-  }
-  for (std::int32_t n : values) {
-    const tagLonLat p = vxroute::LonLatOf({n, -n});
-    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(p.lon * 100000.0)), n) << n;
-    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(p.lat * 100000.0)), -n) << n;
-    EXPECT_LE(std::fabs(p.lon - n / 100000.0), 4e-15 * std::fabs(n / 100000.0)) << n;
-  }
-}
-
 // Routes over a grid with random one-ways compared with a plain Dijkstra
 // over the nodes: a shortest route never turns back, so the engine's turn
 // rules do not change it.
@@ -633,23 +607,6 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
     EXPECT_TRUE(Same(edges.front().pts.front(), vxroute::LonLatOf(net.nodes[s])));
     EXPECT_TRUE(Same(edges.back().pts.back(), vxroute::LonLatOf(net.nodes[t])));
     CheckRules(net, edges);
-    // The path library takes every edge as it comes and gives it back.
-    CPath path;
-    path.BeginAddEdge();
-    for (const Edge& ed : edges) {
-      ASSERT_EQ(path.AddEdge(ed.code.c_str(), ed.str1.c_str(), ed.name.c_str(), ed.attr.c_str(),
-                             static_cast<unsigned short>(ed.pts.size()), ed.pts.data(),
-                             vxmap::FeatureIdOf(ed.nFeature, ed.bReversed), ed.dLen),
-                1);
-    }
-    ASSERT_NE(path.StartEdge(), 0);
-    unsigned short wPtNum = 0;
-    tagLonLat* pPts = nullptr;
-    for (const Edge& ed : edges) {
-      ASSERT_NE(path.NextEdge(wPtNum, pPts), 0);
-      ASSERT_EQ(wPtNum, ed.pts.size());
-      EXPECT_TRUE(Same(pPts[0], ed.pts[0]));
-    }
   }
   // With forbidden turns at random junctions the routes still keep every rule.
   for (std::uint32_t f = 0; f < b.net.features.size(); f += 3) {
