@@ -47,6 +47,14 @@ unsigned short Bearing(const tagLonLat& a, const tagLonLat& b);
 /// Turn angle in degrees at the end of edge E onto edge N.
 double TurnAngle(const CPath::NavEdge& e, const CPath::NavEdge& n);
 
+/// 1 when a and b differ by less than 3e-6 degrees in longitude and in
+/// latitude, else 0.
+int IsSamePoint(const tagLonLat& a, const tagLonLat& b);
+
+/// Metres along edge e from ptBase, its matched point on the segment that
+/// starts at point wPtInx (or the vertex wPtInx itself), to the edge's end.
+double LengthToEdgeEnd(const CPath::NavEdge& e, unsigned short wPtInx, const tagLonLat& ptBase);
+
 }  // namespace vx
 
 #endif

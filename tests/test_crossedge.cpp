@@ -12,6 +12,7 @@
 
 #include "CPath/CPath.h"
 #include "interfaces/VroRead.h"
+#include "tests/FakeText.h"
 
 namespace {
 
@@ -29,16 +30,6 @@ struct Feature {
 };
 
 VRO_FEATURE_ID Id(std::uint32_t n, std::uint32_t flag = 0) { return {{n, 0, 0, flag}}; }
-
-// Copies s into a reader buffer of nCap bytes; a text of exactly nCap
-// characters is left without a NUL, as a careless reader would.
-void Put(char* dst, std::size_t nCap, const std::string& s) {
-  ASSERT_LE(s.size(), nCap);
-  std::memcpy(dst, s.data(), s.size());
-  if (s.size() < nCap) {
-    dst[s.size()] = '\0';
-  }
-}
 
 }  // namespace
 
@@ -58,9 +49,9 @@ struct VRO_READER {
 int VroFeatureOneAttr(VRO_READER* h, const VRO_FEATURE_ID& id, int nArg, char* szCode, char* szStr1,
                       char* szStr2) {
   h->log.push_back("OneAttr " + std::to_string(id.dw[0]) + " " + std::to_string(nArg));
-  Put(szCode, 6, "own");
-  Put(szStr1, 21, "x");
-  Put(szStr2, 301, "y");
+  PutText(szCode, 6, "own");
+  PutText(szStr1, 21, "x");
+  PutText(szStr2, 301, "y");
   h->pSel = h->bOwnFound ? &h->own : nullptr;
   h->nAttr = 0;
   return h->bOwnFound ? 1 : 0;
@@ -73,9 +64,9 @@ int VroReaderNextAttr(VRO_READER* h, char* szCode, char* szStr1, char* szStr2) {
   }
   const Attr& a = (*h->pSel)[h->nAttr++];
   h->log.push_back("NextAttr " + a.name);
-  Put(szCode, 6, a.code);
-  Put(szStr1, 21, a.name);
-  Put(szStr2, 301, a.value);
+  PutText(szCode, 6, a.code);
+  PutText(szStr1, 21, a.name);
+  PutText(szStr2, 301, a.value);
   return 1;
 }
 
@@ -111,9 +102,9 @@ int VroReaderNextFeature(VRO_READER* h, char* szCode, char* szStr1, char* szStr2
   }
   Feature& f = h->features[h->nNext++];
   h->log.push_back("Next " + slot + " " + std::to_string(f.id.dw[0]));
-  Put(szCode, 6, f.code);
-  Put(szStr1, 21, "R5");
-  Put(szStr2, 301, "Name");
+  PutText(szCode, 6, f.code);
+  PutText(szStr1, 21, "R5");
+  PutText(szStr2, 301, "Name");
   id = f.id;
   pPts = f.pts.data();
   h->pSel = &f.attrs;
