@@ -330,6 +330,30 @@ TEST(QuickRoute, NoEdgeAppendedLeavesTheKeptPartAlone) {
   }
 }
 
+TEST(QuickRoute, CursorOnAReleasedEdgeIsDropped) {
+  for (int nSteps : {1, 6}) {
+    TestPath path;
+    BuildLine(path, 8);
+    unsigned short w = 0;
+    tagLonLat* p = nullptr;
+    ASSERT_EQ(path.StartEdge(), 1);
+    for (int k = 0; k < nSteps; ++k) {
+      ASSERT_EQ(path.NextEdge(w, p), 1);
+    }
+    VRO_ROUTE r;
+    r.edges = {NewEdge("N1", kOnE1, {0.5, 0.0})};
+    ASSERT_EQ(path.QuickRoute(&r, kOnE1, -1.0, 0, "", 0), 1);
+    if (nSteps == 1) {
+      // The cursor stood on E2, which is gone.
+      EXPECT_EQ(path.NextEdge(w, p), 0);
+    } else {
+      // The cursor stood on E7, which is kept: it stays there.
+      ASSERT_EQ(path.NextEdge(w, p), 1);
+      EXPECT_DOUBLE_EQ(p[0].lon, 0.6);
+    }
+  }
+}
+
 TEST(QuickRoute, UnterminatedEngineTextsEndAtTheirBuffer) {
   TestPath path;
   BuildLine(path, 8);
