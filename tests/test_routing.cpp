@@ -218,6 +218,24 @@ TEST(QuickRoute, JoinsTheNewEdgesToTheKeptPart) {
   EXPECT_EQ(path.nClears, 0);
 }
 
+TEST(QuickRoute, MatchingFollowsTheRebuiltList) {
+  TestPath path;
+  BuildLine(path, 8);
+  VRO_ROUTE r;
+  r.edges = {NewEdge("N1", kOnE1, {0.3, 0.001}, 101), NewEdge("N2", {0.3, 0.001}, {0.5, 0.0}, 102)};
+  ASSERT_EQ(path.QuickRoute(&r, kOnE1, 45.0, 1.5, "fastest", 2.5), 1);
+  NavGuid nav;
+  // Where the released E2 lay, the new N1 is now the nearest edge.
+  EXPECT_EQ(path.TestPoint({0.15, 0.0}, 100.0, nav, -1.0, nullptr), 1);
+  EXPECT_STREQ(nav.szName, "N1");
+  EXPECT_STREQ(nav.szNextName, "N2");
+  EXPECT_EQ(path.TestPoint({0.65, 0.0}, 100.0, nav, -1.0, nullptr), 1);
+  EXPECT_STREQ(nav.szName, "E7");
+  PathGuid guid;
+  guid.idEdge = Id(102);
+  EXPECT_EQ(path.TestPoint({0.15, 0.0}, 100.0, nav, -1.0, &guid), 3);
+}
+
 TEST(QuickRoute, LookAheadDefaultsToFiftyKilometres) {
   for (double dAhead : {0.0, -3.0, 20000.0}) {
     TestPath path;
