@@ -55,6 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
                                                        : nullptr;
         NavGuid out;
         std::memset(&out, 0x5A, sizeof out);
+        if (pGiven == &nav && fdp.ConsumeBool()) {
+          out = nav;  // the record to fill is the given item itself
+          pGiven = &out;
+        }
         const int r = path.TestPoint(pt, dTol, out, dAngle, pGiven);
         FUZZ_CHECK(r >= 0 && r <= 3);
         if (r == 0 || r == 3) {
@@ -107,10 +111,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
             break;
         }
         std::memset(&next, 0x5A, sizeof next);
-        if (path.GetNextGuid(g, next) == 1) {
-          vxfuzz::CheckNames(next);
-          FUZZ_CHECK(next.pPts == g.pNextPts);
-          FUZZ_CHECK(path.HoldsPoints(next.pPts, next.wPtNum));
+        const tagLonLat* pWanted = g.pNextPts;
+        // The item after g may be written over g itself.
+        PathGuid& out = fdp.ConsumeBool() ? g : next;
+        if (path.GetNextGuid(g, out) == 1) {
+          vxfuzz::CheckNames(out);
+          FUZZ_CHECK(out.pPts == pWanted);
+          FUZZ_CHECK(path.HoldsPoints(out.pPts, out.wPtNum));
         }
         break;
       }

@@ -4,7 +4,9 @@
 # run a program with arguments or data files (in their working directory) are
 # covered as registered. A GoogleTest program, registered once per test case,
 # runs once as a whole. Commands that are not programs of the build (cmake
-# scripts, shell scripts) are left to CTest. Usage: scripts/memcheck.sh BUILD_DIR
+# scripts, shell scripts) are left to CTest. Tests that replace operator new
+# to count allocations keep their own replacement (nouserintercepts); valgrind
+# still checks the malloc beneath. Usage: scripts/memcheck.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "${1:?usage: memcheck.sh BUILD_DIR}" && pwd)"
 passed=0
