@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -183,6 +184,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     DriveAlong(h, hRoute, path, Degrees(ptFirst));
     CPath back;
     RouteInto(hRoute, Degrees(ptAny), Degrees(ptFirst), 90.0, "shortest", back);
+    // One hostile query per input, chosen by its size.
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const double kBad[] = {kNaN, kInf, -kInf, 1e308, -1e308, 4.9e-324, 720.5, -0.0};
+    const double dBad = kBad[nSize % 8];
+    const tagLonLat ptBad = nSize % 2 == 0 ? tagLonLat{dBad, 52.5} : tagLonLat{13.4, dBad};
+    CPath bad;
+    RouteInto(hRoute, ptBad, Degrees(ptAny), dBad, "fastest", bad);
+    VroRouteFindPath(hRoute, Degrees(ptFirst), ptBad, -1.0, dBad, "", dBad, "");
+    VroRouteReset(hRoute);
+    FUZZ_CHECK(VroRouteRetrieveStart(hRoute) == 0);
     VroRouteClose(hRoute);
   }
   VroReaderClose(h);
