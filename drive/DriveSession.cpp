@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <numbers>
 #include <optional>
 
 #include "CPath/CPath.h"
@@ -28,18 +29,6 @@
 #include "interfaces/VroRoute.h"
 
 namespace vxdrive {
-
-bool IsManoeuvre(double dTurnAngle, const char* szName, const char* szNextName) {
-  if (dTurnAngle < 0) {
-    return true;
-  }
-  const TurnClass turn = ClassifyTurn(dTurnAngle);
-  if (turn.kind == TurnKind::kStraight) {
-    return false;
-  }
-  return !(turn.kind == TurnKind::kSlight && szName[0] != '\0' &&
-           std::strcmp(szName, szNextName) == 0);
-}
 
 namespace {
 

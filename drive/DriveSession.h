@@ -20,11 +20,6 @@ namespace vxdrive {
 int RunDrive(const DriveOptions& opts, std::ostream& out, std::ostream& err,
              DriveRecord* pRecord = nullptr);
 
-/// Whether a guidance item is announced as a manoeuvre: the end of the route,
-/// or any turn that is not straight on, except a slight bend that stays on a
-/// road of the same name (the road itself bends there).
-bool IsManoeuvre(double dTurnAngle, const char* szName, const char* szNextName);
-
 }  // namespace vxdrive
 
 #endif

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace vxdrive {
 
@@ -125,6 +126,18 @@ double RoadSpeedKmh(int nMaxSpeed, int nClass) {
     return kClassSpeed[nClass - 1];
   }
   return 30;
+}
+
+bool IsManoeuvre(double dTurnAngle, const char* szName, const char* szNextName) {
+  if (dTurnAngle < 0) {
+    return true;
+  }
+  const TurnClass turn = ClassifyTurn(dTurnAngle);
+  if (turn.kind == TurnKind::kStraight) {
+    return false;
+  }
+  return !(turn.kind == TurnKind::kSlight && szName[0] != '\0' &&
+           std::strcmp(szName, szNextName) == 0);
 }
 
 }  // namespace vxdrive

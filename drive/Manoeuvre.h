@@ -67,6 +67,11 @@ AnnounceDistances DistancesForSpeed(double dSpeed);
 /// unknown class.
 double RoadSpeedKmh(int nMaxSpeed, int nClass);
 
+/// Whether a guidance item is announced as a manoeuvre: the end of the route,
+/// or any turn that is not straight on, except a slight bend that stays on a
+/// road of the same name (the road itself bends there).
+bool IsManoeuvre(double dTurnAngle, const char* szName, const char* szNextName);
+
 }  // namespace vxdrive
 
 #endif

@@ -9,40 +9,6 @@
 
 namespace vxdrive {
 
-Bin_LonLat ToBin(const tagLonLat& pt) {
-  return {static_cast<std::int32_t>(std::trunc(pt.lon * 100000.0)),
-          static_cast<std::int32_t>(std::trunc(pt.lat * 100000.0))};
-}
-
-double FromBinCoord(std::int32_t n) {
-  // n / 100000.0 is within a unit in the last place of the wanted value; step
-  // away from zero until the product truncates back to n.
-  double x = n / 100000.0;
-  const double dAway = n >= 0 ? HUGE_VAL : -HUGE_VAL;
-  for (int i = 0; i < 8 && std::trunc(x * 100000.0) != n; ++i) {
-    x = std::nextafter(x, dAway);
-  }
-  return x;
-}
-
-double PlaneDirection(const tagLonLat& a, const tagLonLat& b) {
-  const double dx = b.lon - a.lon;
-  const double dy = b.lat - a.lat;
-  if (dx == 0 && dy == 0) {
-    return -1.0;
-  }
-  double d = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
-  if (d < 0) {
-    d += 360.0;
-  }
-  return d >= 360.0 ? 0.0 : d;
-}
-
-double DirectionDifference(double a, double b) {
-  const double d = std::fmod(std::fabs(a - b), 360.0);
-  return d > 180.0 ? 360.0 - d : d;
-}
-
 namespace {
 
 // Searches the features whose box meets p1..p2 and hands each to fn.

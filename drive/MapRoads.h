@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/Directions.h"
 #include "interfaces/VroTypes.h"
 
 namespace vxdrive {
@@ -34,22 +35,6 @@ std::vector<MapRoad> RoadsInRect(VRO_READER* hReader, const tagLonLat& lo, const
 bool StraightOnRoad(VRO_READER* hReader, const tagLonLat& ptJunction, double dArrive,
                     const std::vector<VRO_FEATURE_ID>& excluded, double dMaxDeviation,
                     MapRoad& road);
-
-/// Direction from a to b in degrees counterclockwise from east, in the plane
-/// of longitude and latitude degrees (as the path library measures), 0 to
-/// below 360; -1 when the points coincide.
-double PlaneDirection(const tagLonLat& a, const tagLonLat& b);
-
-/// The smallest angle between two directions in degrees, 0 to 180.
-double DirectionDifference(double a, double b);
-
-/// The reader's integer point of a point in degrees (truncated toward zero,
-/// as the junction description forms it).
-Bin_LonLat ToBin(const tagLonLat& pt);
-
-/// The degrees of one integer coordinate of the reader, chosen so that
-/// ToBin gives the integer back.
-double FromBinCoord(std::int32_t n);
 
 }  // namespace vxdrive
 

@@ -1,7 +1,7 @@
 // Movement along a track by time, stretch by stretch.
 #include "drive/Vehicle.h"
 
-#include "drive/MapRoads.h"
+#include "drive/Directions.h"
 #include "interfaces/VroGeo.h"
 
 namespace vxdrive {
