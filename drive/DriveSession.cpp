@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <numbers>
 #include <optional>
@@ -82,6 +83,8 @@ class Drive {
   bool OnFix(double t, const tagLonLat& pt, double dHeading);
   void Announce(double t, const tagLonLat& pt, const NavGuid& nav);
   std::string DescribeJunction(const PathGuid& item);
+  int JunctionRoads(const PathGuid& item, VRO_FEATURE_ID* pIDs, double* pAngles);
+  bool IsAnnounced(const PathGuid& item);
   void Reroute(double t, const tagLonLat& pt, double dHeading);
   void Closure(double t, const tagLonLat& pt, double dHeading, const NavGuid& nav);
   void AfterPathChange();
@@ -108,6 +111,9 @@ class Drive {
   tagLonLat m_ptTo{0, 0};
   CPath m_path;
   double m_dPlannedTime = 0.0;
+
+  // Number of roads leaving each manoeuvre point seen, by its point.
+  std::map<std::pair<double, double>, int> m_junctionRoads;
 
   // Navigator state.
   Announcer m_announcer;
@@ -187,9 +193,15 @@ int Drive::LoadMap() {
   return 0;
 }
 
-// Without --from and --to: the recording's ends, or a drive across the map
-// from a tenth of its width inside the west edge to a tenth inside the east
-// edge, at mid latitude (the route engine goes from the nearest roads).
+// The default drive on the sample town: from Bachstraße in the south-west
+// across the market square to Brückenstraße in the north-east.
+constexpr tagLonLat kSampleFrom = {13.3955, 52.4975};
+constexpr tagLonLat kSampleTo = {13.4045, 52.5030};
+
+// Without --from and --to: the recording's ends; on the sample town the drive
+// above; on another map a drive across it from a tenth of its width inside
+// the west edge to a tenth inside the east edge, at mid latitude (the route
+// engine starts and ends on the nearest roads).
 bool Drive::ChooseEnds() {
   m_ptFrom = m_opts.ptFrom;
   m_ptTo = m_opts.ptTo;
@@ -199,6 +211,11 @@ bool Drive::ChooseEnds() {
     return true;
   }
   if (m_opts.bFromGiven && m_opts.bToGiven) {
+    return true;
+  }
+  if (m_opts.sMap == DefaultMapPath()) {
+    m_ptFrom = m_opts.bFromGiven ? m_ptFrom : kSampleFrom;
+    m_ptTo = m_opts.bToGiven ? m_ptTo : kSampleTo;
     return true;
   }
   const std::vector<MapRoad> roads = RoadsInRect(m_reader.get(), {-180, -90}, {180, 90});
@@ -260,7 +277,7 @@ void Drive::RecordRoute(const std::string& sLabel, double t) {
     }
     r.dLength += g.dDist;
     dTime += g.dDist / EdgeSpeed(g);
-    nManoeuvres += g.dTurnAngle >= 0 && IsManoeuvre(g.dTurnAngle, g.szName, g.szNextName);
+    nManoeuvres += g.dTurnAngle >= 0 && IsAnnounced(g);
   }
   if (m_record.routes.empty()) {
     m_dPlannedTime = dTime;
@@ -276,13 +293,43 @@ void Drive::RecordRoute(const std::string& sLabel, double t) {
   }
 }
 
-std::string Drive::DescribeJunction(const PathGuid& item) {
+// Room for the roads of one junction.
+constexpr unsigned short kJunctionRoads = 16;
+
+// The roads that may be driven away from the item's end point, by the
+// junction description with one-way, turn restriction and level checks.
+int Drive::JunctionRoads(const PathGuid& item, VRO_FEATURE_ID* pIDs, double* pAngles) {
   NavGuid g{};
   static_cast<PathGuid&>(g) = item;
-  constexpr unsigned short kMax = 16;
-  VRO_FEATURE_ID ids[kMax];
-  double angles[kMax];
-  const int n = CPath::GetCrossEdge(m_reader.get(), g, ids, angles, kMax, 1, 1, nullptr, '1', '7');
+  const int n = CPath::GetCrossEdge(m_reader.get(), g, pIDs, pAngles, kJunctionRoads, 1, 1, nullptr,
+                                    '1', '7');
+  m_junctionRoads[{item.ptEnd.lon, item.ptEnd.lat}] = n;
+  return n;
+}
+
+// A manoeuvre is announced unless the road only bends: it keeps its name and
+// no other road may be taken there.
+bool Drive::IsAnnounced(const PathGuid& item) {
+  if (!IsManoeuvre(item.dTurnAngle, item.szName, item.szNextName)) {
+    return false;
+  }
+  if (item.dTurnAngle < 0 || item.szName[0] == '\0' ||
+      std::strcmp(item.szName, item.szNextName) != 0) {
+    return true;
+  }
+  const auto it = m_junctionRoads.find({item.ptEnd.lon, item.ptEnd.lat});
+  if (it != m_junctionRoads.end()) {
+    return it->second > 1;
+  }
+  VRO_FEATURE_ID ids[kJunctionRoads];
+  double angles[kJunctionRoads];
+  return JunctionRoads(item, ids, angles) > 1;
+}
+
+std::string Drive::DescribeJunction(const PathGuid& item) {
+  VRO_FEATURE_ID ids[kJunctionRoads];
+  double angles[kJunctionRoads];
+  const int n = JunctionRoads(item, ids, angles);
   std::vector<std::pair<double, std::string>> roads;
   for (int i = 0; i < n; ++i) {
     char szCode[6] = {}, szStr1[21] = {}, szStr2[301] = {};
@@ -298,7 +345,7 @@ std::string Drive::DescribeJunction(const PathGuid& item) {
                                     (bRoute ? ", the route" : "") + ")"});
   }
   std::sort(roads.begin(), roads.end());
-  std::string s = std::to_string(n) + (n == 1 ? " road" : " roads") + " leave the junction";
+  std::string s = std::to_string(n) + (n == 1 ? " road leaves" : " roads leave") + " the junction";
   for (std::size_t i = 0; i < roads.size(); ++i) {
     s += (i ? ", " : ": ") + roads[i].second;
   }
@@ -309,7 +356,7 @@ void Drive::Announce(double t, const tagLonLat& pt, const NavGuid& nav) {
   // The manoeuvre ahead: the first item from the current edge on that is one.
   PathGuid item = nav;
   double dDist = nav.dDist;
-  for (int nGuard = 0; !IsManoeuvre(item.dTurnAngle, item.szName, item.szNextName); ++nGuard) {
+  for (int nGuard = 0; !IsAnnounced(item); ++nGuard) {
     PathGuid next{};
     if (nGuard > 100000 || m_path.GetNextGuid(item, next) == 0) {
       return;  // the path does not continue as it should; nothing to say
@@ -419,9 +466,7 @@ bool Drive::OnFix(double t, const tagLonLat& pt, double dHeading) {
   }
   if (r == 3) {
     if (++m_nOffRoute == m_opts.nOffRouteFixes) {
-      Event(t, "off-route",
-            "Off the route for " + std::to_string(m_nOffRoute) + " fixes in a row, " +
-                SpokenDistance(SegmentLength(pt, nav.ptClose)) + " from it",
+      Event(t, "off-route", "Off the route for " + std::to_string(m_nOffRoute) + " fixes in a row",
             pt);
       Reroute(t, pt, dHeading);
     }
@@ -462,7 +507,7 @@ void Drive::BuildTrack(const tagLonLat& ptFrom) {
     for (unsigned i = 1; i < g.wPtNum; ++i) {
       track.push_back({g.pPts[i], dSpeed, -1});
     }
-    if (g.dTurnAngle >= 0 && IsManoeuvre(g.dTurnAngle, g.szName, g.szNextName)) {
+    if (g.dTurnAngle >= 0 && IsAnnounced(g)) {
       track.back().nMark = static_cast<int>(m_marks.size());
       m_marks.push_back({g.idEdge, g.idNext, g.szNextName, g.dTurnAngle});
     }

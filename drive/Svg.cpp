@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <numbers>
 #include <string>
 
@@ -158,6 +159,18 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
     lo = {-0.01, -0.01};
     hi = {0.01, 0.01};
   }
+  // A long thin area becomes at least 3:5, so that the roads around show.
+  const double dCos = std::cos((lo.lat + hi.lat) * 0.5 * std::numbers::pi / 180.0);
+  const double dGrowLon = (hi.lat - lo.lat) * 0.6 / dCos - (hi.lon - lo.lon);
+  const double dGrowLat = (hi.lon - lo.lon) * dCos * 0.6 - (hi.lat - lo.lat);
+  if (dGrowLon > 0) {
+    lo.lon -= dGrowLon / 2;
+    hi.lon += dGrowLon / 2;
+  }
+  if (dGrowLat > 0) {
+    lo.lat -= dGrowLat / 2;
+    hi.lat += dGrowLat / 2;
+  }
   const View v(lo, hi);
   const double dMapW = v.Width() + 2 * kPad;
   const double dW = dMapW + kPanel;
@@ -171,7 +184,8 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
     panel.push_back({sClass, "\xE2\x94\x81 " + record.routes[i].sLabel + " (" +
                                  F(record.routes[i].dLength / 1000.0) + " km)"});
   }
-  panel.push_back({"k", "\xE2\x97\x8F fix (red), match on the route (green)"});
+  panel.push_back({"k", "\xE2\x97\x8F fix on the route (red), its match (green)"});
+  panel.push_back({"k", "\xE2\x97\x8F fix off the route (orange)"});
   if (!record.closures.empty()) {
     panel.push_back({"c", "\xE2\x94\x81 closed road"});
   }
@@ -226,35 +240,36 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
         << "\"/>\n";
   }
   out << "</g>\n";
-  // Road names, small, along the first stretch of each named road once.
+  // Road names, small, along the longest stretch of each name in the picture.
   out << "<g fill=\"#8a8a8a\" stroke=\"none\" font-size=\"10\">\n";
-  std::vector<std::string> named;
+  struct Label {
+    double dLen = 0, x = 0, y = 0, dAngle = 0;
+  };
+  std::map<std::string, Label> labels;
   for (const MapRoad& r : roads) {
-    if (r.sName.empty() || r.pts.size() < 2 ||
-        std::find(named.begin(), named.end(), r.sName) != named.end()) {
-      continue;
+    for (std::size_t i = 1; !r.sName.empty() && i < r.pts.size(); ++i) {
+      const double x1 = v.X(r.pts[i - 1]), y1 = v.Y(r.pts[i - 1]);
+      const double x2 = v.X(r.pts[i]), y2 = v.Y(r.pts[i]);
+      const double x = (x1 + x2) / 2, y = (y1 + y2) / 2;
+      const double dLen = std::hypot(x2 - x1, y2 - y1);
+      Label& l = labels[r.sName];
+      if (dLen > l.dLen && x > kPad + 30 && x < kPad + v.Width() - 30 && y > kPad + 10 &&
+          y < kPad + v.Height() - 10) {
+        double dAngle = std::atan2(y2 - y1, x2 - x1) * 180.0 / std::numbers::pi;
+        dAngle += dAngle > 90 ? -180 : dAngle < -90 ? 180 : 0;
+        l = {dLen, x, y, dAngle};
+      }
     }
-    named.push_back(r.sName);
-    const tagLonLat& a = r.pts[0];
-    const tagLonLat& b = r.pts[1];
-    double dAngle = std::atan2(v.Y(b) - v.Y(a), v.X(b) - v.X(a)) * 180.0 / std::numbers::pi;
-    if (dAngle > 90) {
-      dAngle -= 180;
-    } else if (dAngle < -90) {
-      dAngle += 180;
+  }
+  for (const auto& [sName, l] : labels) {
+    if (l.dLen > 0) {
+      out << "<text style=\"font-size:10px;fill:#8a8a8a\" text-anchor=\"middle\" "
+             "transform=\"translate("
+          << F(l.x) << "," << F(l.y) << ") rotate(" << F(l.dAngle) << ")\" dy=\"-5\">" << Xml(sName)
+          << "</text>\n";
     }
-    const double x = (v.X(a) + v.X(b)) / 2;
-    const double y = (v.Y(a) + v.Y(b)) / 2;
-    out << "<text style=\"font-size:10px;fill:#8a8a8a\" text-anchor=\"middle\" "
-           "transform=\"translate("
-        << F(x) << "," << F(y) << ") rotate(" << F(dAngle) << ")\" dy=\"-5\">" << Xml(r.sName)
-        << "</text>\n";
   }
   out << "</g>\n";
-  for (const RecordedClosure& c : record.closures) {
-    out << "<polyline stroke=\"#d01010\" stroke-width=\"9\" stroke-dasharray=\"4,6\" points=\""
-        << v.Points(c.pts) << "\"/>\n";
-  }
   for (std::size_t i = 0; i < record.routes.size(); ++i) {
     const bool bFirst = i == 0;
     out << "<polyline stroke=\"" << RouteColour(i) << "\" stroke-width=\"" << (bFirst ? 7 : 4)
@@ -262,18 +277,23 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
         << (bFirst ? "" : " stroke-dasharray=\"10,5\"") << " points=\""
         << v.Points(record.routes[i].pts) << "\"/>\n";
   }
+  for (const RecordedClosure& c : record.closures) {
+    out << "<polyline stroke=\"#d01010\" stroke-width=\"9\" stroke-dasharray=\"4,6\" points=\""
+        << v.Points(c.pts) << "\"/>\n";
+  }
   // Fixes with a thin line to their match.
   out << "<g stroke=\"#e03030\" stroke-width=\"0.8\">\n";
   for (const RecordedFix& f : record.fixes) {
-    if (f.bHasMatch) {
+    // An off-route match is only the library's fallback point: no line.
+    if (f.bHasMatch && f.nResult != 3) {
       out << "<line x1=\"" << F(v.X(f.pt)) << "\" y1=\"" << F(v.Y(f.pt)) << "\" x2=\""
           << F(v.X(f.ptMatch)) << "\" y2=\"" << F(v.Y(f.ptMatch)) << "\"/>\n";
     }
   }
   out << "</g>\n<g stroke=\"none\">\n";
   for (const RecordedFix& f : record.fixes) {
-    out << "<circle cx=\"" << F(v.X(f.pt)) << "\" cy=\"" << F(v.Y(f.pt))
-        << "\" r=\"2.6\" fill=\"#e03030\"/>\n";
+    out << "<circle cx=\"" << F(v.X(f.pt)) << "\" cy=\"" << F(v.Y(f.pt)) << "\" r=\"2.6\" fill=\""
+        << (f.nResult == 3 ? "#ff9900" : "#e03030") << "\"/>\n";
     if (f.bHasMatch && f.nResult != 3) {
       out << "<circle cx=\"" << F(v.X(f.ptMatch)) << "\" cy=\"" << F(v.Y(f.ptMatch))
           << "\" r=\"1.8\" fill=\"#10a040\"/>\n";
@@ -295,20 +315,27 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
   }
   for (const RecordedClosure& c : record.closures) {
     if (!c.pts.empty()) {
-      const tagLonLat& p = c.pts[c.pts.size() / 2];
-      out << "<text class=\"lbl c\" x=\"" << F(v.X(p) + 8) << "\" y=\"" << F(v.Y(p) - 8)
-          << "\">closed</text>\n";
+      // Halfway along the middle stretch of the closed road.
+      const tagLonLat& a = c.pts[(c.pts.size() - 1) / 2];
+      const tagLonLat& b = c.pts[c.pts.size() / 2];
+      const tagLonLat p = {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
+      out << "<text class=\"lbl c\" text-anchor=\"middle\" x=\"" << F(v.X(p)) << "\" y=\""
+          << F(v.Y(p) - 9) << "\">closed</text>\n";
     }
   }
-  for (const DriveEvent& e : record.events) {
-    if (e.sKind == "off-route" || e.sKind == "reroute") {
+  for (std::size_t i = 0; i < record.events.size(); ++i) {
+    const DriveEvent& e = record.events[i];
+    // A reroute right after its off-route shares the off-route's marker.
+    const bool bFollows =
+        i > 0 && record.events[i - 1].sKind == "off-route" && record.events[i - 1].dTime == e.dTime;
+    if (e.sKind == "off-route" || (e.sKind == "reroute" && !bFollows)) {
       const bool bOff = e.sKind == "off-route";
       out << "<circle cx=\"" << F(v.X(e.pt)) << "\" cy=\"" << F(v.Y(e.pt)) << "\" r=\"8\" fill=\""
           << (bOff ? "#ffdd33" : "#ffffff") << "\" stroke=\"#b03020\" stroke-width=\"2\"/>\n"
           << "<text class=\"num\" x=\"" << F(v.X(e.pt)) << "\" y=\"" << F(v.Y(e.pt) + 4) << "\">"
           << (bOff ? "!" : "R") << "</text>\n"
           << "<text class=\"lbl w\" x=\"" << F(v.X(e.pt) + 11) << "\" y=\"" << F(v.Y(e.pt) + 16)
-          << "\">" << (bOff ? "off route" : "rerouted") << "</text>\n";
+          << "\">" << (bOff ? "off route, rerouted" : "rerouted") << "</text>\n";
     }
   }
   for (const RecordedManoeuvre& m : record.manoeuvres) {
