@@ -3,12 +3,32 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <map>
 
 namespace vxdrive {
 
-const char* DefaultMapPath() { return VX_DEFAULT_MAP; }
+const std::string& DefaultMapPath() {
+  // The source tree's sample town when it is there; else the copy installed
+  // beside the program (<prefix>/share/VX_CPath/ for <prefix>/bin/vxnav).
+  static const std::string sPath = [] {
+    std::error_code ec;
+    if (std::filesystem::exists(VX_DEFAULT_MAP, ec)) {
+      return std::string(VX_DEFAULT_MAP);
+    }
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+      const std::filesystem::path installed =
+          exe.parent_path().parent_path() / "share" / "VX_CPath" / "sample-town.osm";
+      if (std::filesystem::exists(installed, ec)) {
+        return installed.string();
+      }
+    }
+    return std::string(VX_DEFAULT_MAP);
+  }();
+  return sPath;
+}
 
 namespace {
 

@@ -11,8 +11,9 @@
 namespace vxdrive {
 
 /// The map a plain `vxnav drive` reads: the sample town of the source tree
-/// (fixed when the program is built; see VX_DEFAULT_MAP in drive/CMakeLists.txt).
-const char* DefaultMapPath();
+/// (fixed when the program is built; see VX_DEFAULT_MAP in drive/CMakeLists.txt),
+/// or, when that is gone, the copy installed with the program.
+const std::string& DefaultMapPath();
 
 /// Settings of one drive. Defaults are those of a plain `vxnav drive`.
 struct DriveOptions {
