@@ -428,21 +428,19 @@ void Drive::Closure(double t, const tagLonLat& pt, double dHeading, const NavGui
     item = next;
   }
   const std::string sRoad = RoadOrUnnamed(item.szName);
+  const std::string sWhere =
+      m_opts.dClosure < 10.0 ? "right ahead" : SpokenDistance(m_opts.dClosure) + " ahead";
   const std::vector<tagLonLat> pts(item.pPts, item.pPts + item.wPtNum);  // before the path changes
   const VRO_FEATURE_ID idClosed = item.idEdge;
   if (!m_path.BlockRoute(m_route.get(), m_opts.dClosure, m_opts.dTolerance, pt, dHeading, 0.0,
                          kRouteMode, 0.0)) {
     Event(t, "closure",
-          "Road closed " + SpokenDistance(m_opts.dClosure) + " ahead on " + sRoad +
-              ": no way around it, keeping the route",
-          pt);
+          "Road closed " + sWhere + " on " + sRoad + ": no way around it, keeping the route", pt);
     return;
   }
   m_closed.push_back(idClosed);
   m_record.closures.push_back({t, sRoad, pts});
-  Event(t, "closure",
-        "Road closed " + SpokenDistance(m_opts.dClosure) + " ahead on " + sRoad +
-            ": the route goes around it",
+  Event(t, "closure", "Road closed " + sWhere + " on " + sRoad + ": the route goes around it",
         pts[pts.size() / 2]);
   RecordRoute("around the closure", t);
   AfterPathChange();
@@ -466,7 +464,10 @@ bool Drive::OnFix(double t, const tagLonLat& pt, double dHeading) {
   }
   if (r == 3) {
     if (++m_nOffRoute == m_opts.nOffRouteFixes) {
-      Event(t, "off-route", "Off the route for " + std::to_string(m_nOffRoute) + " fixes in a row",
+      Event(t, "off-route",
+            m_nOffRoute == 1
+                ? std::string("Off the route")
+                : "Off the route for " + std::to_string(m_nOffRoute) + " fixes in a row",
             pt);
       Reroute(t, pt, dHeading);
     }

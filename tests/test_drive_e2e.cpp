@@ -222,7 +222,8 @@ TEST(DriveEndToEnd, OffRouteFixesSetting) {
   };
   ASSERT_GE(offTime(one), 0.0) << one.sOut;
   EXPECT_EQ(offTime(three) - offTime(one), 2.0);
-  EXPECT_NE(Texts(one.record, "off-route")[0].find("1 fixes"), std::string::npos);
+  EXPECT_EQ(Texts(one.record, "off-route")[0], "Off the route");
+  EXPECT_EQ(Texts(three.record, "off-route")[0], "Off the route for 3 fixes in a row");
 }
 
 TEST(DriveEndToEnd, ClosureRoutesAroundTheClosedRoad) {
@@ -442,4 +443,15 @@ TEST(DriveCommandLine, NoRouteBetweenFarPointsIsExitOne) {
   const RunResult r = Drive(o);
   EXPECT_EQ(r.nExit, 1) << r.sOut;
   EXPECT_NE(r.sErr.find("no route"), std::string::npos) << r.sErr;
+}
+
+TEST(DriveEndToEnd, ClosureOfTheRoadUnderTheVehicle) {
+  DriveOptions o;
+  o.dClosure = 0;
+  const RunResult r = Drive(o);
+  EXPECT_EQ(r.nExit, 0) << r.sOut;
+  const std::vector<std::string> c = Texts(r.record, "closure");
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c[0], "Road closed right ahead on Bachstraße: the route goes around it");
+  EXPECT_EQ(Kinds(r.record).back(), "arrive");
 }
