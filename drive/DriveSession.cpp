@@ -452,15 +452,19 @@ bool Drive::OnFix(double t, const tagLonLat& pt, double dHeading) {
                                  m_lastOnRoute ? &*m_lastOnRoute : nullptr);
   m_record.fixes.push_back({t, pt, dHeading, r, r != 0, nav.ptClose});
   if (m_opts.bVerbose) {
+    // The direction is the one given to the match: degrees counterclockwise
+    // from east in the longitude/latitude plane.
     char sz[160];
-    std::snprintf(sz, sizeof sz, "%.6f,%.6f heading %.0f: %s, %.0f m from the route", pt.lon,
-                  pt.lat, dHeading,
-                  r == 1   ? "on route"
-                  : r == 2 ? "arrived"
-                  : r == 3 ? "off route"
-                           : "no match",
-                  r != 0 ? SegmentLength(pt, nav.ptClose) : 0.0);
-    Event(t, "fix", sz, pt);
+    if (r == 1 || r == 2) {
+      std::snprintf(sz, sizeof sz, "%.6f,%.6f direction %.0f: %s, %.0f m from its match on ",
+                    pt.lon, pt.lat, dHeading, r == 1 ? "on the route" : "arrived",
+                    SegmentLength(pt, nav.ptClose));
+      Event(t, "fix", sz + RoadOrUnnamed(nav.szName), pt);
+    } else {
+      std::snprintf(sz, sizeof sz, "%.6f,%.6f direction %.0f: %s", pt.lon, pt.lat, dHeading,
+                    r == 3 ? "off the route" : "no match");
+      Event(t, "fix", sz, pt);
+    }
   }
   if (r == 3) {
     if (++m_nOffRoute == m_opts.nOffRouteFixes) {

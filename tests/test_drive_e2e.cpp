@@ -455,3 +455,17 @@ TEST(DriveEndToEnd, ClosureOfTheRoadUnderTheVehicle) {
   EXPECT_EQ(c[0], "Road closed right ahead on Bachstraße: the route goes around it");
   EXPECT_EQ(Kinds(r.record).back(), "arrive");
 }
+
+TEST(DriveEndToEnd, VerboseLogsEveryFix) {
+  DriveOptions o;
+  o.bVerbose = true;
+  const RunResult r = Drive(o);
+  const std::vector<std::string> fixes = Texts(r.record, "fix");
+  ASSERT_EQ(fixes.size(), r.record.fixes.size());
+  EXPECT_NE(fixes[0].find(": on the route, "), std::string::npos) << fixes[0];
+  EXPECT_NE(fixes[0].find("m from its match on Bachstraße"), std::string::npos) << fixes[0];
+  EXPECT_NE(fixes.back().find(": arrived, "), std::string::npos) << fixes.back();
+  // The events other than fixes are those of a quiet run.
+  const RunResult quiet = Drive({});
+  EXPECT_EQ(r.record.events.size() - fixes.size(), quiet.record.events.size());
+}
