@@ -10,6 +10,7 @@
 #include <memory>
 #include <pugixml.hpp>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include "JsonReader.h"
@@ -21,6 +22,7 @@
 #include "drive/Manoeuvre.h"
 #include "drive/MapRoads.h"
 #include "drive/Noise.h"
+#include "drive/Progress.h"
 #include "drive/Svg.h"
 #include "drive/Utf8.h"
 #include "drive/Vehicle.h"
@@ -588,4 +590,21 @@ TEST(DriveOutputs, Utf8RepairedByteByByte) {
   EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
   EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80").substr(0, 3), "\xEF\xBF\xBD");         // above U+10FFFF
   EXPECT_EQ(ValidUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(DriveProgress, LineOnlyForLargeInputsWhileLoading) {
+  std::ostringstream quiet;
+  EXPECT_EQ(WithProgress(quiet, false, "map small.osm", kProgressBytes - 1, [] { return 7; }), 7);
+  EXPECT_TRUE(quiet.str().empty());
+  std::ostringstream err;
+  const int n = WithProgress(err, false, "map big.osm", 3u << 20, [] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    return 42;
+  });
+  EXPECT_EQ(n, 42);
+  const std::string s = err.str();
+  EXPECT_EQ(s.rfind("vxnav: loading map big.osm (3.0 MB) ...\n", 0), 0u) << s;
+  EXPECT_NE(s.find("vxnav: loading map big.osm (3.0 MB) ... 1 s\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("vxnav: loaded map big.osm in 1."), std::string::npos) << s;
+  EXPECT_EQ(s.back(), '\n');
 }
