@@ -1,15 +1,28 @@
 // Plane directions and integer points.
 #include "drive/Directions.h"
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace vxdrive {
 
-Bin_LonLat ToBin(const tagLonLat& pt) {
-  return {static_cast<std::int32_t>(std::trunc(pt.lon * 100000.0)),
-          static_cast<std::int32_t>(std::trunc(pt.lat * 100000.0))};
+namespace {
+
+// Degrees to reader units, truncated; values beyond the 32-bit range (and
+// NaN) are held at its ends instead of overflowing the conversion.
+std::int32_t ToUnits(double dDegrees) {
+  const double d = std::trunc(dDegrees * 100000.0);
+  if (!(d > -2147483648.0)) {
+    return INT32_MIN;
+  }
+  return d < 2147483647.0 ? static_cast<std::int32_t>(d) : INT32_MAX;
 }
+
+}  // namespace
+
+Bin_LonLat ToBin(const tagLonLat& pt) { return {ToUnits(pt.lon), ToUnits(pt.lat)}; }
 
 double FromBinCoord(std::int32_t n) {
   // n / 100000.0 is within a unit in the last place of the wanted value; step

@@ -19,7 +19,8 @@ double PlaneDirection(const tagLonLat& a, const tagLonLat& b);
 double DirectionDifference(double a, double b);
 
 /// The reader's integer point of a point in degrees (truncated toward zero,
-/// as the junction description forms it).
+/// as the junction description forms it); coordinates beyond the 32-bit
+/// range, and NaN, give the range's ends.
 Bin_LonLat ToBin(const tagLonLat& pt);
 
 /// The degrees of one integer coordinate of the reader, chosen so that

@@ -470,6 +470,11 @@ TEST(DriveMapRoads, DirectionsAndIntegerPoints) {
   const Bin_LonLat b = ToBin({FromBinCoord(1340001), FromBinCoord(-5250099)});
   EXPECT_EQ(b.lon, 1340001);
   EXPECT_EQ(b.lat, -5250099);
+  const Bin_LonLat far = ToBin({1e300, NAN});
+  EXPECT_EQ(far.lon, INT32_MAX);
+  EXPECT_EQ(far.lat, INT32_MIN);
+  EXPECT_EQ(ToBin({-1e300, 21474.9}).lon, INT32_MIN);
+  EXPECT_EQ(ToBin({-1e300, 21474.9}).lat, INT32_MAX);
 }
 
 // ---------------------------------------------------------------- outputs
