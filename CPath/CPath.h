@@ -6,6 +6,10 @@
 
 #include "interfaces/VroTypes.h"
 
+namespace vx {
+class MatchIndex;
+}
+
 #if defined(__GNUC__)
 #define VX_CPATH_API __attribute__((visibility("default")))
 #else
@@ -102,6 +106,9 @@ class VX_CPATH_API CPath {
 
   /// Matches a position fix: 0 nothing to match, 1 on the path, 2 arrived,
   /// 3 off the path. Fills nav; leaves the cursor after the current edge.
+  /// dAngle is the direction of travel in degrees counterclockwise from east;
+  /// a negative value, NaN, or a value whose tenths of a degree do not fit
+  /// 16 bits (6553.6 or more, infinities included) means no direction.
   int TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAngle,
                 const PathGuid* const pGuid) const;
 
@@ -139,7 +146,9 @@ class VX_CPATH_API CPath {
   void DeleteNavEdge(NavEdge* pEdge);
   /// A copy of an edge in this path's heap (links kept, not listed), or null.
   NavEdge* CopyNavEdge(const NavEdge* const pEdge);
-  /// The edge, from pStart (or the first) on, nearest to pt.
+  /// The edge, from pStart (or the first) on, nearest to pt, preferring
+  /// segments within 45 degrees of dAngle (no direction as for the public
+  /// TestPoint). Null only for an empty path or dTol not greater than 0.
   NavEdge* TestPoint(const tagLonLat& pt, double dTol, unsigned short& wPtInx, tagLonLat& ptClose,
                      double dAngle, const NavEdge* const pStart) const;
   /// The edge that starts at the first node dAheadDist ahead of pt's match.
@@ -152,6 +161,18 @@ class VX_CPATH_API CPath {
   double dMatchDist;
   double dAheadDist;
   void* hHeap;
+
+ private:
+  /// Rebuilds the boxes index that speeds up matching from the edge list.
+  /// Any code that relinks, removes or inserts edges other than by AddEdge
+  /// or Clear must call it afterwards.
+  void RebuildMatchIndex();
+  /// Adds the edge just appended at the tail to the index.
+  void AppendMatchIndex(const NavEdge* pEdge);
+  /// Releases the index.
+  void DropMatchIndex();
+
+  vx::MatchIndex* pMatchIndex;
 };
 
 #endif

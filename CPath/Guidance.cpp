@@ -1,23 +1,41 @@
 // Guidance iteration: one item per edge with the turn onto the next edge, and
-// the item after a given one.
+// the item after a given one; and copying an edge into an item, which
+// position matching shares.
 #include "CPath/CPath.h"
 #include "CPath/PathInternal.h"
 #include "interfaces/VroGeo.h"
+
+namespace vx {
+
+void FillEdgeFields(const CPath::NavEdge& e, PathGuid& guid) {
+  guid.idEdge = e.id;
+  CopyGuidName(guid.szName, e.szName);
+  guid.nCode = e.nCode;
+  guid.nRoadAttr = e.nRoadAttr;
+  guid.wPtNum = e.wPtNum;
+  guid.pPts = const_cast<tagLonLat*>(e.pts);
+  guid.ptEnd = e.pts[e.wPtNum - 1];
+}
+
+void FillNextFields(const CPath::NavEdge& n, PathGuid& guid) {
+  guid.idNext = n.id;
+  CopyGuidName(guid.szNextName, n.szName);
+  guid.nNextCode = n.nCode;
+  guid.nNextRoadAttr = n.nRoadAttr;
+  guid.wNextPtNum = n.wPtNum;
+  guid.pNextPts = const_cast<tagLonLat*>(n.pts);
+}
+
+}  // namespace vx
 
 namespace {
 
 // Fills an item from edge e as NextGuid and GetNextGuid both do.
 void FillGuid(const CPath::NavEdge& e, PathGuid& guid) {
-  guid.idEdge = e.id;
-  vx::CopyGuidName(guid.szName, e.szName);
+  vx::FillEdgeFields(e, guid);
   guid.dReserved1 = e.dReserved1;
   guid.dReserved2 = e.dReserved2;
-  guid.nCode = e.nCode;
-  guid.nRoadAttr = e.nRoadAttr;
-  guid.wPtNum = e.wPtNum;
-  guid.pPts = const_cast<tagLonLat*>(e.pts);
   guid.dDist = e.dEdgeLen;
-  guid.ptEnd = e.pts[e.wPtNum - 1];
   guid.szNextName[0] = '\0';
   guid.nNextCode = 0;
   guid.wNextPtNum = 0;
@@ -28,12 +46,7 @@ void FillGuid(const CPath::NavEdge& e, PathGuid& guid) {
     guid.dTurnAngle = -1.0;
     return;
   }
-  guid.idNext = pNext->id;
-  vx::CopyGuidName(guid.szNextName, pNext->szName);
-  guid.nNextCode = pNext->nCode;
-  guid.nNextRoadAttr = pNext->nRoadAttr;
-  guid.wNextPtNum = pNext->wPtNum;
-  guid.pNextPts = const_cast<tagLonLat*>(pNext->pts);
+  vx::FillNextFields(*pNext, guid);
   guid.dTurnAngle = vx::TurnAngle(e, *pNext);
 }
 

@@ -21,6 +21,17 @@ constexpr VRO_FEATURE_ID kNullFeatureId = {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFF
 /// The missing-point mark (180, 90).
 constexpr tagLonLat kMissingPoint = {180.0, 90.0};
 
+/// The heading value that means no direction of travel.
+constexpr unsigned short kNoHeading = 0xFFFF;
+
+/// A direction of travel in degrees as whole tenths, truncated toward zero;
+/// kNoHeading for a negative value, NaN, or tenths that do not fit 16 bits.
+unsigned short HeadingTenths(double dAngle);
+
+/// 1 when the longitudes and the latitudes of a and b each differ by less
+/// than 3e-6 degrees, else 0.
+int IsSamePoint(const tagLonLat& a, const tagLonLat& b);
+
 /// 1 when all four words of a and b are equal, else 0.
 int IsSameFeatureId(const VRO_FEATURE_ID& a, const VRO_FEATURE_ID& b);
 
@@ -36,6 +47,14 @@ int ReadDecimalInt(const char* szText, int& nValue);
 
 /// The low 16 bits of n as a signed 16-bit number.
 short Low16(int n);
+
+/// Copies edge e's identifier, name (cut), code, attribute, point count,
+/// points and last point into the item's fields of the current edge.
+void FillEdgeFields(const CPath::NavEdge& e, PathGuid& guid);
+
+/// Copies edge n's identifier, name (cut), code, attribute, point count and
+/// points into the item's fields of the following edge.
+void FillNextFields(const CPath::NavEdge& n, PathGuid& guid);
 
 /// Turn in tenths from arriving direction a1 to leaving direction a2:
 /// a2 - a1, or 3600 - (a1 - a2) when a2 < a1.

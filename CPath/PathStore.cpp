@@ -32,7 +32,8 @@ CPath::CPath()
       pCursor(nullptr),
       dMatchDist(0.0),
       dAheadDist(0.0),
-      hHeap(nullptr) {}
+      hHeap(nullptr),
+      pMatchIndex(nullptr) {}
 
 CPath::CPath(const CPath& other) : CPath() { *this = other; }
 
@@ -60,6 +61,7 @@ CPath& CPath::operator=(const CPath& other) {
     }
     pTail = pCopy;
   }
+  RebuildMatchIndex();
   return *this;
 }
 
@@ -73,6 +75,7 @@ void CPath::Clear() {
   }
   pHead = pTail = nullptr;
   pCursor = nullptr;
+  DropMatchIndex();
   if (hHeap != nullptr) {
     vx::EdgeHeapDestroy(hHeap);
     hHeap = nullptr;
@@ -81,7 +84,7 @@ void CPath::Clear() {
 
 void CPath::BeginAddEdge() { Clear(); }
 
-void CPath::SetVroReader(VRO_READER* hNewReader) { hReader = hNewReader; }
+void CPath::SetVroReader(VRO_READER* hReader) { this->hReader = hReader; }
 
 CPath::NavEdge* CPath::NewNavEdge(unsigned short wPtNum) {
   if (wPtNum == 0) {
@@ -231,5 +234,6 @@ int CPath::AddEdge(const char* szCode, const char* szStr1, const char* szStr2,
     pTail->pNext = pEdge;
   }
   pTail = pEdge;
+  AppendMatchIndex(pEdge);
   return 1;
 }

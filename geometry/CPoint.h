@@ -7,23 +7,21 @@
 template <class T, unsigned N>
 class CPoint {
  public:
+  static_assert(N > 0 && N <= 0xFFFF, "the axes are counted with 16 bits");
+  /// Number of axes, of the type of the loop counters over them.
+  static constexpr unsigned short kAxes = N;
+
   T m_d[N];
 
   CPoint() = default;
   CPoint(const CPoint&) = default;
-
-  /// Copies the coordinates, x first.
-  CPoint& operator=(const CPoint& other) {
-    for (unsigned short i = 0; i < N; ++i) {
-      m_d[i] = other.m_d[i];
-    }
-    return *this;
-  }
+  /// Copies the coordinates, x first (element by element in index order).
+  CPoint& operator=(const CPoint&) = default;
 
   /// This point minus b, coordinate by coordinate.
   CPoint operator-(const CPoint& b) const {
     CPoint r;
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < kAxes; ++i) {
       r.m_d[i] = m_d[i] - b.m_d[i];
     }
     return r;

@@ -24,7 +24,7 @@ class CVector {
 
   /// Components and end (d, ..., d), start at the origin.
   void SetAll(T d) {
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < CPoint<T, N>::kAxes; ++i) {
       m_ptComp.m_d[i] = d;
       m_ptEnd.m_d[i] = d;
       m_ptStart.m_d[i] = T(0);
@@ -33,7 +33,7 @@ class CVector {
 
   /// Components p, anchored at the origin.
   void Set(CPoint<T, N> p) {
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < CPoint<T, N>::kAxes; ++i) {
       m_ptComp.m_d[i] = p.m_d[i];
       m_ptStart.m_d[i] = T(0);
       m_ptEnd.m_d[i] = p.m_d[i];
@@ -44,7 +44,7 @@ class CVector {
   void Set(CPoint<T, N> ptStart, CPoint<T, N> ptEnd) {
     m_ptStart = ptStart;
     m_ptEnd = ptEnd;
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < CPoint<T, N>::kAxes; ++i) {
       m_ptComp.m_d[i] = ptEnd.m_d[i] - ptStart.m_d[i];
     }
   }
@@ -56,7 +56,7 @@ class CVector {
 
   /// Adds the other's components; the result is anchored at the origin.
   void operator+=(const CVector& other) {
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < CPoint<T, N>::kAxes; ++i) {
       m_ptComp.m_d[i] += other.m_ptComp.m_d[i];
       m_ptStart.m_d[i] = T(0);
       m_ptEnd.m_d[i] = m_ptComp.m_d[i];
@@ -66,7 +66,7 @@ class CVector {
   /// A new vector with the components times d, anchored at the origin.
   CVector operator*(T d) const {
     CPoint<T, N> p;
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < CPoint<T, N>::kAxes; ++i) {
       p.m_d[i] = m_ptComp.m_d[i] * d;
     }
     return CVector(p);
@@ -75,7 +75,7 @@ class CVector {
   /// Dot product of the components.
   T Dot(const CVector& other) const {
     T r = T(0);
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < CPoint<T, N>::kAxes; ++i) {
       r += m_ptComp.m_d[i] * other.m_ptComp.m_d[i];
     }
     return r;
@@ -84,7 +84,7 @@ class CVector {
   /// Squared length, or the length when bSqrt is nonzero.
   T Length(int bSqrt) const {
     T r = T(0);
-    for (unsigned short i = 0; i < N; ++i) {
+    for (unsigned short i = 0; i < CPoint<T, N>::kAxes; ++i) {
       r += m_ptComp.m_d[i] * m_ptComp.m_d[i];
     }
     return bSqrt ? std::sqrt(r) : r;

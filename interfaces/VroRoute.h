@@ -26,6 +26,14 @@ VRO_API void VroRouteRemoveAllBlockEdge(VRO_ROUTE*);
 
 /// Opens a route engine on the road network of a reader from VroReaderOpen;
 /// null on failure. The caller owns it and closes it before the reader.
+/// This engine's VroRouteFindPath: szRouteArg "fastest" (default, also null
+/// or "") or "shortest", any other text finds nothing; dRouteArg1 a penalty
+/// per turn of more than 45 degrees and dRouteArg2 a penalty for turning back
+/// at a dead end, in seconds (fastest) or metres (shortest); szEndName unused.
+/// Start and target snap to the nearest road within 5000 m; with dAngle >= 0
+/// the start prefers a road and direction within 45 degrees of it. The
+/// result is the number of edges (0: start and target coincide), -1 when
+/// there is no route. A blocked feature is not driven through.
 VRO_API VRO_ROUTE* VroRouteOpen(VRO_READER* hReader);
 /// Closes an engine from VroRouteOpen; null is ignored.
 VRO_API void VroRouteClose(VRO_ROUTE*);

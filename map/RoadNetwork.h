@@ -4,6 +4,7 @@
 #ifndef VX_MAP_ROADNETWORK_H
 #define VX_MAP_ROADNETWORK_H
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,20 +40,34 @@ struct ForbiddenTurn {
 
 /// The whole network; built once by the importer, read-only afterwards.
 struct RoadNetwork {
-  std::vector<Bin_LonLat> points;       ///< the features' points, feature after feature
-  std::vector<Feature> features;        ///< in a fixed order for a given file
-  std::vector<Bin_LonLat> nodes;        ///< network nodes
-  std::vector<std::string> names;       ///< names[0] is ""
-  std::vector<ForbiddenTurn> forbidden; ///< sorted by (nFrom, nVia, nTo)
+  std::vector<Bin_LonLat> points;        ///< the features' points, feature after feature
+  std::vector<Feature> features;         ///< in a fixed order for a given file
+  std::vector<Bin_LonLat> nodes;         ///< network nodes
+  std::vector<std::string> names;        ///< names[0] is ""
+  std::vector<ForbiddenTurn> forbidden;  ///< sorted by (nFrom, nVia, nTo)
 };
 
 /// The feature identifier of feature index nFeature; bReversed marks a
-/// feature driven from its last point to its first.
-VRO_FEATURE_ID FeatureIdOf(std::uint32_t nFeature, bool bReversed);
+/// feature driven from its last point to its first. Layout: dw[0] the index,
+/// dw[1] 1 when reversed else 0, dw[2] a fixed tag, dw[3] the index mixed with
+/// a fixed pattern; never the null id, and the same for the same index of the
+/// same file on every load.
+VRO_API VRO_FEATURE_ID FeatureIdOf(std::uint32_t nFeature, bool bReversed);
 
 /// Decodes an identifier made by FeatureIdOf; false for any other value
 /// (the null id included). Does not check nFeature against a network.
-bool DecodeFeatureId(const VRO_FEATURE_ID& id, std::uint32_t& nFeature, bool& bReversed);
+VRO_API bool DecodeFeatureId(const VRO_FEATURE_ID& id, std::uint32_t& nFeature, bool& bReversed);
+
+/// Degrees of a coordinate in Bin_LonLat units, for handing map points out as
+/// tagLonLat: the double nearest nUnits / 100000 whose product with 100000.0,
+/// truncated toward zero, gives nUnits back (junction description finds map
+/// points that way). Plain division misses for about 3 values in 100.
+inline double BinToDegrees(std::int32_t nUnits) {
+  double d = nUnits / 100000.0;
+  for (int i = 0; i < 4 && static_cast<std::int64_t>(d * 100000.0) != nUnits; ++i)
+    d = std::nextafter(d, nUnits >= 0 ? HUGE_VAL : -HUGE_VAL);
+  return d;
+}
 
 /// The network of a reader opened with VroReaderOpen; owned by the reader.
 VRO_API const RoadNetwork* NetworkOf(VRO_READER* hReader);

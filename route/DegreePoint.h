@@ -1,0 +1,17 @@
+// Map points (units of 0.00001 degree) as the doubles the engine hands out:
+// each coordinate is the double that truncates back to its integer.
+#ifndef VX_ROUTE_DEGREEPOINT_H
+#define VX_ROUTE_DEGREEPOINT_H
+
+#include "map/RoadNetwork.h"
+
+namespace vxroute {
+
+/// Both coordinates of p through vxmap::BinToDegrees.
+inline tagLonLat LonLatOf(const Bin_LonLat& p) {
+  return {vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)};
+}
+
+}  // namespace vxroute
+
+#endif

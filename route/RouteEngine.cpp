@@ -1,0 +1,361 @@
+// Snapping, route assembly and hand-out of the route engine.
+#include "route/RouteEngine.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "interfaces/VroGeo.h"
+#include "route/DegreePoint.h"
+
+namespace vxroute {
+
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kMaxSnapMetres = 5000.0;
+constexpr double kHeadingDegrees = 45.0;
+constexpr double kHeadingMarginMetres = 25.0;
+// Price added to leaving the start against the heading: larger than any
+// route, so such a start is taken only when no other reaches the target.
+constexpr double kOffHeading = 1.0e12;
+constexpr std::size_t kMaxEdgePoints = 0xFFFF;
+constexpr std::size_t kCodeSize = 6, kStr1Size = 21, kNameSize = 301, kAttrSize = 100;
+
+bool SamePoint(const Bin_LonLat& a, const Bin_LonLat& b) {
+  return a.lon == b.lon && a.lat == b.lat;
+}
+
+void PushPoint(std::vector<Bin_LonLat>& pts, const Bin_LonLat& p) {
+  if (pts.empty() || !SamePoint(pts.back(), p)) {
+    pts.push_back(p);
+  }
+}
+
+double Dist2(const Bin_LonLat& a, const Bin_LonLat& b) {
+  const double dx = static_cast<double>(a.lon) - b.lon, dy = static_cast<double>(a.lat) - b.lat;
+  return dx * dx + dy * dy;
+}
+
+bool ValidPoint(const tagLonLat& p) {
+  return std::isfinite(p.lon) && std::isfinite(p.lat) && std::fabs(p.lon) <= 180.0 &&
+         std::fabs(p.lat) <= 90.0;
+}
+
+double Penalty(double d) { return std::isfinite(d) && d > 0 ? d : 0.0; }
+
+bool HasHeading(double dAngle) { return std::isfinite(dAngle) && dAngle >= 0; }
+
+/// Copies szSrc into a buffer of nSize bytes, cut before a UTF-8 sequence
+/// that would not fit whole.
+void CopyText(char* szDst, std::size_t nSize, const char* szSrc) {
+  std::size_t n = std::strlen(szSrc);
+  if (n >= nSize) {
+    n = nSize - 1;
+    while (n > 0 && (static_cast<unsigned char>(szSrc[n]) & 0xC0) == 0x80) {
+      --n;
+    }
+  }
+  std::memcpy(szDst, szSrc, n);
+  szDst[n] = '\0';
+}
+
+}  // namespace
+
+RouteEngine::RouteEngine(const vxmap::RoadNetwork& net)
+    : m_graph(net), m_grid(m_graph), m_search(m_graph), m_blocked(m_graph.FeatureCount(), 0) {}
+
+bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
+  const double x = pt.lon * 100000.0, y = pt.lat * 100000.0;
+  double dLonDeg = 0, dLatDeg = 0;
+  GetUnitDegree(pt, dLonDeg, dLatDeg);
+  const double sx = 1.0 / (dLonDeg * 100000.0), sy = 1.0 / (dLatDeg * 100000.0);
+  const bool bHeading = HasHeading(dAngle);
+  const double dHeading = bHeading ? std::fmod(dAngle, 360.0) : 0.0;
+
+  struct Best {
+    double dMetres = kInfinity;
+    GridSegment seg{0, 0};
+    double t = 0;
+  } all, match;
+  auto visit = [&](const GridSegment& seg) {
+    const Bin_LonLat* p = m_graph.Points(seg.nFeature);
+    const Bin_LonLat& a = p[seg.nSeg];
+    const Bin_LonLat& b = p[seg.nSeg + 1];
+    const double ax = (a.lon - x) * sx, ay = (a.lat - y) * sy;
+    const double bx = (b.lon - x) * sx, by = (b.lat - y) * sy;
+    const double dx = bx - ax, dy = by - ay;
+    const double dLen2 = dx * dx + dy * dy;
+    const double t = dLen2 > 0 ? std::clamp(-(ax * dx + ay * dy) / dLen2, 0.0, 1.0) : 0.0;
+    const double dMetres = std::hypot(ax + t * dx, ay + t * dy);
+    if (dMetres < all.dMetres) {
+      all = {dMetres, seg, t};
+    }
+    if (bHeading && dMetres < match.dMetres) {
+      const double dFwd = BearingOf(a.lon, a.lat, b.lon, b.lat);
+      const HalfEdge h = HalfEdgeOf(seg.nFeature, false);
+      if ((m_graph.AllowsDirection(h) && BearingGap(dFwd, dHeading) <= kHeadingDegrees) ||
+          (m_graph.AllowsDirection(h ^ 1u) &&
+           BearingGap(dFwd + 180.0, dHeading) <= kHeadingDegrees)) {
+        match = {dMetres, seg, t};
+      }
+    }
+  };
+  auto limit = [&] {
+    const double d =
+        bHeading ? std::min(match.dMetres, all.dMetres + kHeadingMarginMetres) : all.dMetres;
+    return std::min(d, kMaxSnapMetres);
+  };
+  m_grid.Search(x, y, sx, sy, visit, limit);
+
+  const Best& best = bHeading && match.dMetres <= all.dMetres + kHeadingMarginMetres ? match : all;
+  if (!(best.dMetres <= kMaxSnapMetres)) {
+    return false;
+  }
+  const std::uint32_t f = best.seg.nFeature;
+  const Bin_LonLat* p = m_graph.Points(f);
+  const std::uint32_t n = m_graph.PointCount(f);
+  std::uint32_t k = best.seg.nSeg;
+  const Bin_LonLat& a = p[k];
+  const Bin_LonLat& b = p[k + 1];
+  snap.nFeature = f;
+  snap.pt = {
+      static_cast<std::int32_t>(std::lround(a.lon + best.t * (static_cast<double>(b.lon) - a.lon))),
+      static_cast<std::int32_t>(
+          std::lround(a.lat + best.t * (static_cast<double>(b.lat) - a.lat)))};
+  if (SamePoint(snap.pt, b) && k + 2 < n) {
+    ++k;
+  }
+  snap.nSeg = k;
+  const vxmap::Feature& ft = m_graph.Net().features[f];
+  snap.nNode = SamePoint(snap.pt, p[0])       ? static_cast<std::int64_t>(ft.nFromNode)
+               : SamePoint(snap.pt, p[n - 1]) ? static_cast<std::int64_t>(ft.nToNode)
+                                              : -1;
+  return true;
+}
+
+void RouteEngine::LegPoints(HalfEdge h, const Snap* pFrom, const Snap* pTo,
+                            std::vector<Bin_LonLat>& pts) const {
+  const std::uint32_t f = FeatureOf(h);
+  const bool bRev = IsReversed(h);
+  const Bin_LonLat* p = m_graph.Points(f);
+  const long n = m_graph.PointCount(f);
+  pts.clear();
+  long nFirst = bRev ? n - 1 : 0;
+  long nLast = bRev ? 0 : n - 1;
+  if (pFrom != nullptr) {
+    PushPoint(pts, pFrom->pt);
+    nFirst = bRev ? static_cast<long>(pFrom->nSeg) : static_cast<long>(pFrom->nSeg) + 1;
+  }
+  if (pTo != nullptr) {
+    nLast = bRev ? static_cast<long>(pTo->nSeg) + 1 : static_cast<long>(pTo->nSeg);
+  }
+  const long nStep = bRev ? -1 : 1;
+  for (long i = nFirst; bRev ? i >= nLast : i <= nLast; i += nStep) {
+    PushPoint(pts, p[i]);
+  }
+  if (pTo != nullptr) {
+    PushPoint(pts, pTo->pt);
+  }
+}
+
+double RouteEngine::PriceOf(std::uint32_t nFeature, const std::vector<Bin_LonLat>& pts) const {
+  double dLen = 0.0;
+  for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+    dLen += SegmentLength(LonLatOf(pts[i]), LonLatOf(pts[i + 1]));
+  }
+  return m_cost.bShortest ? dLen : dLen / m_graph.SpeedOf(nFeature);
+}
+
+void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
+                             SearchStart& start) const {
+  start.legs.clear();
+  start.bAtNode = s.nNode >= 0;
+  const bool bHeading = HasHeading(dAngle);
+  const double dHeading = bHeading ? std::fmod(dAngle, 360.0) : 0.0;
+  std::vector<HalfEdge> ways;
+  std::vector<double> bearings;
+  if (start.bAtNode) {
+    for (HalfEdge h : m_graph.Leaving(static_cast<std::uint32_t>(s.nNode))) {
+      const bool bTargetOn = t.nNode < 0 && FeatureOf(h) == t.nFeature;
+      if ((!m_blocked[FeatureOf(h)] || bTargetOn) && m_graph.AllowsDirection(h)) {
+        ways.push_back(h);
+        bearings.push_back(m_graph.StartBearing(h));
+      }
+    }
+  } else {
+    const Bin_LonLat* p = m_graph.Points(s.nFeature);
+    const double dFwd =
+        BearingOf(p[s.nSeg].lon, p[s.nSeg].lat, p[s.nSeg + 1].lon, p[s.nSeg + 1].lat);
+    for (bool bRev : {false, true}) {
+      const HalfEdge h = HalfEdgeOf(s.nFeature, bRev);
+      if (m_graph.AllowsDirection(h)) {
+        ways.push_back(h);
+        bearings.push_back(bRev ? dFwd + 180.0 : dFwd);
+      }
+    }
+  }
+  bool bAnyMatch = false;
+  for (double b : bearings) {
+    bAnyMatch = bAnyMatch || (bHeading && BearingGap(b, dHeading) <= kHeadingDegrees);
+  }
+  std::vector<Bin_LonLat> pts;
+  for (std::size_t i = 0; i < ways.size(); ++i) {
+    const HalfEdge h = ways[i];
+    const bool bOff = bAnyMatch && BearingGap(bearings[i], dHeading) > kHeadingDegrees;
+    StartLeg leg{h, bOff ? kOffHeading : 0.0, -1.0};
+    if (!start.bAtNode) {
+      LegPoints(h, &s, nullptr, pts);
+      leg.dCost += PriceOf(s.nFeature, pts);
+      // The target further along the same feature in this direction.
+      if (t.nNode < 0 && t.nFeature == s.nFeature) {
+        const Bin_LonLat& pk = m_graph.Points(s.nFeature)[s.nSeg];
+        const bool bAhead =
+            IsReversed(h)
+                ? (t.nSeg < s.nSeg || (t.nSeg == s.nSeg && Dist2(t.pt, pk) <= Dist2(s.pt, pk)))
+                : (t.nSeg > s.nSeg || (t.nSeg == s.nSeg && Dist2(t.pt, pk) >= Dist2(s.pt, pk)));
+        if (bAhead) {
+          LegPoints(h, &s, &t, pts);
+          leg.dDirect = (bOff ? kOffHeading : 0.0) + PriceOf(s.nFeature, pts);
+        }
+      }
+    }
+    start.legs.push_back(leg);
+  }
+}
+
+void RouteEngine::BuildTarget(const Snap& t, SearchTarget& target) const {
+  target.bAtNode = t.nNode >= 0;
+  target.nNode = target.bAtNode ? static_cast<std::uint32_t>(t.nNode) : 0;
+  target.nFeature = t.nFeature;
+  target.dX = t.pt.lon;
+  target.dY = t.pt.lat;
+  if (!target.bAtNode) {
+    std::vector<Bin_LonLat> pts;
+    for (bool bRev : {false, true}) {
+      LegPoints(HalfEdgeOf(t.nFeature, bRev), nullptr, &t, pts);
+      target.dPartial[bRev ? 1 : 0] = PriceOf(t.nFeature, pts);
+    }
+  }
+}
+
+int RouteEngine::FindPath(const tagLonLat& ptStart, const tagLonLat& ptEnd, double dAngle,
+                          double dRouteArg1, const char* szRouteArg, double dRouteArg2) {
+  Reset();
+  if (!ValidPoint(ptStart) || !ValidPoint(ptEnd)) {
+    return -1;
+  }
+  if (szRouteArg == nullptr || *szRouteArg == '\0' || strcasecmp(szRouteArg, "fastest") == 0) {
+    m_cost.bShortest = false;
+  } else if (strcasecmp(szRouteArg, "shortest") == 0) {
+    m_cost.bShortest = true;
+  } else {
+    return -1;
+  }
+  m_cost.dTurnPenalty = Penalty(dRouteArg1);
+  m_cost.dUTurnPenalty = Penalty(dRouteArg2);
+
+  Snap s, t;
+  if (!SnapTo(ptStart, dAngle, s) || !SnapTo(ptEnd, -1.0, t)) {
+    return -1;
+  }
+  if (SamePoint(s.pt, t.pt)) {
+    m_bFound = true;  // already there: a route without edges
+    return 0;
+  }
+  SearchStart start;
+  SearchTarget target;
+  BuildStart(s, t, dAngle, start);
+  BuildTarget(t, target);
+  std::vector<RouteLeg> legs;
+  if (!m_search.Run(start, target, m_cost, m_blocked, legs)) {
+    return -1;
+  }
+
+  std::vector<Bin_LonLat> pts;
+  for (const RouteLeg& leg : legs) {
+    LegPoints(leg.h, leg.bFromStart ? &s : nullptr, leg.bToTarget ? &t : nullptr, pts);
+    // Edges longer than a point count can say go out in pieces that share
+    // their joining point.
+    for (std::size_t i = 0; i + 1 < pts.size(); i += kMaxEdgePoints - 1) {
+      const std::size_t nEnd = std::min(pts.size(), i + kMaxEdgePoints);
+      m_route.push_back({FeatureOf(leg.h), IsReversed(leg.h),
+                         std::vector<Bin_LonLat>(pts.begin() + static_cast<long>(i),
+                                                 pts.begin() + static_cast<long>(nEnd))});
+    }
+  }
+  m_bFound = true;
+  return static_cast<int>(std::min<std::size_t>(m_route.size(), 0x7FFFFFFF));
+}
+
+int RouteEngine::RetrieveStart() {
+  m_nNext = 0;
+  return m_bFound ? 1 : 0;
+}
+
+int RouteEngine::RetrieveNextEdge(char* szCode, char* szStr1, char* szStr2, char* szRoadAttr,
+                                  VRO_FEATURE_ID& id, double& dEdgeLen, tagLonLat*& pPts) {
+  if (!m_bFound || m_nNext >= m_route.size()) {
+    return 0;
+  }
+  const DeliveredEdge& e = m_route[m_nNext++];
+  const vxmap::Feature& ft = m_graph.Net().features[e.nFeature];
+  m_pts.resize(e.pts.size());
+  std::transform(e.pts.begin(), e.pts.end(), m_pts.begin(), LonLatOf);
+  const unsigned short wPtNum = static_cast<unsigned short>(m_pts.size());
+  // Code: "RD", the class digit, the one-way mark ('+': may be driven only
+  // from the first delivered point to the last, which is the direction of
+  // travel; '0': both ways), 'F' or 'B' for driven along or against the
+  // feature's digitisation.
+  const char cClass = static_cast<char>('0' + std::min<unsigned>(ft.nRoadClass, 9));
+  if (szCode != nullptr) {
+    std::snprintf(szCode, kCodeSize, "RD%c%c%c", cClass, ft.nOneWay != 0 ? '+' : '0',
+                  e.bReversed ? 'B' : 'F');
+  }
+  if (szStr1 != nullptr) {
+    std::snprintf(szStr1, kStr1Size, "R%u", unsigned{ft.nRoadClass});
+  }
+  if (szStr2 != nullptr) {
+    const auto& names = m_graph.Net().names;
+    CopyText(szStr2, kNameSize, ft.nName < names.size() ? names[ft.nName].c_str() : "");
+  }
+  if (szRoadAttr != nullptr) {
+    std::snprintf(szRoadAttr, kAttrSize, "%u", unsigned{ft.nMaxSpeed});
+  }
+  id = vxmap::FeatureIdOf(e.nFeature, e.bReversed);
+  dEdgeLen = LineLength(wPtNum, m_pts.data());
+  pPts = m_pts.data();
+  return wPtNum;
+}
+
+void RouteEngine::Reset() {
+  m_route.clear();
+  m_bFound = false;
+  m_nNext = 0;
+}
+
+void RouteEngine::AddBlock(const VRO_FEATURE_ID& id) {
+  std::uint32_t nFeature = 0;
+  bool bReversed = false;
+  if (vxmap::DecodeFeatureId(id, nFeature, bReversed) && nFeature < m_blocked.size()) {
+    m_blocked[nFeature] = 1;
+  }
+}
+
+void RouteEngine::RemoveAllBlocks() { std::fill(m_blocked.begin(), m_blocked.end(), 0); }
+
+std::size_t RouteEngine::MemoryBytes() const {
+  std::size_t n = sizeof(*this) + m_graph.MemoryBytes() + m_grid.MemoryBytes() +
+                  m_search.MemoryBytes() + m_blocked.capacity() +
+                  m_route.capacity() * sizeof(DeliveredEdge) + m_pts.capacity() * sizeof(tagLonLat);
+  for (const DeliveredEdge& e : m_route) {
+    n += e.pts.capacity() * sizeof(Bin_LonLat);
+  }
+  return n;
+}
+
+}  // namespace vxroute

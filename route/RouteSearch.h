@@ -1,0 +1,114 @@
+// The turn-aware A* search over half-edges (a feature in one direction of
+// travel). One search object serves one query at a time and keeps its work
+// arrays between queries.
+#ifndef VX_ROUTE_ROUTESEARCH_H
+#define VX_ROUTE_ROUTESEARCH_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "route/RouteGraph.h"
+
+namespace vxroute {
+
+/// How a route is priced. Costs are seconds (fastest) or metres (shortest);
+/// the two penalties are in the same unit and never negative.
+struct CostModel {
+  bool bShortest = false;
+  double dTurnPenalty = 0.0;   ///< a turn of more than 45 degrees between features
+  double dUTurnPenalty = 0.0;  ///< turning back onto the same feature at a dead end
+};
+
+/// A way to leave the start. When the start lies inside a feature, h is that
+/// feature in one direction and dCost the price of its rest from the start
+/// point; when the start is a node, h leaves the node and dCost is 0. Either
+/// way dCost includes the penalty for leaving against the wanted heading.
+/// dDirect is the price of reaching the target on h itself before h ends
+/// (start and target inside the same feature, target ahead), else negative.
+struct StartLeg {
+  HalfEdge h;
+  double dCost;
+  double dDirect;
+};
+
+struct SearchStart {
+  bool bAtNode = false;
+  std::vector<StartLeg> legs;
+};
+
+/// The target: a node, or a point inside feature nFeature whose price from
+/// the start of each direction is dPartial[0] (forward) and dPartial[1].
+struct SearchTarget {
+  bool bAtNode = false;
+  std::uint32_t nNode = 0;
+  std::uint32_t nFeature = 0;
+  double dPartial[2] = {0.0, 0.0};
+  double dX = 0.0, dY = 0.0;  ///< map units, for the distance estimate
+};
+
+/// One edge of a found route: half-edge h, cut at the start point when
+/// bFromStart, cut at the target point when bToTarget.
+struct RouteLeg {
+  HalfEdge h;
+  bool bFromStart;
+  bool bToTarget;
+};
+
+class RouteSearch {
+ public:
+  explicit RouteSearch(const RouteGraph& graph);
+
+  /// Cheapest route from start to target over usable features, honouring
+  /// one-way marks, forbidden turns and turning back only where nothing else
+  /// leaves a node. A blocked feature (one flag per feature) is never driven
+  /// through; the target may still be reached on one, and a start leg may
+  /// lie on one.
+  /// Fills legs in travel order; false when no route exists.
+  bool Run(const SearchStart& start, const SearchTarget& target, const CostModel& cost,
+           const std::vector<std::uint8_t>& blocked, std::vector<RouteLeg>& legs);
+
+  /// Half-edges taken off the queue by the last Run.
+  std::size_t Settled() const { return m_nSettled; }
+  std::size_t MemoryBytes() const;
+
+ private:
+  struct QueueItem {
+    double dKey;
+    double dCost;
+    std::uint32_t nState;
+    // Equal keys: the one farther from the start first, which settles
+    // fewer states on grids where many routes cost the same.
+    bool operator>(const QueueItem& o) const {
+      return dKey > o.dKey || (dKey == o.dKey && dCost < o.dCost);
+    }
+  };
+
+  bool IsTargetFeature(std::uint32_t nFeature) const;
+  double FullCost(HalfEdge h) const;
+  double Estimate(HalfEdge h) const;
+  void Relax(HalfEdge h, double dCost, std::uint32_t nParent);
+  void Expand(HalfEdge hArrived, double dArrive, std::uint32_t nParent);
+  void OfferGoal(double dCost, std::uint32_t nLast, bool bPartial, bool bDirect);
+
+  const RouteGraph& m_graph;
+  std::vector<double> m_dCost;
+  std::vector<std::uint32_t> m_nParent;
+  std::vector<std::uint32_t> m_nStamp;
+  std::vector<QueueItem> m_queue;
+  std::uint32_t m_nGeneration = 0;
+  std::size_t m_nSettled = 0;
+
+  // The query being run.
+  const SearchTarget* m_pTarget = nullptr;
+  const CostModel* m_pCost = nullptr;
+  const std::vector<std::uint8_t>* m_pBlocked = nullptr;
+  double m_dGoal = 0.0;
+  std::uint32_t m_nGoalLast = 0;
+  bool m_bGoalPartial = false;
+  bool m_bGoalDirect = false;
+};
+
+}  // namespace vxroute
+
+#endif

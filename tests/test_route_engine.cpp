@@ -1,0 +1,793 @@
+// The route engine on road networks built here: one-way marks, forbidden
+// turns, blocks, cost modes, partial edges, turning back, the start heading,
+// the texts handed out and the exactness of the handed-out coordinates.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <queue>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "CPath/CPath.h"
+#include "interfaces/VroGeo.h"
+#include "interfaces/VroRead.h"
+#include "interfaces/VroRoute.h"
+#include "route/DegreePoint.h"
+#include "route/RouteHandle.h"
+
+namespace {
+
+using vxmap::Feature;
+using vxmap::RoadNetwork;
+
+constexpr std::int32_t kBaseLon = 1300000;  // 13.0 degrees
+constexpr std::int32_t kBaseLat = 5200000;  // 52.0 degrees
+
+/// Builds a network in map units relative to (13.0, 52.0).
+struct NetBuilder {
+  RoadNetwork net;
+  NetBuilder() { net.names.push_back(""); }
+
+  std::uint32_t Node(std::int32_t x, std::int32_t y) {
+    net.nodes.push_back({kBaseLon + x, kBaseLat + y});
+    return static_cast<std::uint32_t>(net.nodes.size() - 1);
+  }
+  /// A road from node a to node b through the given inner points.
+  std::uint32_t Road(std::uint32_t a, std::uint32_t b, int nOneWay = 0, unsigned nClass = 7,
+                     std::uint16_t nMaxSpeed = 0, const std::string& name = "",
+                     const std::vector<Bin_LonLat>& inner = {}) {
+    Feature f{};
+    f.nFirstPoint = static_cast<std::uint32_t>(net.points.size());
+    net.points.push_back(net.nodes[a]);
+    for (const Bin_LonLat& p : inner) {
+      net.points.push_back({kBaseLon + p.lon, kBaseLat + p.lat});
+    }
+    net.points.push_back(net.nodes[b]);
+    f.nPointCount = static_cast<std::uint32_t>(inner.size() + 2);
+    f.nFromNode = a;
+    f.nToNode = b;
+    f.nOneWay = static_cast<std::int8_t>(nOneWay);
+    f.nRoadClass = static_cast<std::uint8_t>(nClass);
+    f.nMaxSpeed = nMaxSpeed;
+    f.bRoutable = true;
+    if (!name.empty()) {
+      net.names.push_back(name);
+      f.nName = static_cast<std::uint32_t>(net.names.size() - 1);
+    }
+    net.features.push_back(f);
+    return static_cast<std::uint32_t>(net.features.size() - 1);
+  }
+  void Forbid(std::uint32_t from, std::uint32_t via, std::uint32_t to) {
+    net.forbidden.push_back({from, via, to});
+  }
+};
+
+tagLonLat At(std::int32_t x, std::int32_t y) {
+  return {(kBaseLon + x) / 100000.0, (kBaseLat + y) / 100000.0};
+}
+
+struct Edge {
+  std::string code, str1, name, attr;
+  std::uint32_t nFeature = 0;
+  bool bReversed = false;
+  double dLen = 0;
+  std::vector<tagLonLat> pts;
+};
+
+bool Same(const tagLonLat& a, const tagLonLat& b) { return a.lon == b.lon && a.lat == b.lat; }
+
+/// Retrieves the found route and checks what every route must satisfy:
+/// edges join exactly, every coordinate truncates back to the map's integer
+/// units, lengths are the geodesic lengths of the points, texts fit.
+std::vector<Edge> Retrieve(VRO_ROUTE* h) {
+  std::vector<Edge> edges;
+  EXPECT_NE(VroRouteRetrieveStart(h), 0);
+  for (int nGuard = 0; nGuard < 10000; ++nGuard) {
+    char szCode[6], szStr1[21], szStr2[301], szAttr[100];
+    VRO_FEATURE_ID id{};
+    double dLen = -1;
+    tagLonLat* pPts = nullptr;
+    const int n = VroRouteRetrieveNextEdgeEx(h, szCode, szStr1, szStr2, szAttr, id, dLen, pPts);
+    if (n <= 0) {
+      break;
+    }
+    Edge e;
+    e.code = szCode;
+    e.str1 = szStr1;
+    e.name = szStr2;
+    e.attr = szAttr;
+    EXPECT_TRUE(vxmap::DecodeFeatureId(id, e.nFeature, e.bReversed));
+    e.dLen = dLen;
+    e.pts.assign(pPts, pPts + n);
+    EXPECT_GE(n, 2);
+    EXPECT_DOUBLE_EQ(dLen, LineLength(static_cast<unsigned short>(n), pPts));
+    EXPECT_EQ(e.code.size(), 5u);
+    EXPECT_TRUE(e.code[3] == '+' || e.code[3] == '0') << e.code;
+    EXPECT_EQ(e.str1[0], 'R');
+    for (const tagLonLat& p : e.pts) {
+      const double x = p.lon * 100000.0, y = p.lat * 100000.0;
+      EXPECT_EQ(std::trunc(x), std::round(x)) << p.lon;
+      EXPECT_EQ(std::trunc(y), std::round(y)) << p.lat;
+    }
+    if (!edges.empty()) {
+      EXPECT_TRUE(Same(edges.back().pts.back(), e.pts.front())) << "edge " << edges.size();
+    }
+    edges.push_back(e);
+  }
+  VroRouteReset(h);
+  return edges;
+}
+
+/// Checks a route against the network's rules: no feature driven against its
+/// one-way mark, no forbidden turn, turning back only where nothing else
+/// leaves the node, and every joint exactly on the network node where the
+/// features meet (a junction found by truncating the joint's coordinates).
+void CheckRules(const RoadNetwork& net, const std::vector<Edge>& edges) {
+  std::vector<int> nDegree(net.nodes.size(), 0);
+  for (const Feature& f : net.features) {
+    if (f.bRoutable && f.nFromNode < nDegree.size() && f.nToNode < nDegree.size()) {
+      ++nDegree[f.nFromNode];
+      ++nDegree[f.nToNode];
+    }
+  }
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    const Edge& e = edges[i];
+    const Feature& f = net.features.at(e.nFeature);
+    EXPECT_TRUE(f.bRoutable);
+    EXPECT_TRUE(f.nOneWay == 0 || (f.nOneWay > 0) != e.bReversed) << "edge " << i;
+    if (i + 1 == edges.size()) {
+      break;
+    }
+    const Edge& next = edges[i + 1];
+    const std::uint32_t v = e.bReversed ? f.nFromNode : f.nToNode;
+    const Bin_LonLat junction{static_cast<std::int32_t>(std::trunc(e.pts.back().lon * 100000.0)),
+                              static_cast<std::int32_t>(std::trunc(e.pts.back().lat * 100000.0))};
+    EXPECT_EQ(junction.lon, net.nodes[v].lon) << "edge " << i;
+    EXPECT_EQ(junction.lat, net.nodes[v].lat) << "edge " << i;
+    for (const vxmap::ForbiddenTurn& t : net.forbidden) {
+      EXPECT_FALSE(t.nFrom == e.nFeature && t.nVia == v && t.nTo == next.nFeature)
+          << "forbidden turn at edge " << i;
+    }
+    if (next.nFeature == e.nFeature && next.bReversed != e.bReversed) {
+      EXPECT_EQ(nDegree[v], 1) << "turned back at edge " << i;
+    }
+  }
+}
+
+std::vector<std::uint32_t> Features(const std::vector<Edge>& edges) {
+  std::vector<std::uint32_t> v;
+  for (const Edge& e : edges) {
+    v.push_back(e.nFeature);
+  }
+  return v;
+}
+
+/// A handle that closes itself.
+struct Engine {
+  explicit Engine(const RoadNetwork& net) : h(vxroute::OpenRoute(net)) {}
+  ~Engine() { VroRouteClose(h); }
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+  int Find(const tagLonLat& a, const tagLonLat& b, double dAngle = -1,
+           const char* szMode = "fastest", double dTurn = 0, double dUTurn = 0) const {
+    return VroRouteFindPath(h, a, b, dAngle, dTurn, szMode, dUTurn, nullptr);
+  }
+  VRO_ROUTE* h;
+};
+
+// A square block A(0,0) B(1000,0) C(1000,1000) D(0,1000), 0.01 degree a side.
+struct Square {
+  NetBuilder b;
+  std::uint32_t A, B, C, D, ab, bc, cd, da;
+  explicit Square(int nOneWayAB) {
+    A = b.Node(0, 0);
+    B = b.Node(1000, 0);
+    C = b.Node(1000, 1000);
+    D = b.Node(0, 1000);
+    ab = b.Road(A, B, nOneWayAB);
+    bc = b.Road(B, C);
+    cd = b.Road(C, D);
+    da = b.Road(D, A);
+  }
+};
+
+TEST(RouteEngine, OneWayMarksAreHonoured) {
+  for (int nMark : {1, -1}) {
+    Square sq(nMark);
+    Engine e(sq.b.net);
+    // With the one-way direction: the road itself.
+    const tagLonLat from = nMark > 0 ? At(0, 0) : At(1000, 0);
+    const tagLonLat to = nMark > 0 ? At(1000, 0) : At(0, 0);
+    ASSERT_EQ(e.Find(from, to), 1);
+    auto edges = Retrieve(e.h);
+    ASSERT_EQ(edges.size(), 1u);
+    EXPECT_EQ(edges[0].nFeature, sq.ab);
+    EXPECT_EQ(edges[0].bReversed, nMark < 0);
+    EXPECT_EQ(edges[0].code[3], '+');
+    // Against it: round the other three sides.
+    ASSERT_EQ(e.Find(to, from), 3);
+    edges = Retrieve(e.h);
+    EXPECT_EQ(edges.size(), 3u);
+    for (const Edge& ed : edges) {
+      EXPECT_NE(ed.nFeature, sq.ab);
+      EXPECT_EQ(ed.code[3], '0');
+    }
+    EXPECT_TRUE(Same(edges.back().pts.back(), from));
+  }
+}
+
+TEST(RouteEngine, ForbiddenTurnIsNotTaken) {
+  // A(0,0) - B(1000,0) - E(2000,0); from B north to C(1000,1000); a detour
+  // A - D(-300,1000) - C. Going from A to C the turn ab -> bc is shortest.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0), C = b.Node(1000, 1000), D = b.Node(-300, 1000);
+  const auto ab = b.Road(A, B), bc = b.Road(B, C), ad = b.Road(A, D), dc = b.Road(D, C);
+  const auto E = b.Node(2000, 0);
+  b.Road(B, E);
+  {
+    Engine e(b.net);
+    ASSERT_GT(e.Find(At(0, 0), At(1000, 1000), -1, "shortest"), 0);
+    EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{ab, bc}));
+  }
+  b.Forbid(ab, B, bc);
+  Engine e(b.net);
+  ASSERT_GT(e.Find(At(0, 0), At(1000, 1000), -1, "shortest"), 0);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{ad, dc}));
+  // The other way round the turn bc -> ab is allowed.
+  ASSERT_GT(e.Find(At(1000, 1000), At(0, 0), -1, "shortest"), 0);
+  const auto back = Features(Retrieve(e.h));
+  EXPECT_TRUE(back == (std::vector<std::uint32_t>{bc, ab}) ||
+              back == (std::vector<std::uint32_t>{dc, ad}));
+}
+
+TEST(RouteEngine, BlockedFeatureIsAvoidedUntilBlocksAreRemoved) {
+  Square sq(0);
+  Engine e(sq.b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+  // The reversed id blocks the feature in both directions.
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.ab, true));
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 3);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd, sq.bc}));
+  ASSERT_EQ(e.Find(At(1000, 0), At(0, 0)), 3);
+  Retrieve(e.h);
+  // Blocking every way on leaves no route; an unknown id changes nothing.
+  VroRouteRemoveAllBlockEdge(e.h);
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.da, false));
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.bc, false));
+  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(999, false));
+  const VRO_FEATURE_ID nullId{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}};
+  VroRouteAddBlockEdge(e.h, nullId);
+  EXPECT_LT(e.Find(At(500, 0), At(500, 1000)), 0);
+  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  // A start or target on a blocked feature still lies there: its piece up
+  // to the start or target is used, the feature is not driven through.
+  ASSERT_EQ(e.Find(At(0, 500), At(500, 1000)), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd}));
+  ASSERT_EQ(e.Find(At(500, 1000), At(1000, 500)), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.cd, sq.bc}));
+  VroRouteRemoveAllBlockEdge(e.h);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+}
+
+TEST(RouteEngine, FastestAndShortestDifferWhereTheyShould) {
+  // Straight residential road A-B (2 km), or a motorway detour A-M-B.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(3000, 0), M = b.Node(1500, 1000);
+  const auto direct = b.Road(A, B, 0, 7);
+  const auto m1 = b.Road(A, M, 0, 1), m2 = b.Road(M, B, 0, 1);
+  Engine e(b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, "shortest"), 1);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{direct}));
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, "fastest"), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{m1, m2}));
+  // Null and empty mean fastest; letter case does not matter.
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, nullptr), 2);
+  Retrieve(e.h);
+  ASSERT_EQ(e.Find(At(0, 0), At(3000, 0), -1, "SHORTEST"), 1);
+  Retrieve(e.h);
+  // A low maxspeed on the motorway makes the direct road the fastest.
+  b.net.features[m1].nMaxSpeed = 20;
+  Engine slow(b.net);
+  ASSERT_EQ(slow.Find(At(0, 0), At(3000, 0)), 1);
+  EXPECT_EQ(Features(Retrieve(slow.h)), (std::vector<std::uint32_t>{direct}));
+  // A turn penalty of 1000 s at M outweighs the motorway's gain.
+  b.net.features[m1].nMaxSpeed = 0;
+  Engine pen(b.net);
+  ASSERT_EQ(pen.Find(At(0, 0), At(3000, 0), -1, "fastest", 1000.0), 1);
+  Retrieve(pen.h);
+}
+
+TEST(RouteEngine, NoRouteAndBadInputGiveNegative) {
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0), C = b.Node(0, 3000), D = b.Node(1000, 3000);
+  b.Road(A, B);
+  b.Road(C, D);
+  Engine e(b.net);
+  EXPECT_LT(e.Find(At(0, 0), At(1000, 3000)), 0);
+  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  EXPECT_LT(e.Find(At(0, 0), At(1000, 0), -1, "scenic"), 0);
+  EXPECT_LT(e.Find({NAN, 52.0}, At(1000, 0)), 0);
+  EXPECT_LT(e.Find(At(0, 0), {13.0, 1e300}), 0);
+  // Farther than 5 km from every road.
+  EXPECT_LT(e.Find(At(0, 0), At(0, 100000)), 0);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  // Reset drops the route.
+  VroRouteReset(e.h);
+  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  // Start and target on the same point: a route without edges.
+  EXPECT_EQ(e.Find(At(500, 0), At(500, 1)), 0);
+  EXPECT_NE(VroRouteRetrieveStart(e.h), 0);
+  char c6[6], c21[21], c301[301], c100[100];
+  VRO_FEATURE_ID id{};
+  double d = 0;
+  tagLonLat* p = nullptr;
+  EXPECT_EQ(VroRouteRetrieveNextEdgeEx(e.h, c6, c21, c301, c100, id, d, p), 0);
+  // A null handle is refused quietly.
+  EXPECT_LT(VroRouteFindPath(nullptr, At(0, 0), At(1, 0), -1, 0, nullptr, 0, nullptr), 0);
+  EXPECT_EQ(VroRouteRetrieveStart(nullptr), 0);
+  EXPECT_EQ(VroRouteRetrieveNextEdgeEx(nullptr, c6, c21, c301, c100, id, d, p), 0);
+  VroRouteReset(nullptr);
+  VroRouteAddBlockEdge(nullptr, id);
+  VroRouteRemoveAllBlockEdge(nullptr);
+  EXPECT_EQ(VroRouteOpen(nullptr), nullptr);
+  // An empty network routes nowhere.
+  const RoadNetwork empty;
+  Engine none(empty);
+  ASSERT_NE(none.h, nullptr);
+  EXPECT_LT(none.Find(At(0, 0), At(1000, 0)), 0);
+}
+
+TEST(RouteEngine, StartAndTargetInsideFeaturesGivePartialEdges) {
+  // A(0,0) -> B(3000,0) with inner points, B -> C(3000,2000) with one.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(3000, 0), C = b.Node(3000, 2000);
+  const auto ab = b.Road(A, B, 0, 7, 0, "", {{1000, 0}, {2000, 0}});
+  const auto bc = b.Road(B, C, 0, 7, 0, "", {{3000, 1000}});
+  Engine e(b.net);
+  // Start 1500 along ab (a little off the road), target 500 up bc.
+  ASSERT_EQ(e.Find(At(1500, 7), At(2995, 500)), 2);
+  auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].nFeature, ab);
+  EXPECT_EQ(edges[1].nFeature, bc);
+  ASSERT_EQ(edges[0].pts.size(), 3u);  // (1500,0), (2000,0), B
+  EXPECT_TRUE(Same(edges[0].pts[0], vxroute::LonLatOf({kBaseLon + 1500, kBaseLat})));
+  EXPECT_TRUE(Same(edges[0].pts[1], vxroute::LonLatOf({kBaseLon + 2000, kBaseLat})));
+  ASSERT_EQ(edges[1].pts.size(), 2u);  // B, (3000,500)
+  EXPECT_TRUE(Same(edges[1].pts[1], vxroute::LonLatOf({kBaseLon + 3000, kBaseLat + 500})));
+  const double dFull = LineLength(2, std::vector<tagLonLat>{At(0, 0), At(3000, 0)}.data());
+  EXPECT_NEAR(edges[0].dLen, dFull / 2, 1.0);
+  // Start and target inside the same feature, target ahead: one piece.
+  ASSERT_EQ(e.Find(At(500, 0), At(2500, 0)), 1);
+  edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 1u);
+  EXPECT_EQ(edges[0].pts.size(), 4u);
+  EXPECT_FALSE(edges[0].bReversed);
+  // The same the other way: the feature driven against its digitisation,
+  // with the reversed id and the points in the order of travel.
+  ASSERT_EQ(e.Find(At(2500, 0), At(500, 0)), 1);
+  edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 1u);
+  EXPECT_TRUE(edges[0].bReversed);
+  EXPECT_EQ(edges[0].code[4], 'B');
+  EXPECT_GT(edges[0].pts.front().lon, edges[0].pts.back().lon);
+}
+
+TEST(RouteEngine, TargetAtNodeEndsExactlyThere) {
+  Square sq(0);
+  Engine e(sq.b.net);
+  const tagLonLat c = vxroute::LonLatOf(sq.b.net.nodes[sq.C]);
+  ASSERT_EQ(e.Find(At(500, 0), c), 2);
+  const auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[1].nFeature, sq.bc);
+  EXPECT_EQ(edges[1].pts.size(), 2u);
+  EXPECT_TRUE(Same(edges[1].pts.back(), c));
+  EXPECT_TRUE(Same(edges[1].pts.front(), vxroute::LonLatOf(sq.b.net.nodes[sq.B])));
+}
+
+TEST(RouteEngine, TurningBackOnlyAtDeadEnds) {
+  // A spur X(0,0) - W(1000,0) - S(4000,0) with a loop at W through
+  // N(1000,1000), and a dead end at S.
+  NetBuilder b;
+  const auto X = b.Node(0, 0), W = b.Node(1000, 0), S = b.Node(4000, 0), N = b.Node(1000, 1000);
+  const auto xw = b.Road(X, W), ws = b.Road(W, S);
+  const auto wn = b.Road(W, N), nx = b.Road(N, X);
+  Engine e(b.net);
+  // Heading east on the spur with the target behind: drive on to the dead
+  // end and come back.
+  ASSERT_GT(e.Find(At(1500, 0), At(1200, 0), 0.0), 0);
+  auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].nFeature, ws);
+  EXPECT_FALSE(edges[0].bReversed);
+  EXPECT_EQ(edges[1].nFeature, ws);
+  EXPECT_TRUE(edges[1].bReversed);
+  EXPECT_TRUE(Same(edges[0].pts.back(), vxroute::LonLatOf(b.net.nodes[S])));
+  // Heading east on xw with the target behind: no turning back at W (not a
+  // dead end); round the loop instead.
+  ASSERT_GT(e.Find(At(500, 0), At(200, 0), 0.0), 0);
+  edges = Retrieve(e.h);
+  EXPECT_EQ(Features(edges), (std::vector<std::uint32_t>{xw, wn, nx, xw}));
+  for (std::size_t i = 1; i < edges.size(); ++i) {
+    EXPECT_FALSE(edges[i].nFeature == edges[i - 1].nFeature &&
+                 edges[i].bReversed != edges[i - 1].bReversed)
+        << "turned back at edge " << i;
+  }
+  // With the dead end at 2000 turning back there is shorter than the loop,
+  // until a penalty for turning back (metres on the shortest scale) tips it.
+  b.net.points[b.net.features[ws].nFirstPoint + 1].lon = kBaseLon + 2000;
+  b.net.nodes[S].lon = kBaseLon + 2000;
+  Engine near(b.net);
+  ASSERT_GT(near.Find(At(500, 0), At(200, 0), 0.0, "shortest"), 0);
+  EXPECT_EQ(Features(Retrieve(near.h)), (std::vector<std::uint32_t>{xw, ws, ws, xw}));
+  ASSERT_GT(near.Find(At(500, 0), At(200, 0), 0.0, "shortest", 0.0, 1000.0), 0);
+  EXPECT_EQ(Features(Retrieve(near.h)), (std::vector<std::uint32_t>{xw, wn, nx, xw}));
+}
+
+TEST(RouteEngine, StartHeadingIsPreferred) {
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(2000, 0);
+  b.Road(A, B);
+  // Two one-way roads 20 m apart (0.0002 degree north): eastbound at 300,
+  // westbound at 320.
+  const auto P = b.Node(0, 300), Q = b.Node(2000, 300), R = b.Node(0, 320), T = b.Node(2000, 320);
+  const auto east = b.Road(P, Q, 1), west = b.Road(T, R, 1);
+  b.Road(A, P);
+  b.Road(Q, T);
+  b.Road(R, A);
+  b.Road(B, Q);
+  Engine e(b.net);
+  // On the two-way road the first edge runs the way the heading points.
+  for (double dAngle : {0.0, 180.0, 350.0, 200.0}) {
+    ASSERT_GT(e.Find(At(1000, 0), At(1000, 310), dAngle, "shortest"), 0) << dAngle;
+    const auto edges = Retrieve(e.h);
+    const bool bEast = edges[0].pts.back().lon > edges[0].pts.front().lon;
+    EXPECT_EQ(bEast, dAngle < 90 || dAngle > 270) << dAngle;
+  }
+  // Nearer the eastbound road but heading west: the westbound road is taken.
+  ASSERT_GT(e.Find(At(1000, 305), At(500, 0), 180.0), 0);
+  auto edges = Retrieve(e.h);
+  EXPECT_EQ(edges[0].nFeature, west);
+  ASSERT_GT(e.Find(At(1000, 305), At(500, 0), 10.0), 0);
+  edges = Retrieve(e.h);
+  EXPECT_EQ(edges[0].nFeature, east);
+  // Without a heading the nearest road is taken.
+  ASSERT_GT(e.Find(At(1000, 305), At(500, 0)), 0);
+  edges = Retrieve(e.h);
+  EXPECT_EQ(edges[0].nFeature, east);
+}
+
+TEST(RouteEngine, StartAgainstTheHeadingWhenNothingElseArrives) {
+  // Heading east on A-B, but east of B only a one-way into a dead end.
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0), C = b.Node(2000, 0), W = b.Node(-1000, 0);
+  const auto ab = b.Road(A, B);
+  b.Road(B, C, 1);
+  b.Road(W, A);
+  Engine e(b.net);
+  ASSERT_GT(e.Find(At(500, 0), At(-500, 0), 0.0), 0);
+  const auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].nFeature, ab);
+  EXPECT_TRUE(edges[0].bReversed);
+}
+
+TEST(RouteEngine, LongFeaturesGoOutInPiecesThatFitAPointCount) {
+  // 70,000 points along a line of latitude.
+  NetBuilder b;
+  std::vector<Bin_LonLat> inner;
+  for (std::int32_t i = 1; i < 69999; ++i) {
+    inner.push_back({i, 0});
+  }
+  const auto A = b.Node(0, 0), B = b.Node(69999, 0);
+  const auto ab = b.Road(A, B, 0, 7, 0, "", inner);
+  Engine e(b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(69999, 0), -1, "shortest"), 2);
+  const auto edges = Retrieve(e.h);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0].pts.size(), 65535u);
+  EXPECT_EQ(edges[1].pts.size(), 70000u - 65535u + 1u);
+  EXPECT_EQ(edges[0].nFeature, ab);
+  EXPECT_EQ(edges[1].nFeature, ab);
+  EXPECT_TRUE(Same(edges[1].pts.back(), vxroute::LonLatOf(b.net.nodes[B])));
+}
+
+TEST(RouteEngine, TextsStayWithinTheirBuffers) {
+  // A name of 400 bytes of two-byte characters, a maxspeed, class 3.
+  std::string name;
+  while (name.size() < 400) {
+    name += "\xC3\xA9";  // e with acute accent
+  }
+  NetBuilder b;
+  const auto A = b.Node(0, 0), B = b.Node(1000, 0);
+  b.Road(A, B, 1, 3, 50, name);
+  Engine e(b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
+  ASSERT_NE(VroRouteRetrieveStart(e.h), 0);
+  constexpr int kGuard = 16;
+  char buf[4][301 + kGuard];
+  std::memset(buf, 0x7F, sizeof(buf));
+  VRO_FEATURE_ID id{};
+  double d = 0;
+  tagLonLat* p = nullptr;
+  ASSERT_EQ(VroRouteRetrieveNextEdgeEx(e.h, buf[0], buf[1], buf[2], buf[3], id, d, p), 2);
+  const std::size_t sizes[4] = {6, 21, 301, 100};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_LT(std::strlen(buf[i]), sizes[i]) << i;
+    for (std::size_t k = sizes[i]; k < sizes[i] + kGuard; ++k) {
+      EXPECT_EQ(buf[i][k], 0x7F) << i;
+    }
+  }
+  EXPECT_STREQ(buf[0], "RD3+F");
+  EXPECT_STREQ(buf[1], "R3");
+  EXPECT_STREQ(buf[3], "50");
+  // Cut at 300 bytes on a whole character.
+  EXPECT_EQ(std::strlen(buf[2]), 300u);
+  EXPECT_EQ(std::string(buf[2]), name.substr(0, 300));
+  // Cut before a character that would not fit whole.
+  b.net.names[1] = "x" + name;
+  Engine odd(b.net);
+  ASSERT_EQ(odd.Find(At(0, 0), At(1000, 0)), 1);
+  ASSERT_NE(VroRouteRetrieveStart(odd.h), 0);
+  ASSERT_EQ(VroRouteRetrieveNextEdgeEx(odd.h, buf[0], buf[1], buf[2], buf[3], id, d, p), 2);
+  EXPECT_EQ(std::strlen(buf[2]), 299u);
+}
+
+// Routes over a grid with random one-ways compared with a plain Dijkstra
+// over the nodes: a shortest route never turns back, so the engine's turn
+// rules do not change it.
+TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
+  NetBuilder b;
+  constexpr int kSide = 12;
+  std::mt19937 rng(11);
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      b.Node(x * 500 + static_cast<int>(rng() % 100), y * 500 + static_cast<int>(rng() % 100));
+    }
+  }
+  auto id = [&](int x, int y) { return static_cast<std::uint32_t>(y * kSide + x); };
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      // One street in four one-way, either way.
+      auto mark = [&] { return rng() % 4 != 0 ? 0 : (rng() % 2 != 0 ? 1 : -1); };
+      if (x + 1 < kSide) b.Road(id(x, y), id(x + 1, y), mark());
+      if (y + 1 < kSide) b.Road(id(x, y), id(x, y + 1), mark());
+    }
+  }
+  const RoadNetwork& net = b.net;
+  std::vector<std::vector<std::pair<std::uint32_t, double>>> adj(net.nodes.size());
+  for (const Feature& f : net.features) {
+    const double d = SegmentLength(vxroute::LonLatOf(net.nodes[f.nFromNode]),
+                                   vxroute::LonLatOf(net.nodes[f.nToNode]));
+    if (f.nOneWay >= 0) adj[f.nFromNode].push_back({f.nToNode, d});
+    if (f.nOneWay <= 0) adj[f.nToNode].push_back({f.nFromNode, d});
+  }
+  Engine e(net);
+  for (int q = 0; q < 80; ++q) {
+    const std::uint32_t s = rng() % net.nodes.size(), t = rng() % net.nodes.size();
+    if (s == t) continue;
+    std::vector<double> dist(net.nodes.size(), INFINITY);
+    std::priority_queue<std::pair<double, std::uint32_t>,
+                        std::vector<std::pair<double, std::uint32_t>>, std::greater<>>
+        pq;
+    dist[s] = 0;
+    pq.push({0, s});
+    while (!pq.empty()) {
+      auto [d, v] = pq.top();
+      pq.pop();
+      if (d > dist[v]) continue;
+      for (auto [w, l] : adj[v]) {
+        if (d + l < dist[w]) {
+          dist[w] = d + l;
+          pq.push({dist[w], w});
+        }
+      }
+    }
+    const int n =
+        e.Find(vxroute::LonLatOf(net.nodes[s]), vxroute::LonLatOf(net.nodes[t]), -1, "shortest");
+    if (std::isinf(dist[t])) {
+      EXPECT_LT(n, 0) << s << " -> " << t;
+      continue;
+    }
+    ASSERT_GT(n, 0) << s << " -> " << t;
+    const auto edges = Retrieve(e.h);
+    double dLen = 0;
+    for (const Edge& ed : edges) {
+      dLen += ed.dLen;
+    }
+    EXPECT_NEAR(dLen, dist[t], 1e-6 * dist[t]) << s << " -> " << t;
+    EXPECT_TRUE(Same(edges.front().pts.front(), vxroute::LonLatOf(net.nodes[s])));
+    EXPECT_TRUE(Same(edges.back().pts.back(), vxroute::LonLatOf(net.nodes[t])));
+    CheckRules(net, edges);
+  }
+  // With forbidden turns at random junctions the routes still keep every rule.
+  for (std::uint32_t f = 0; f < b.net.features.size(); f += 3) {
+    const Feature& from = b.net.features[f];
+    for (std::uint32_t g = 0; g < b.net.features.size(); ++g) {
+      const Feature& to = b.net.features[g];
+      if (g != f && (to.nFromNode == from.nToNode || to.nToNode == from.nToNode)) {
+        b.Forbid(f, from.nToNode, g);
+        break;
+      }
+    }
+  }
+  std::sort(b.net.forbidden.begin(), b.net.forbidden.end(), [](const auto& x, const auto& y) {
+    return std::tie(x.nFrom, x.nVia, x.nTo) < std::tie(y.nFrom, y.nVia, y.nTo);
+  });
+  Engine ruled(b.net);
+  int nRouted = 0;
+  for (int q = 0; q < 80; ++q) {
+    const tagLonLat a = At(static_cast<int>(rng() % 5500), static_cast<int>(rng() % 5500));
+    const tagLonLat z = At(static_cast<int>(rng() % 5500), static_cast<int>(rng() % 5500));
+    if (ruled.Find(a, z, static_cast<double>(rng() % 360), "fastest", 5.0, 30.0) > 0) {
+      ++nRouted;
+      CheckRules(b.net, Retrieve(ruled.h));
+    }
+  }
+  EXPECT_GT(nRouted, 60);
+  // Every node's coordinates come back exactly.
+  for (const Bin_LonLat& p : net.nodes) {
+    const tagLonLat d = vxroute::LonLatOf(p);
+    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lon * 100000.0)), p.lon);
+    ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lat * 100000.0)), p.lat);
+  }
+}
+
+TEST(RouteEngine, InconsistentFeaturesAreLeftOut) {
+  Square sq(0);
+  sq.b.net.features[sq.ab].nPointCount = 1000;  // runs past the points
+  sq.b.net.features[sq.bc].nToNode = 77;        // no such node
+  Engine e(sq.b.net);
+  ASSERT_EQ(e.Find(At(0, 0), At(1000, 1000)), 2);
+  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd}));
+  // Not routable: the start snaps past it to the nearest usable road.
+  sq.b.net.features[sq.da].bRoutable = false;
+  Engine e2(sq.b.net);
+  ASSERT_EQ(e2.Find(At(0, 0), At(1000, 1000)), 1);
+  EXPECT_EQ(Features(Retrieve(e2.h)), (std::vector<std::uint32_t>{sq.cd}));
+}
+
+// The same rules on the sample town, through the map reader.
+class RouteEngineTown : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_hReader = VroReaderOpen(VX_SOURCE_DIR "/data/sample-town.osm");
+    ASSERT_NE(m_hReader, nullptr) << VroReaderLastError();
+    m_pNet = vxmap::NetworkOf(m_hReader);
+    ASSERT_NE(m_pNet, nullptr);
+    m_hRoute = VroRouteOpen(m_hReader);
+    ASSERT_NE(m_hRoute, nullptr);
+  }
+  void TearDown() override {
+    VroRouteClose(m_hRoute);
+    VroReaderClose(m_hReader);
+  }
+  tagLonLat NodeAt(std::size_t i) const { return vxroute::LonLatOf(m_pNet->nodes[i]); }
+
+  VRO_READER* m_hReader = nullptr;
+  const RoadNetwork* m_pNet = nullptr;
+  VRO_ROUTE* m_hRoute = nullptr;
+};
+
+TEST_F(RouteEngineTown, EveryPointTruncatesBack) {
+  ASSERT_FALSE(m_pNet->nodes.empty());
+  for (const std::vector<Bin_LonLat>* v : {&m_pNet->nodes, &m_pNet->points}) {
+    for (const Bin_LonLat& p : *v) {
+      const tagLonLat d = vxroute::LonLatOf(p);
+      ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lon * 100000.0)), p.lon);
+      ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lat * 100000.0)), p.lat);
+    }
+  }
+}
+
+TEST_F(RouteEngineTown, RoutesKeepTheRulesAndFitThePathLibrary) {
+  std::mt19937 rng(13);
+  const std::size_t nNodes = m_pNet->nodes.size();
+  int nRouted = 0, nDiffer = 0;
+  for (int q = 0; q < 150; ++q) {
+    const std::size_t s = rng() % nNodes, t = rng() % nNodes;
+    if (s == t ||
+        VroRouteFindPath(m_hRoute, NodeAt(s), NodeAt(t), -1, 0, "shortest", 0, nullptr) <= 0) {
+      continue;
+    }
+    const auto shortest = Retrieve(m_hRoute);
+    ASSERT_GT(VroRouteFindPath(m_hRoute, NodeAt(s), NodeAt(t), -1, 0, "fastest", 0, nullptr), 0);
+    const auto fastest = Retrieve(m_hRoute);
+    ++nRouted;
+    double dShort = 0, dFast = 0;
+    for (const Edge& e : shortest) dShort += e.dLen;
+    for (const Edge& e : fastest) dFast += e.dLen;
+    EXPECT_LE(dShort, dFast + 1e-6);
+    nDiffer += Features(shortest) != Features(fastest);
+    for (const auto* edges : {&shortest, &fastest}) {
+      CheckRules(*m_pNet, *edges);
+      EXPECT_TRUE(Same(edges->back().pts.back(), NodeAt(t)));
+      CPath path;
+      path.BeginAddEdge();
+      for (const Edge& e : *edges) {
+        EXPECT_EQ(path.AddEdge(e.code.c_str(), e.str1.c_str(), e.name.c_str(), e.attr.c_str(),
+                               static_cast<unsigned short>(e.pts.size()), e.pts.data(),
+                               vxmap::FeatureIdOf(e.nFeature, e.bReversed), e.dLen),
+                  1);
+      }
+    }
+  }
+  EXPECT_GT(nRouted, 50);
+  EXPECT_GT(nDiffer, 0);
+}
+
+TEST_F(RouteEngineTown, EveryTurnRestrictionAndOneWayIsHonoured) {
+  const RoadNetwork& net = *m_pNet;
+  ASSERT_FALSE(net.forbidden.empty());
+  auto pointOf = [&](std::uint32_t f, std::uint32_t i) {
+    return vxroute::LonLatOf(net.points[net.features[f].nFirstPoint + i]);
+  };
+  // From inside the arriving feature, heading for the junction, to the
+  // middle of the feature the turn leads into.
+  int nRouted = 0;
+  for (const vxmap::ForbiddenTurn& t : net.forbidden) {
+    const Feature& from = net.features[t.nFrom];
+    const bool bForward = from.nToNode == t.nVia;
+    const tagLonLat a = pointOf(t.nFrom, bForward ? from.nPointCount - 2 : 1);
+    const tagLonLat b = pointOf(t.nFrom, bForward ? from.nPointCount - 1 : 0);
+    const tagLonLat start{(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
+    const double dHeading = std::atan2(b.lat - a.lat, b.lon - a.lon) * 180.0 / std::numbers::pi;
+    const tagLonLat p = pointOf(t.nTo, 0), q = pointOf(t.nTo, 1);
+    const tagLonLat target{(p.lon + q.lon) / 2, (p.lat + q.lat) / 2};
+    if (VroRouteFindPath(m_hRoute, start, target, dHeading < 0 ? dHeading + 360 : dHeading, 0,
+                         "shortest", 0, nullptr) > 0) {
+      const auto edges = Retrieve(m_hRoute);
+      CheckRules(net, edges);
+      EXPECT_EQ(edges.front().nFeature, t.nFrom);
+      ++nRouted;
+    }
+  }
+  EXPECT_GT(nRouted, 0);
+  // Every one-way feature asked for against its direction.
+  int nOneWays = 0;
+  for (std::uint32_t f = 0; f < net.features.size(); ++f) {
+    const Feature& ft = net.features[f];
+    if (ft.nOneWay == 0 || !ft.bRoutable) continue;
+    ++nOneWays;
+    const std::uint32_t nFrom = ft.nOneWay > 0 ? ft.nToNode : ft.nFromNode;
+    const std::uint32_t nTo = ft.nOneWay > 0 ? ft.nFromNode : ft.nToNode;
+    if (VroRouteFindPath(m_hRoute, NodeAt(nFrom), NodeAt(nTo), -1, 0, "shortest", 0, nullptr) > 0) {
+      CheckRules(net, Retrieve(m_hRoute));
+    }
+  }
+  EXPECT_GT(nOneWays, 0);
+}
+
+TEST_F(RouteEngineTown, BlockedFeatureIsAvoided) {
+  std::mt19937 rng(17);
+  int nChecked = 0;
+  for (int q = 0; q < 100 && nChecked < 10; ++q) {
+    const tagLonLat a = NodeAt(rng() % m_pNet->nodes.size());
+    const tagLonLat z = NodeAt(rng() % m_pNet->nodes.size());
+    if (VroRouteFindPath(m_hRoute, a, z, -1, 0, "fastest", 0, nullptr) < 3) {
+      continue;
+    }
+    const auto before = Features(Retrieve(m_hRoute));
+    const std::uint32_t nBlocked = before[before.size() / 2];
+    VroRouteAddBlockEdge(m_hRoute, vxmap::FeatureIdOf(nBlocked, false));
+    if (VroRouteFindPath(m_hRoute, a, z, -1, 0, "fastest", 0, nullptr) >= 0) {
+      const auto around = Features(Retrieve(m_hRoute));
+      EXPECT_EQ(std::count(around.begin(), around.end(), nBlocked), 0);
+    }
+    VroRouteRemoveAllBlockEdge(m_hRoute);
+    ASSERT_GT(VroRouteFindPath(m_hRoute, a, z, -1, 0, "fastest", 0, nullptr), 0);
+    EXPECT_EQ(Features(Retrieve(m_hRoute)), before);
+    ++nChecked;
+  }
+  EXPECT_EQ(nChecked, 10);
+}
+
+}  // namespace
