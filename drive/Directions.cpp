@@ -24,17 +24,6 @@ std::int32_t ToUnits(double dDegrees) {
 
 Bin_LonLat ToBin(const tagLonLat& pt) { return {ToUnits(pt.lon), ToUnits(pt.lat)}; }
 
-double FromBinCoord(std::int32_t n) {
-  // n / 100000.0 is within a unit in the last place of the wanted value; step
-  // away from zero until the product truncates back to n.
-  double x = n / 100000.0;
-  const double dAway = n >= 0 ? HUGE_VAL : -HUGE_VAL;
-  for (int i = 0; i < 8 && std::trunc(x * 100000.0) != n; ++i) {
-    x = std::nextafter(x, dAway);
-  }
-  return x;
-}
-
 double PlaneDirection(const tagLonLat& a, const tagLonLat& b) {
   const double dx = b.lon - a.lon;
   const double dy = b.lat - a.lat;

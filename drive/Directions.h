@@ -23,10 +23,6 @@ double DirectionDifference(double a, double b);
 /// range, and NaN, give the range's ends.
 Bin_LonLat ToBin(const tagLonLat& pt);
 
-/// The degrees of one integer coordinate of the reader, chosen so that
-/// ToBin gives the integer back.
-double FromBinCoord(std::int32_t n);
-
 }  // namespace vxdrive
 
 #endif

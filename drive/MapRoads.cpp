@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "interfaces/VroRead.h"
+#include "map/RoadNetwork.h"
 
 namespace vxdrive {
 
@@ -38,7 +39,7 @@ void SearchFeatures(VRO_READER* hReader, const Bin_LonLat& p1, const Bin_LonLat&
     road.nOneWay = szCode[3] == '+' ? 1 : szCode[3] == '-' ? -1 : 0;
     road.pts.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-      road.pts.push_back({FromBinCoord(pPts[i].lon), FromBinCoord(pPts[i].lat)});
+      road.pts.push_back({vxmap::BinToDegrees(pPts[i].lon), vxmap::BinToDegrees(pPts[i].lat)});
     }
     fn(std::move(road), pPts, n);
   }
