@@ -173,6 +173,13 @@ class VX_CPATH_API CPath {
   void DropMatchIndex();
 
   vx::MatchIndex* pMatchIndex;
+  /// Has the engine route from pt to the first point of pNode (to the last
+  /// point of the path when pNode is null) and puts the engine's edges in
+  /// place of the edges before pNode (of every edge when null). 1 when done,
+  /// with the engine's route still held; 0 when the engine found no route,
+  /// with the path unchanged.
+  int RerouteBefore(VRO_ROUTE* hRoute, const tagLonLat& pt, NavEdge* pNode, double dAngle,
+                    double dRouteArg1, const char* szRouteArg, double dRouteArg2);
 };
 
 #endif

@@ -220,6 +220,17 @@ CPath::NavEdge* CPath::TestPoint(const tagLonLat& pt, double dTol, unsigned shor
   return scan.Result(pHead, wPtInx, ptClose);
 }
 
+double vx::LengthToEdgeEnd(const CPath::NavEdge& e, unsigned short wPtInx,
+                           const tagLonLat& ptBase) {
+  const unsigned short n = e.wPtNum;
+  const unsigned short w = wPtInx < n ? wPtInx : static_cast<unsigned short>(n - 1);
+  if (w + 1 >= n || IsSamePoint(ptBase, e.pts[w])) {
+    return LineLength(static_cast<unsigned short>(n - w), e.pts + w);
+  }
+  return LineLength(static_cast<unsigned short>(n - w - 1), e.pts + w + 1) +
+         SegmentLength(ptBase, e.pts[w + 1]);
+}
+
 CPath::NavEdge* CPath::FindNode(const tagLonLat& pt, double dAngle) const {
   unsigned short wPtInx = 0;
   tagLonLat ptBase = {0.0, 0.0};
@@ -230,14 +241,7 @@ CPath::NavEdge* CPath::FindNode(const tagLonLat& pt, double dAngle) const {
   if (!(SegmentLength(pt, ptBase) < dMatchDist)) {
     return nullptr;
   }
-  const unsigned short wCount = pEdge->wPtNum;
-  double dLen = 0.0;
-  if (vx::IsSamePoint(ptBase, pEdge->pts[wPtInx])) {
-    dLen = LineLength(static_cast<unsigned short>(wCount - wPtInx), pEdge->pts + wPtInx);
-  } else {
-    dLen = LineLength(static_cast<unsigned short>(wCount - wPtInx - 1), pEdge->pts + wPtInx + 1) +
-           SegmentLength(ptBase, pEdge->pts[wPtInx + 1]);
-  }
+  double dLen = vx::LengthToEdgeEnd(*pEdge, wPtInx, ptBase);
   NavEdge* pNode = pEdge->pNext;
   while (dAheadDist > dLen && pNode != nullptr) {
     dLen += pNode->dEdgeLen;

@@ -66,6 +66,10 @@ unsigned short Bearing(const tagLonLat& a, const tagLonLat& b);
 /// Turn angle in degrees at the end of edge E onto edge N.
 double TurnAngle(const CPath::NavEdge& e, const CPath::NavEdge& n);
 
+/// Metres along edge e from ptBase, its matched point on the segment that
+/// starts at point wPtInx (or the vertex wPtInx itself), to the edge's end.
+double LengthToEdgeEnd(const CPath::NavEdge& e, unsigned short wPtInx, const tagLonLat& ptBase);
+
 }  // namespace vx
 
 #endif
