@@ -114,6 +114,15 @@ std::vector<std::string> Wrap(const std::string& s, std::size_t n) {
   return lines;
 }
 
+// One line of the panel beside the map: a text with an optional swatch in
+// front, a line in a colour or dots in colours.
+struct PanelLine {
+  std::string sClass;  // style class of the text
+  std::string sText;
+  std::string sLineColour;
+  std::vector<std::string> dots;
+};
+
 std::string Clock(double t) {
   char sz[32];
   const long s = std::isfinite(t) && t >= 0 && t < 1e9 ? static_cast<long>(t) : 0;
@@ -176,29 +185,31 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
   const double dW = dMapW + kPanel;
   // The panel's lines decide its height; the picture is as tall as the
   // taller of map and panel.
-  std::vector<std::pair<std::string, std::string>> panel;  // (style class, text)
-  panel.push_back({"h", "vxnav drive"});
+  std::vector<PanelLine> panel;
+  panel.push_back({"h", "vxnav drive", "", {}});
   for (std::size_t i = 0; i < record.routes.size(); ++i) {
     std::string sClass = "r";
     sClass += std::to_string(i % 5);
-    panel.push_back({sClass, "\xE2\x94\x81 " + record.routes[i].sLabel + " (" +
-                                 F(record.routes[i].dLength / 1000.0) + " km)"});
+    panel.push_back({sClass,
+                     record.routes[i].sLabel + " (" + F(record.routes[i].dLength / 1000.0) + " km)",
+                     RouteColour(i),
+                     {}});
   }
-  panel.push_back({"k", "\xE2\x97\x8F fix on the route (red), its match (green)"});
-  panel.push_back({"k", "\xE2\x97\x8F fix off the route (orange)"});
+  panel.push_back({"k", "fix on the route and its match", "", {"#e03030", "#10a040"}});
+  panel.push_back({"k", "fix off the route", "", {"#ff9900"}});
   if (!record.closures.empty()) {
-    panel.push_back({"c", "\xE2\x94\x81 closed road"});
+    panel.push_back({"c", "closed road", "#d01010", {}});
   }
-  panel.push_back({"", ""});
-  panel.push_back({"h", "Manoeuvres"});
+  panel.push_back({"", "", "", {}});
+  panel.push_back({"h", "Manoeuvres", "", {}});
   for (const RecordedManoeuvre& m : record.manoeuvres) {
     const auto lines = Wrap(std::to_string(m.nNumber) + "  " + Clock(m.dTime) + "  " + m.sText, 58);
     for (std::size_t k = 0; k < lines.size(); ++k) {
-      panel.push_back({"", (k ? "      " : "") + lines[k]});
+      panel.push_back({"", (k ? "      " : "") + lines[k], "", {}});
     }
   }
-  panel.push_back({"", ""});
-  panel.push_back({"h", "Events"});
+  panel.push_back({"", "", "", {}});
+  panel.push_back({"h", "Events", "", {}});
   for (const DriveEvent& e : record.events) {
     if (e.sKind == "announce" || e.sKind == "junction" || e.sKind == "fix") {
       continue;
@@ -206,7 +217,9 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
     const auto lines = Wrap(Clock(e.dTime) + "  " + e.sKind + ": " + e.sText, 58);
     for (std::size_t k = 0; k < lines.size(); ++k) {
       panel.push_back({e.sKind == "off-route" || e.sKind == "closure" ? "w" : "",
-                       (k ? "      " : "") + lines[k]});
+                       (k ? "      " : "") + lines[k],
+                       "",
+                       {}});
     }
   }
   const double dLine = 18.0;
@@ -354,10 +367,24 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
       << "<text x=\"" << F(kPad + dBar + 8) << "\" y=\"" << F(yBar + 4) << "\">200 m</text>\n";
   // The panel.
   double y = kPad + 14;
-  for (const auto& [sClass, sText] : panel) {
-    if (!sText.empty()) {
-      out << "<text" << (sClass.empty() ? "" : " class=\"" + sClass + "\"") << " x=\""
-          << F(dMapW + 10) << "\" y=\"" << F(y) << "\">" << Xml(sText) << "</text>\n";
+  for (const PanelLine& line : panel) {
+    double x = dMapW + 10;
+    if (!line.sLineColour.empty()) {
+      out << "<line x1=\"" << F(x) << "\" y1=\"" << F(y - 4) << "\" x2=\"" << F(x + 24)
+          << "\" y2=\"" << F(y - 4) << "\" stroke=\"" << line.sLineColour
+          << "\" stroke-width=\"5\"/>\n";
+      x += 32;
+    }
+    if (!line.dots.empty()) {
+      for (std::size_t k = 0; k < line.dots.size(); ++k) {
+        out << "<circle cx=\"" << F(x + 5 + 12.0 * k) << "\" cy=\"" << F(y - 4)
+            << "\" r=\"4\" fill=\"" << line.dots[k] << "\"/>\n";
+      }
+      x += 32;
+    }
+    if (!line.sText.empty()) {
+      out << "<text" << (line.sClass.empty() ? "" : " class=\"" + line.sClass + "\"") << " x=\""
+          << F(x) << "\" y=\"" << F(y) << "\">" << Xml(line.sText) << "</text>\n";
     }
     y += dLine;
   }

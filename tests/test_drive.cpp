@@ -554,9 +554,9 @@ TEST(DriveOutputs, SvgIsWellFormedWithRoadsRoutesAndLabels) {
   EXPECT_EQ(doc.select_nodes("//polyline").size(), 5u);
   // Fixes in red, the one off the route in orange; the match on the route in
   // green with a line to its fix (off the route, the match is not drawn).
-  EXPECT_EQ(doc.select_nodes("//circle[@fill='#e03030']").size(), 2u);
-  EXPECT_EQ(doc.select_nodes("//circle[@fill='#ff9900']").size(), 1u);
-  EXPECT_EQ(doc.select_nodes("//line[@x1]").size(), 2u);  // the match line and the scale bar
+  EXPECT_EQ(doc.select_nodes("//circle[@fill='#e03030' and @r='2.6']").size(), 2u);
+  EXPECT_EQ(doc.select_nodes("//circle[@fill='#ff9900' and @r='2.6']").size(), 1u);
+  EXPECT_EQ(doc.select_nodes("//line[not(@stroke)]").size(), 1u);  // fix to match
   EXPECT_EQ(doc.select_nodes("//circle[@fill='#10a040' and @r='1.8']").size(), 1u);
   std::string text;
   for (const auto& n : doc.select_nodes("//text")) {
