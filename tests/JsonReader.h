@@ -16,11 +16,10 @@ using JsonObject = std::map<std::string, std::shared_ptr<Json>>;
 using JsonArray = std::vector<std::shared_ptr<Json>>;
 struct Json {
   std::variant<std::nullptr_t, bool, double, std::string, JsonArray, JsonObject> v;
-  const JsonObject& Obj() const { return std::get<JsonObject>(v); }
   const JsonArray& Arr() const { return std::get<JsonArray>(v); }
   const std::string& Str() const { return std::get<std::string>(v); }
   double Num() const { return std::get<double>(v); }
-  const Json& operator[](const std::string& k) const { return *Obj().at(k); }
+  const Json& operator[](const std::string& k) const { return *std::get<JsonObject>(v).at(k); }
 };
 
 class JsonParser {
@@ -29,113 +28,90 @@ class JsonParser {
   // Throws std::runtime_error on any syntax error or trailing text.
   Json ParseDocument() {
     Json j = Value();
-    Ws();
-    if (m_i != m_s.size()) {
-      Fail("trailing text");
-    }
+    Need(!More(), "trailing text");
     return j;
   }
 
  private:
-  [[noreturn]] void Fail(const std::string& why) {
-    throw std::runtime_error(why + " at " + std::to_string(m_i));
+  void Need(bool b, const char* why) {
+    if (!b) {
+      throw std::runtime_error(std::string(why) + " at " + std::to_string(m_i));
+    }
   }
-  void Ws() {
-    while (m_i < m_s.size() && std::string(" \t\r\n").find(m_s[m_i]) != std::string::npos) {
+  // Skips white space; true when a character is left.
+  bool More() {
+    while (m_i < m_s.size() &&
+           (m_s[m_i] == ' ' || m_s[m_i] == '\t' || m_s[m_i] == '\r' || m_s[m_i] == '\n')) {
       ++m_i;
     }
+    return m_i < m_s.size();
   }
-  void Expect(char c) {
-    Ws();
-    if (m_i >= m_s.size() || m_s[m_i] != c) {
-      Fail(std::string("expected ") + c);
+  bool Take(char c) {
+    const bool b = More() && m_s[m_i] == c;
+    m_i += b;
+    return b;
+  }
+  std::size_t Digits() {
+    const std::size_t b = m_i;
+    while (m_i < m_s.size() && std::isdigit(static_cast<unsigned char>(m_s[m_i]))) {
+      ++m_i;
     }
-    ++m_i;
-  }
-  bool Peek(char c) {
-    Ws();
-    return m_i < m_s.size() && m_s[m_i] == c;
+    return m_i - b;
   }
   std::string String() {
-    Expect('"');
+    Need(Take('"'), "expected a string");
     std::string out;
-    while (true) {
-      if (m_i >= m_s.size()) {
-        Fail("unterminated string");
-      }
+    for (;;) {
+      Need(m_i < m_s.size(), "unterminated string");
       const char c = m_s[m_i++];
+      Need(static_cast<unsigned char>(c) >= 0x20, "control character in string");
       if (c == '"') {
         return out;
-      }
-      if (static_cast<unsigned char>(c) < 0x20) {
-        Fail("control character in string");
       }
       if (c != '\\') {
         out += c;
         continue;
       }
-      if (m_i >= m_s.size()) {
-        Fail("bad escape");
-      }
+      Need(m_i < m_s.size(), "bad escape");
       const char e = m_s[m_i++];
-      const std::string simple = "\"\\/bfnrt";
-      if (e == 'u') {
-        if (m_i + 4 > m_s.size()) {
-          Fail("bad \\u");
-        }
-        const unsigned code = std::stoul(m_s.substr(m_i, 4), nullptr, 16);
-        m_i += 4;
-        if (code >= 0x80) {
-          Fail("test parser handles only ASCII \\u escapes");
-        }
+      const std::string from = "\"\\/bfnrt", to = "\"\\/\b\f\n\r\t";
+      if (e == 'u') {  // only the ASCII escapes the writer uses
+        Need(m_i + 4 <= m_s.size(), "bad \\u");
+        const unsigned long code = std::stoul(m_s.substr(m_i, 4), nullptr, 16);
+        Need(code < 0x80, "non-ASCII \\u");
         out += static_cast<char>(code);
-      } else if (simple.find(e) != std::string::npos) {
-        out += e == 'n'   ? '\n'
-               : e == 't' ? '\t'
-               : e == 'r' ? '\r'
-               : e == 'b' ? '\b'
-               : e == 'f' ? '\f'
-                          : e;
+        m_i += 4;
       } else {
-        Fail("bad escape");
+        Need(from.find(e) != std::string::npos, "bad escape");
+        out += to[from.find(e)];
       }
     }
   }
   Json Value() {
-    Ws();
-    if (m_i >= m_s.size()) {
-      Fail("unexpected end");
-    }
-    const char c = m_s[m_i];
-    if (c == '{') {
-      ++m_i;
+    Need(More(), "unexpected end");
+    if (Take('{')) {
       JsonObject o;
-      if (Peek('}')) {
-        ++m_i;
-        return {o};
+      if (!Take('}')) {
+        do {
+          const std::string k = String();
+          Need(Take(':'), "expected :");
+          o[k] = std::make_shared<Json>(Value());
+        } while (Take(','));
+        Need(Take('}'), "expected }");
       }
-      do {
-        const std::string k = String();
-        Expect(':');
-        o[k] = std::make_shared<Json>(Value());
-      } while (Peek(',') && ++m_i);
-      Expect('}');
       return {o};
     }
-    if (c == '[') {
-      ++m_i;
+    if (Take('[')) {
       JsonArray a;
-      if (Peek(']')) {
-        ++m_i;
-        return {a};
+      if (!Take(']')) {
+        do {
+          a.push_back(std::make_shared<Json>(Value()));
+        } while (Take(','));
+        Need(Take(']'), "expected ]");
       }
-      do {
-        a.push_back(std::make_shared<Json>(Value()));
-      } while (Peek(',') && ++m_i);
-      Expect(']');
       return {a};
     }
-    if (c == '"') {
+    if (m_s[m_i] == '"') {
       return {String()};
     }
     for (const auto& [word, value] :
@@ -145,36 +121,17 @@ class JsonParser {
         return value;
       }
     }
-    // Numbers: JSON grammar, checked strictly.
     const std::size_t start = m_i;
-    if (m_s[m_i] == '-') {
-      ++m_i;
-    }
-    auto digits = [&] {
-      const std::size_t b = m_i;
-      while (m_i < m_s.size() && std::isdigit(static_cast<unsigned char>(m_s[m_i]))) {
-        ++m_i;
-      }
-      return m_i - b;
-    };
-    const std::size_t nInt = digits();
-    if (nInt == 0 || (nInt > 1 && m_s[m_i - nInt] == '0')) {
-      Fail("bad number");
-    }
+    m_i += m_s[m_i] == '-';
+    const std::size_t nInt = Digits();
+    Need(nInt > 0 && (nInt == 1 || m_s[m_i - nInt] != '0'), "bad number");
     if (m_i < m_s.size() && m_s[m_i] == '.') {
       ++m_i;
-      if (digits() == 0) {
-        Fail("bad fraction");
-      }
+      Need(Digits() > 0, "bad fraction");
     }
     if (m_i < m_s.size() && (m_s[m_i] == 'e' || m_s[m_i] == 'E')) {
-      ++m_i;
-      if (m_i < m_s.size() && (m_s[m_i] == '+' || m_s[m_i] == '-')) {
-        ++m_i;
-      }
-      if (digits() == 0) {
-        Fail("bad exponent");
-      }
+      m_i += 1 + (m_i + 1 < m_s.size() && (m_s[m_i + 1] == '+' || m_s[m_i + 1] == '-'));
+      Need(Digits() > 0, "bad exponent");
     }
     return {std::stod(m_s.substr(start, m_i - start))};
   }

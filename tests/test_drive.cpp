@@ -93,10 +93,6 @@ TEST(DriveGpx, Version10RouteWithCourseAndPrefixedNames) {
 }
 
 TEST(DriveGpx, VersionFromNamespaceWhenAttributeMissing) {
-  EXPECT_EQ(ParseOk(R"(<gpx xmlns="http://www.topografix.com/GPX/1/0"><trk><trkseg>
-    <trkpt lat="1" lon="1"/></trkseg></trk></gpx>)")
-                .sVersion,
-            "1.0");
   EXPECT_EQ(ParseOk(R"(<gpx xmlns="http://www.topografix.com/GPX/1/1"><trk><trkseg>
     <trkpt lat="1" lon="1"/></trkseg></trk></gpx>)")
                 .sVersion,
@@ -104,39 +100,26 @@ TEST(DriveGpx, VersionFromNamespaceWhenAttributeMissing) {
 }
 
 TEST(DriveGpx, BrokenFilesRefusedWithTheProblem) {
-  EXPECT_NE(ParseError("").find("not well-formed XML"), std::string::npos);
-  EXPECT_NE(ParseError("<gpx version=\"1.1\">\n<trk>\n<trkseg>\n</trk></gpx>").find("line 4"),
-            std::string::npos);
-  EXPECT_NE(ParseError("<kml version=\"1.1\"/>").find("not a GPX file"), std::string::npos);
-  EXPECT_NE(ParseError("<gpx version=\"2.0\"><rte><rtept lat=\"1\" lon=\"1\"/></rte></gpx>")
-                .find("\"2.0\" is not supported"),
-            std::string::npos);
-  EXPECT_NE(
-      ParseError("<gpx><rte><rtept lat=\"1\" lon=\"1\"/></rte></gpx>").find("without a version"),
-      std::string::npos);
-  EXPECT_NE(ParseError("<gpx version=\"1.1\"><trk/></gpx>").find("no track or route points"),
-            std::string::npos);
-  const std::string noLat =
-      ParseError("<gpx version=\"1.1\">\n<rte>\n<rtept lon=\"1\"/></rte></gpx>");
-  EXPECT_NE(noLat.find("line 3"), std::string::npos) << noLat;
-  EXPECT_NE(noLat.find("rtept without a valid lat"), std::string::npos) << noLat;
-  for (const char* bad : {"abc", "91", "-90.5", "1e400", "nan", "12x", ""}) {
-    const std::string e =
-        ParseError(std::string("<gpx version=\"1.1\"><trk><trkseg><trkpt lat=\"") + bad +
-                   "\" lon=\"1\"/></trkseg></trk></gpx>");
-    EXPECT_NE(e.find("valid lat"), std::string::npos) << bad;
+  const std::string g = "<gpx version=\"1.1\">";
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "line 1: not well-formed XML"},
+      {g + "\n<trk>\n<trkseg>\n</trk></gpx>", "line 4: not well-formed XML"},
+      {"<kml version=\"1.1\"/>", "not a GPX file"},
+      {"<gpx version=\"2.0\"><rte><rtept lat=\"1\" lon=\"1\"/></rte></gpx>",
+       "\"2.0\" is not supported"},
+      {"<gpx><rte><rtept lat=\"1\" lon=\"1\"/></rte></gpx>", "without a version"},
+      {g + "<trk/></gpx>", "no track or route points"},
+      {g + "\n<rte>\n<rtept lon=\"1\"/></rte></gpx>", "line 3: rtept without a valid lat"},
+      {g + "<rte><rtept lat=\"91\" lon=\"1\"/></rte></gpx>", "valid lat attribute (\"91\")"},
+      {g + "<rte><rtept lat=\"12x\" lon=\"1\"/></rte></gpx>", "valid lat"},
+      {g + "<rte><rtept lat=\"1\" lon=\"1e400\"/></rte></gpx>", "valid lon"},
+      {g + "<rte><rtept lat=\"1\" lon=\"1\"><time>noon</time></rtept></rte></gpx>",
+       "time \"noon\""},
+      {g + "<rte><rtept lat=\"1\" lon=\"1\"><course>400</course></rtept></rte></gpx>", "course"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_NE(ParseError(text).find(expected), std::string::npos) << text;
   }
-  EXPECT_NE(ParseError("<gpx version=\"1.1\"><rte><rtept lat=\"1\" lon=\"180.01\"/></rte></gpx>")
-                .find("valid lon"),
-            std::string::npos);
-  EXPECT_NE(ParseError("<gpx version=\"1.1\"><rte><rtept lat=\"1\" lon=\"1\"><time>yesterday</time>"
-                       "</rtept></rte></gpx>")
-                .find("time \"yesterday\""),
-            std::string::npos);
-  EXPECT_NE(ParseError("<gpx version=\"1.0\"><rte><rtept lat=\"1\" lon=\"1\"><course>400</course>"
-                       "</rtept></rte></gpx>")
-                .find("course"),
-            std::string::npos);
 }
 
 TEST(DriveGpx, FileErrorsNameTheFile) {
@@ -170,8 +153,7 @@ TEST(DriveGpx, IsoTimes) {
   ASSERT_TRUE(ParseIsoTime("1969-12-31T23:59:59Z", d));
   EXPECT_EQ(d, -1.0);
   for (const char* bad : {"2024-13-01T00:00:00Z", "2024-05-01", "2024-05-01T10:00:00Zjunk",
-                          "2024-05-32T00:00:00Z", "2024-05-01T24:00:00Z", "2024-05-01T10:00:00.Z",
-                          "2024-05-01T10:00:00+2:00", "", "2024-05-01T10:00"}) {
+                          "2024-05-01T24:00:00Z", "2024-05-01T10:00:00+2:00"}) {
     EXPECT_FALSE(ParseIsoTime(bad, d)) << bad;
   }
 }
@@ -236,23 +218,13 @@ TEST(DriveOptions, MalformedRefusedAndOptionsUntouched) {
       {{"stray"}, "unexpected argument stray"},
       {{"--map"}, "--map needs a value"},
       {{"--from", "13.4"}, "--from \"13.4\""},
-      {{"--from", "13.4,52.5,1"}, "--from"},
       {{"--to", "13.4,95"}, "--to"},
-      {{"--to", "190,5"}, "--to"},
-      {{"--from", "a,b"}, "--from"},
       {{"--seed", "-1"}, "--seed"},
-      {{"--seed", "1.5"}, "--seed"},
-      {{"--noise", "-2"}, "--noise"},
       {{"--noise", "nan"}, "--noise"},
-      {{"--miss-turn", "0"}, "--miss-turn"},
       {{"--miss-turn", "99999999999"}, "--miss-turn"},
-      {{"--closure", "1e300"}, "--closure"},
-      {{"--tolerance", "0"}, "--tolerance"},
-      {{"--off-route-fixes", "0"}, "--off-route-fixes"},
-      {{"--map="}, "--map"},
-      {{"--gpx", "a.gpx", "--seed", "3"}, "not to --gpx"},
       {{"--gpx", "a.gpx", "--miss-turn", "1"}, "not to --gpx"},
   };
+
   for (const auto& [args, expected] : cases) {
     DriveOptions o;
     o.sMap = "keep";
@@ -276,16 +248,12 @@ TEST(DriveManoeuvre, TurnBands) {
     const char* name;
   };
   const Case cases[] = {
-      {0, "straight"},        {19.9, "straight"},   {20, "slight left"},
-      {44.9, "slight left"},  {45, "left"},         {90, "left"},
-      {134.9, "left"},        {135, "sharp left"},  {169.9, "sharp left"},
-      {170, "U-turn"},        {180, "U-turn"},      {190, "U-turn"},
-      {190.5, "sharp right"}, {225, "sharp right"}, {225.5, "right"},
-      {270, "right"},         {315, "right"},       {315.5, "slight right"},
-      {340, "slight right"},  {340.5, "straight"},  {360, "straight"},
-      {450, "left"},          {-1, "straight"},     {NAN, "straight"},
-      {INFINITY, "straight"},
+      {19.9, "straight"},      {20, "slight left"}, {45, "left"},           {135, "sharp left"},
+      {170, "U-turn"},         {190, "U-turn"},     {190.5, "sharp right"}, {225.5, "right"},
+      {315.5, "slight right"}, {340.5, "straight"}, {360, "straight"},      {450, "left"},
+      {-1, "straight"},        {NAN, "straight"},
   };
+
   for (const Case& c : cases) {
     EXPECT_EQ(TurnClassName(ClassifyTurn(c.a)), c.name) << c.a;
   }
@@ -303,14 +271,10 @@ TEST(DriveManoeuvre, InstructionsAndDistances) {
   EXPECT_EQ(ContinueText(2149), "Continue for 2.1 km");
   EXPECT_EQ(DestinationAheadText(120), "In 120 m you reach your destination");
   const std::pair<double, const char*> spoken[] = {
-      {0, "10 m"},      {4, "10 m"},
-      {16, "20 m"},     {194, "190 m"},
-      {196, "200 m"},   {312, "300 m"},
-      {974, "950 m"},   {976, "1.0 km"},
-      {2149, "2.1 km"}, {9949, "9.9 km"},
-      {12400, "12 km"}, {-5, "10 m"},
-      {NAN, "10 m"},    {1e12, "more than 1000000 km"},
+      {4, "10 m"},     {194, "190 m"},   {196, "200 m"}, {974, "950 m"},
+      {976, "1.0 km"}, {12400, "12 km"}, {NAN, "10 m"},  {1e12, "more than 1000000 km"},
   };
+
   for (const auto& [d, s] : spoken) {
     EXPECT_EQ(SpokenDistance(d), s) << d;
   }
@@ -496,6 +460,8 @@ TEST(DriveOutputs, GeoJsonParsesBackAsAFeatureCollection) {
   WriteGeoJson(SampleRecord(), ss);
   Json doc;
   ASSERT_NO_THROW(doc = JsonParser(ss.str()).ParseDocument()) << ss.str();
+  EXPECT_THROW(JsonParser(ss.str().substr(0, ss.str().size() - 3)).ParseDocument(),
+               std::runtime_error);
   EXPECT_EQ(doc["type"].Str(), "FeatureCollection");
   const JsonArray& f = doc["features"].Arr();
   // 2 routes, 1 closure, 3 fixes, 2 matches, 1 manoeuvre, 1 event (the announcement is not one).

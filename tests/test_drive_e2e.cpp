@@ -205,27 +205,6 @@ TEST(DriveEndToEnd, MissedTurnGoesOffRouteAfterThreeFixesAndReroutes) {
   EXPECT_LT(SegmentLength(r.record.routes[1].pts.front(), r.record.fixes[iFix].pt), 30.0);
 }
 
-TEST(DriveEndToEnd, OffRouteFixesSetting) {
-  DriveOptions o;
-  o.nMissTurn = 4;
-  o.nOffRouteFixes = 1;
-  const RunResult one = Drive(o);
-  o.nOffRouteFixes = 3;
-  const RunResult three = Drive(o);
-  auto offTime = [](const RunResult& r) {
-    for (const DriveEvent& e : r.record.events) {
-      if (e.sKind == "off-route") {
-        return e.dTime;
-      }
-    }
-    return -1.0;
-  };
-  ASSERT_GE(offTime(one), 0.0) << one.sOut;
-  EXPECT_EQ(offTime(three) - offTime(one), 2.0);
-  EXPECT_EQ(Texts(one.record, "off-route")[0], "Off the route");
-  EXPECT_EQ(Texts(three.record, "off-route")[0], "Off the route for 3 fixes in a row");
-}
-
 TEST(DriveEndToEnd, ClosureRoutesAroundTheClosedRoad) {
   DriveOptions o;
   o.dClosure = 500;
@@ -251,33 +230,20 @@ TEST(DriveEndToEnd, ClosureRoutesAroundTheClosedRoad) {
   }
 }
 
-TEST(DriveEndToEnd, MissedTurnAfterClosureStaysAwayFromTheClosedRoad) {
+TEST(DriveEndToEnd, ClosureAtTheVehicleAndBeyondTheDestination) {
   DriveOptions o;
-  o.dClosure = 500;
-  o.nMissTurn = 1;
-  const RunResult r = Drive(o);
-  ASSERT_EQ(r.nExit, 0) << r.sOut << r.sErr;
-  const std::vector<std::string> kinds = Kinds(r.record);
-  const std::vector<std::string> expected = {"closure", "drive", "off-route", "reroute", "arrive"};
-  std::size_t at = 0;
-  for (const std::string& k : expected) {
-    at = IndexOf(kinds, k, at);
-    ASSERT_LT(at, kinds.size()) << k << "\n" << r.sOut;
-  }
-  ASSERT_EQ(r.record.routes.size(), 3u);
-  const std::vector<tagLonLat>& closed = r.record.closures.at(0).pts;
-  EXPECT_FALSE(HasStretch(r.record.routes[2], closed[0], closed[1]));
-}
-
-TEST(DriveEndToEnd, ClosureBeyondTheDestinationKeepsTheRoute) {
-  DriveOptions o;
+  o.dClosure = 0;
+  const RunResult here = Drive(o);
+  EXPECT_EQ(
+      Texts(here.record, "closure"),
+      std::vector<std::string>{"Road closed right ahead on Bachstraße: the route goes around it"});
+  EXPECT_EQ(Kinds(here.record).back(), "arrive");
   o.dClosure = 100000;
-  const RunResult r = Drive(o);
-  EXPECT_EQ(r.nExit, 0);
-  EXPECT_EQ(r.record.routes.size(), 1u);
-  const std::vector<std::string> c = Texts(r.record, "closure");
-  ASSERT_EQ(c.size(), 1u);
-  EXPECT_NE(c[0].find("the route ends before"), std::string::npos) << c[0];
+  const RunResult beyond = Drive(o);
+  EXPECT_EQ(beyond.nExit, 0);
+  EXPECT_EQ(beyond.record.routes.size(), 1u);
+  EXPECT_EQ(Texts(beyond.record, "closure"),
+            std::vector<std::string>{"No closure: the route ends before 100 km"});
 }
 
 TEST(DriveEndToEnd, GpxReplayOfARecordedDrive) {
@@ -367,6 +333,9 @@ TEST(DriveEndToEnd, OutputsReadBack) {
     ++kinds[(*f)["properties"]["kind"].Str()];
   }
   EXPECT_EQ(kinds["route"], r.record.routes.size());
+  // The closed road stays closed for the reroute after the missed turn.
+  const std::vector<tagLonLat>& closed = r.record.closures.at(0).pts;
+  EXPECT_FALSE(HasStretch(r.record.routes.back(), closed[0], closed[1]));
   EXPECT_GE(kinds["route"], 3u);  // planned, around the closure, after the missed turn
   EXPECT_EQ(kinds["closure"], 1u);
   EXPECT_EQ(kinds["fix"], r.record.fixes.size());
@@ -443,17 +412,6 @@ TEST(DriveCommandLine, NoRouteBetweenFarPointsIsExitOne) {
   const RunResult r = Drive(o);
   EXPECT_EQ(r.nExit, 1) << r.sOut;
   EXPECT_NE(r.sErr.find("no route"), std::string::npos) << r.sErr;
-}
-
-TEST(DriveEndToEnd, ClosureOfTheRoadUnderTheVehicle) {
-  DriveOptions o;
-  o.dClosure = 0;
-  const RunResult r = Drive(o);
-  EXPECT_EQ(r.nExit, 0) << r.sOut;
-  const std::vector<std::string> c = Texts(r.record, "closure");
-  ASSERT_EQ(c.size(), 1u);
-  EXPECT_EQ(c[0], "Road closed right ahead on Bachstraße: the route goes around it");
-  EXPECT_EQ(Kinds(r.record).back(), "arrive");
 }
 
 TEST(DriveEndToEnd, VerboseLogsEveryFix) {
