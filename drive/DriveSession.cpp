@@ -15,6 +15,7 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <tuple>
 
 #include "CPath/CPath.h"
 #include "drive/Announcer.h"
@@ -112,8 +113,12 @@ class Drive {
   CPath m_path;
   double m_dPlannedTime = 0.0;
 
-  // Number of roads leaving each manoeuvre point seen, by its point.
-  std::map<std::pair<double, double>, int> m_junctionRoads;
+  // Number of roads that may be taken at each manoeuvre seen, by its point
+  // and the road of arrival (whose restrictions count).
+  using JunctionKey =
+      std::tuple<double, double, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t>;
+  static JunctionKey KeyOf(const PathGuid& item);
+  std::map<JunctionKey, int> m_junctionRoads;
 
   // Navigator state.
   Announcer m_announcer;
@@ -213,7 +218,8 @@ bool Drive::ChooseEnds() {
   if (m_opts.bFromGiven && m_opts.bToGiven) {
     return true;
   }
-  if (m_opts.sMap == DefaultMapPath()) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(m_opts.sMap, DefaultMapPath(), ec)) {
     m_ptFrom = m_opts.bFromGiven ? m_ptFrom : kSampleFrom;
     m_ptTo = m_opts.bToGiven ? m_ptTo : kSampleTo;
     return true;
@@ -293,6 +299,11 @@ void Drive::RecordRoute(const std::string& sLabel, double t) {
   }
 }
 
+Drive::JunctionKey Drive::KeyOf(const PathGuid& item) {
+  const std::uint32_t* w = item.idEdge.dw;
+  return {item.ptEnd.lon, item.ptEnd.lat, w[0], w[1], w[2], w[3]};
+}
+
 // Room for the roads of one junction.
 constexpr unsigned short kJunctionRoads = 16;
 
@@ -303,7 +314,7 @@ int Drive::JunctionRoads(const PathGuid& item, VRO_FEATURE_ID* pIDs, double* pAn
   static_cast<PathGuid&>(g) = item;
   const int n = CPath::GetCrossEdge(m_reader.get(), g, pIDs, pAngles, kJunctionRoads, 1, 1, nullptr,
                                     '1', '7');
-  m_junctionRoads[{item.ptEnd.lon, item.ptEnd.lat}] = n;
+  m_junctionRoads[KeyOf(item)] = n;
   return n;
 }
 
@@ -317,7 +328,7 @@ bool Drive::IsAnnounced(const PathGuid& item) {
       std::strcmp(item.szName, item.szNextName) != 0) {
     return true;
   }
-  const auto it = m_junctionRoads.find({item.ptEnd.lon, item.ptEnd.lat});
+  const auto it = m_junctionRoads.find(KeyOf(item));
   if (it != m_junctionRoads.end()) {
     return it->second > 1;
   }
