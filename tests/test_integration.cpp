@@ -1,0 +1,337 @@
+// The path library over the real map reader and route engine on the sample
+// town: the roads a driver sees at chosen junctions, routes carried into a
+// path with their guidance and junctions, rerouting from a position off the
+// route and around a blocked road, and matching positions along a route.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "CPath/CPath.h"
+#include "interfaces/VroGeo.h"
+#include "interfaces/VroRead.h"
+#include "interfaces/VroRoute.h"
+#include "map/RoadNetwork.h"
+
+namespace {
+
+// The town's grid: junction (x, y) lies at 13.3940 + 0.0015 x E,
+// 52.4964 + 0.0009 y N, rounded to map units.
+Bin_LonLat At(double x, double y) {
+  return {static_cast<std::int32_t>(std::lround((13.3940 + x * 0.0015) * 100000.0)),
+          static_cast<std::int32_t>(std::lround((52.4964 + y * 0.0009) * 100000.0))};
+}
+
+tagLonLat Degrees(const Bin_LonLat& p) {
+  return {vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)};
+}
+
+bool Same(const Bin_LonLat& a, const Bin_LonLat& b) { return a.lon == b.lon && a.lat == b.lat; }
+
+// Direction from a to b in degrees counterclockwise from east, 0 to 360, on
+// the plane of longitude and latitude.
+double Bearing(double dx, double dy) {
+  const double d = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
+  return d < 0 ? d + 360.0 : d;
+}
+double Bearing(const Bin_LonLat& a, const Bin_LonLat& b) {
+  return Bearing(static_cast<double>(b.lon - a.lon), static_cast<double>(b.lat - a.lat));
+}
+double Bearing(const tagLonLat& a, const tagLonLat& b) {
+  return Bearing(b.lon - a.lon, b.lat - a.lat);
+}
+
+// Turn from heading aIn into heading aOut: 0 straight, 90 left, 270 right.
+double Turn(double aIn, double aOut) { return std::fmod(aOut - aIn + 720.0, 360.0); }
+// Difference of two angles on the circle.
+double AngleGap(double a, double b) {
+  const double d = std::fabs(std::fmod(a - b + 720.0, 360.0));
+  return std::min(d, 360.0 - d);
+}
+
+bool SamePoint(const tagLonLat& a, const tagLonLat& b) {
+  return std::fabs(a.lon - b.lon) < 1e-9 && std::fabs(a.lat - b.lat) < 1e-9;
+}
+
+// One edge handed out by the route engine.
+struct Edge {
+  std::string code, road, name, attr;
+  VRO_FEATURE_ID id{};
+  double dLen = 0;
+  std::vector<tagLonLat> pts;
+};
+
+// An edge of a path as its iteration shows it.
+struct PathEdge {
+  VRO_FEATURE_ID id{};
+  const tagLonLat* pPts = nullptr;
+  std::vector<tagLonLat> pts;
+};
+
+// A road driven into a junction: its id (with the direction flag when driven
+// against its digitisation) and its points in the order of travel.
+struct Arrival {
+  VRO_FEATURE_ID id{};
+  std::vector<tagLonLat> pts;
+};
+
+// A road met at a junction: its other end and the turn angle into it.
+struct Seen {
+  Bin_LonLat end;
+  double dAngle;
+};
+
+class Town : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_hReader = VroReaderOpen(VX_SOURCE_DIR "/data/sample-town.osm");
+    if (s_hReader != nullptr) s_hRoute = VroRouteOpen(s_hReader);
+  }
+  static void TearDownTestSuite() {
+    VroRouteClose(s_hRoute);
+    VroReaderClose(s_hReader);
+    s_hRoute = nullptr;
+    s_hReader = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(s_hReader, nullptr) << VroReaderLastError();
+    ASSERT_NE(s_hRoute, nullptr);
+    m_pNet = vxmap::NetworkOf(s_hReader);
+    ASSERT_NE(m_pNet, nullptr);
+  }
+
+  Bin_LonLat FirstPoint(std::uint32_t f) const {
+    return m_pNet->points[m_pNet->features[f].nFirstPoint];
+  }
+  Bin_LonLat LastPoint(std::uint32_t f) const {
+    const vxmap::Feature& ft = m_pNet->features[f];
+    return m_pNet->points[ft.nFirstPoint + ft.nPointCount - 1];
+  }
+
+  // The road from map point a to map point b as a driver arrives over it.
+  Arrival Road(const Bin_LonLat& a, const Bin_LonLat& b) const {
+    Arrival r;
+    for (std::uint32_t f = 0; f < m_pNet->features.size(); ++f) {
+      const bool bForward = Same(FirstPoint(f), a) && Same(LastPoint(f), b);
+      if (!bForward && !(Same(FirstPoint(f), b) && Same(LastPoint(f), a))) continue;
+      const vxmap::Feature& ft = m_pNet->features[f];
+      for (std::uint32_t i = 0; i < ft.nPointCount; ++i) {
+        r.pts.push_back(Degrees(m_pNet->points[ft.nFirstPoint + i]));
+      }
+      if (!bForward) std::reverse(r.pts.begin(), r.pts.end());
+      r.id = vxmap::FeatureIdOf(f, !bForward);
+      return r;
+    }
+    ADD_FAILURE() << "no road from " << a.lon << "," << a.lat << " to " << b.lon << "," << b.lat;
+    return r;
+  }
+
+  // The roads GetCrossEdge reports at the end of the arrival, found by their
+  // far end.
+  std::vector<Seen> Cross(const Arrival& in, int bTurnCheck, int bLevelCheck) const {
+    NavGuid nav{};
+    nav.idEdge = in.id;
+    nav.wPtNum = static_cast<unsigned short>(in.pts.size());
+    nav.pPts = const_cast<tagLonLat*>(in.pts.data());
+    nav.ptEnd = in.pts.back();
+    VRO_FEATURE_ID ids[16];
+    double angles[16];
+    const int n = CPath::GetCrossEdge(s_hReader, nav, ids, angles, 16, bTurnCheck, bLevelCheck,
+                                      nullptr, '1', '7');
+    const Bin_LonLat at{static_cast<std::int32_t>(in.pts.back().lon * 100000.0),
+                        static_cast<std::int32_t>(in.pts.back().lat * 100000.0)};
+    std::vector<Seen> seen;
+    for (int i = 0; i < n; ++i) {
+      std::uint32_t f = 0;
+      bool bReversed = false;
+      EXPECT_TRUE(vxmap::DecodeFeatureId(ids[i], f, bReversed));
+      EXPECT_FALSE(VroReaderIsSameFeature(s_hReader, ids[i], in.id));
+      seen.push_back({Same(FirstPoint(f), at) ? LastPoint(f) : FirstPoint(f), angles[i]});
+    }
+    return seen;
+  }
+
+  // Routes from a to z and hands out every edge; empty when there is none.
+  static std::vector<Edge> Route(const tagLonLat& a, const tagLonLat& z, double dAngle,
+                                 const char* szMode) {
+    std::vector<Edge> edges;
+    if (VroRouteFindPath(s_hRoute, a, z, dAngle, 0, szMode, 0, nullptr) < 0) return edges;
+    EXPECT_NE(VroRouteRetrieveStart(s_hRoute), 0);
+    char code[6], road[21], name[301], attr[100];
+    Edge e;
+    tagLonLat* p = nullptr;
+    int n = 0;
+    while ((n = VroRouteRetrieveNextEdgeEx(s_hRoute, code, road, name, attr, e.id, e.dLen, p)) >
+           0) {
+      e.code = code;
+      e.road = road;
+      e.name = name;
+      e.attr = attr;
+      e.pts.assign(p, p + n);
+      edges.push_back(e);
+    }
+    VroRouteReset(s_hRoute);
+    return edges;
+  }
+  // Adds the edges to an empty path; the number accepted.
+  static int Fill(CPath& path, const std::vector<Edge>& edges) {
+    path.BeginAddEdge();
+    int nAccepted = 0;
+    for (const Edge& e : edges) {
+      nAccepted +=
+          path.AddEdge(e.code.c_str(), e.road.c_str(), e.name.c_str(), e.attr.c_str(),
+                       static_cast<unsigned short>(e.pts.size()), e.pts.data(), e.id, e.dLen);
+    }
+    return nAccepted;
+  }
+  static std::vector<PathEdge> Edges(const CPath& path) {
+    std::vector<PathEdge> v;
+    if (path.StartEdge() == 0) return v;
+    unsigned short n = 0;
+    tagLonLat* p = nullptr;
+    PathEdge e;
+    while (path.NextEdge(n, p, e.id) != 0) {
+      e.pPts = p;
+      e.pts.assign(p, p + n);
+      v.push_back(e);
+    }
+    return v;
+  }
+  // Every edge begins where the one before it ends.
+  static void ExpectJoined(const std::vector<PathEdge>& v) {
+    for (std::size_t i = 1; i < v.size(); ++i) {
+      EXPECT_TRUE(SamePoint(v[i - 1].pts.back(), v[i].pts.front())) << "edge " << i;
+    }
+  }
+
+  tagLonLat NodePoint(std::size_t i) const { return Degrees(m_pNet->nodes[i]); }
+  // A network node or a point inside a feature, at random.
+  tagLonLat AnyPoint(std::mt19937& rng) const {
+    if (rng() % 2 == 0) return NodePoint(rng() % m_pNet->nodes.size());
+    const vxmap::Feature& f = m_pNet->features[rng() % m_pNet->features.size()];
+    const std::uint32_t i = f.nFirstPoint + static_cast<std::uint32_t>(rng() % (f.nPointCount - 1));
+    const tagLonLat a = Degrees(m_pNet->points[i]), b = Degrees(m_pNet->points[i + 1]);
+    return {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
+  }
+
+  static VRO_READER* s_hReader;
+  static VRO_ROUTE* s_hRoute;
+  const vxmap::RoadNetwork* m_pNet = nullptr;
+};
+
+VRO_READER* Town::s_hReader = nullptr;
+VRO_ROUTE* Town::s_hRoute = nullptr;
+
+// The roads seen match the expected ones, in any order.
+void ExpectRoads(std::vector<Seen> seen, std::vector<Seen> want) {
+  auto byEnd = [](const Seen& a, const Seen& b) {
+    return std::tie(a.end.lon, a.end.lat) < std::tie(b.end.lon, b.end.lat);
+  };
+  std::sort(seen.begin(), seen.end(), byEnd);
+  std::sort(want.begin(), want.end(), byEnd);
+  ASSERT_EQ(seen.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_TRUE(Same(seen[i].end, want[i].end))
+        << "road " << i << " ends at " << seen[i].end.lon << "," << seen[i].end.lat;
+    EXPECT_LT(AngleGap(seen[i].dAngle, want[i].dAngle), 0.2)
+        << "road " << i << ": " << seen[i].dAngle << " instead of " << want[i].dAngle;
+  }
+}
+
+TEST_F(Town, FourWayCrossing) {
+  // Eastwards on Eichenallee into Drosselgasse: on, left, right.
+  const Arrival in = Road(At(1, 2), At(2, 2));
+  const std::vector<Seen> want = {{At(3, 2), 0.0}, {At(2, 3), 90.0}, {At(2, 1), 270.0}};
+  for (int bTurn : {0, 1}) {
+    for (int bLevel : {0, 1}) ExpectRoads(Cross(in, bTurn, bLevel), want);
+  }
+  // The same junction reached southwards, against the avenue's digitisation.
+  ExpectRoads(Cross(Road(At(2, 3), At(2, 2)), 1, 1),
+              {{At(2, 1), 0.0}, {At(3, 2), 90.0}, {At(1, 2), 270.0}});
+}
+
+TEST_F(Town, OneWayStreetsIntoTheJunctionLeftOut) {
+  // Northwards on Drosselgasse at Birkenweg (one-way eastwards): the western
+  // piece only leads into the junction.
+  const Arrival in = Road(At(2, 0), At(2, 1));
+  ExpectRoads(Cross(in, 0, 0), {{At(2, 2), 0.0}, {At(1, 1), 90.0}, {At(3, 1), 270.0}});
+  ExpectRoads(Cross(in, 1, 0), {{At(2, 2), 0.0}, {At(3, 1), 270.0}});
+  // Ulmenstraße is one-way westwards against its digitisation: at
+  // Drosselgasse its eastern piece starts at the junction and is refused.
+  const Arrival in7 = Road(At(2, 6), At(2, 7));
+  ExpectRoads(Cross(in7, 0, 0), {{At(2, 8), 0.0}, {At(1, 7), 90.0}, {At(3, 7), 270.0}});
+  ExpectRoads(Cross(in7, 1, 0), {{At(2, 8), 0.0}, {At(1, 7), 90.0}});
+}
+
+TEST_F(Town, TurnRestrictionsRemoveTheForbiddenRoads) {
+  // no_left_turn: eastwards on Fliederstraße, not north into Finkenstraße.
+  const Arrival in = Road(At(2, 3), At(3, 3));
+  ExpectRoads(Cross(in, 0, 0), {{At(4, 3), 0.0}, {At(3, 4), 90.0}, {At(3, 2), 270.0}});
+  ExpectRoads(Cross(in, 1, 1), {{At(4, 3), 0.0}, {At(3, 2), 270.0}});
+  // The restriction list is the arriving road's own: read only with the level check.
+  EXPECT_EQ(Cross(in, 1, 0).size(), 3u);
+  // Westwards on the same street nothing is forbidden.
+  EXPECT_EQ(Cross(Road(At(4, 3), At(3, 3)), 1, 1).size(), 3u);
+  // only_straight_on: northwards on Lerchenweg at Pappelweg.
+  const Arrival in5 = Road(At(5, 5), At(5, 6));
+  ExpectRoads(Cross(in5, 0, 0), {{At(5, 7), 0.0}, {At(4, 6), 90.0}, {At(6, 6), 270.0}});
+  ExpectRoads(Cross(in5, 1, 1), {{At(5, 7), 0.0}});
+}
+
+TEST_F(Town, BridgeMeetsNoRoadOfTheStreetBelow) {
+  const Bin_LonLat under = At(7, 5);
+  const Bin_LonLat service = At(7.6, 4.6);
+  const double dService = Bearing(under, At(7.4, 4.7));
+  // Northwards over the bridge: the street below and the service road end
+  // or start at the same point, one level down.
+  const Arrival up = Road(At(7, 4), under);
+  ExpectRoads(
+      Cross(up, 0, 0),
+      {{At(7, 6), 0.0}, {At(6, 5), 90.0}, {At(8, 5), 270.0}, {service, Turn(90.0, dService)}});
+  ExpectRoads(Cross(up, 1, 1), {{At(7, 6), 0.0}});
+  ExpectRoads(Cross(up, 0, 1), {{At(7, 6), 0.0}});
+  // Southwards, against the digitisation of the bridge's northern half.
+  ExpectRoads(Cross(Road(At(7, 6), under), 1, 1), {{At(7, 4), 0.0}});
+  // Eastwards on Lindenstraße underneath: no road of the bridge.
+  const Arrival street = Road(At(6, 5), under);
+  EXPECT_EQ(Cross(street, 0, 0).size(), 4u);
+  ExpectRoads(Cross(street, 1, 1), {{At(8, 5), 0.0}, {service, Turn(0.0, dService)}});
+}
+
+TEST_F(Town, DeadEndsHaveNoRoads) {
+  // The cul-de-sac Am Teich and the service road to the car park.
+  EXPECT_TRUE(Cross(Road(At(0, 6), At(-1, 6.3)), 0, 0).empty());
+  EXPECT_TRUE(Cross(Road(At(7, 5), At(7.6, 4.6)), 0, 0).empty());
+  // Coming back out of Am Teich: Amselweg both ways and Pappelweg on.
+  ExpectRoads(Cross(Road(At(-1, 6.3), At(0, 6)), 1, 1),
+              {{At(1, 6), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 0.0)},
+               {At(0, 7), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 90.0)},
+               {At(0, 5), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 270.0)}});
+}
+
+TEST_F(Town, RoundaboutIsEnteredOnlyCounterclockwise) {
+  // Eastwards on Marktstraße into the roundabout at its western point.
+  const double kC = 0.70710678 * 0.2;
+  const Bin_LonLat west = At(3.8, 4), south = At(4, 3.8);
+  const Arrival in = Road(At(3, 4), west);
+  const double dOn = Bearing(west, At(4 - kC, 4 - kC));
+  const double dBack = Bearing(west, At(4 - kC, 4 + kC));
+  ExpectRoads(Cross(in, 0, 0), {{south, Turn(0.0, dOn)}, {At(4, 4.2), Turn(0.0, dBack)}});
+  ExpectRoads(Cross(in, 1, 1), {{south, Turn(0.0, dOn)}});
+  // A right turn onto the ring.
+  EXPECT_GT(Turn(0.0, dOn), 270.0);
+  // Inside the roundabout at its southern point: on round, or out southwards.
+  const Arrival ring = Road(west, south);
+  ExpectRoads(Cross(ring, 1, 1),
+              {{At(4.2, 4), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()),
+                                 Bearing(south, At(4 + kC, 4 - kC)))},
+               {At(4, 3), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()), 270.0)}});
+}
+
+}  // namespace
