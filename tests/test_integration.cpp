@@ -32,6 +32,11 @@ tagLonLat Degrees(const Bin_LonLat& p) {
   return {vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)};
 }
 
+// The map point of a junction: degrees times 100000, truncated.
+Bin_LonLat MapPoint(const tagLonLat& p) {
+  return {static_cast<std::int32_t>(p.lon * 100000.0), static_cast<std::int32_t>(p.lat * 100000.0)};
+}
+
 bool Same(const Bin_LonLat& a, const Bin_LonLat& b) { return a.lon == b.lon && a.lat == b.lat; }
 
 // Direction from a to b in degrees counterclockwise from east, 0 to 360, on
@@ -144,8 +149,7 @@ class Town : public ::testing::Test {
     double angles[16];
     const int n = CPath::GetCrossEdge(s_hReader, nav, ids, angles, 16, bTurnCheck, bLevelCheck,
                                       nullptr, '1', '7');
-    const Bin_LonLat at{static_cast<std::int32_t>(in.pts.back().lon * 100000.0),
-                        static_cast<std::int32_t>(in.pts.back().lat * 100000.0)};
+    const Bin_LonLat at = MapPoint(in.pts.back());
     std::vector<Seen> seen;
     for (int i = 0; i < n; ++i) {
       std::uint32_t f = 0;
@@ -208,6 +212,19 @@ class Town : public ::testing::Test {
     for (std::size_t i = 1; i < v.size(); ++i) {
       EXPECT_TRUE(SamePoint(v[i - 1].pts.back(), v[i].pts.front())) << "edge " << i;
     }
+  }
+
+  // Direction of the feature of id away from its end at junction pt, from
+  // its map points.
+  double Leaving(const VRO_FEATURE_ID& id, const tagLonLat& pt) const {
+    std::uint32_t f = 0;
+    bool bReversed = false;
+    EXPECT_TRUE(vxmap::DecodeFeatureId(id, f, bReversed));
+    const vxmap::Feature& ft = m_pNet->features[f];
+    const Bin_LonLat* p = &m_pNet->points[ft.nFirstPoint];
+    const Bin_LonLat at = MapPoint(pt);
+    return Same(p[0], at) ? Bearing(p[0], p[1])
+                          : Bearing(p[ft.nPointCount - 1], p[ft.nPointCount - 2]);
   }
 
   tagLonLat NodePoint(std::size_t i) const { return Degrees(m_pNet->nodes[i]); }
@@ -332,6 +349,228 @@ TEST_F(Town, RoundaboutIsEnteredOnlyCounterclockwise) {
               {{At(4.2, 4), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()),
                                  Bearing(south, At(4 + kC, 4 - kC)))},
                {At(4, 3), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()), 270.0)}});
+}
+
+// Index of the path edge whose points lie at p.
+std::size_t EdgeIndex(const std::vector<PathEdge>& v, const tagLonLat* p) {
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (v[i].pPts == p) return i;
+  }
+  ADD_FAILURE() << "not an edge of the path";
+  return v.size();
+}
+
+TEST_F(Town, EngineRoutesCarryIntoThePath) {
+  std::mt19937 rng(23);
+  int nRoutes = 0, nJunctions = 0;
+  for (int q = 0; q < 60; ++q) {
+    const tagLonLat a = AnyPoint(rng), z = AnyPoint(rng);
+    const std::vector<Edge> edges = Route(a, z, -1, q % 2 ? "shortest" : "fastest");
+    if (edges.size() < 2) continue;
+    ++nRoutes;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const std::vector<PathEdge> v = Edges(path);
+    ASSERT_EQ(v.size(), edges.size());
+    ExpectJoined(v);
+    // One guidance item per edge, each turn as the points show it.
+    ASSERT_NE(path.StartGuid(), 0);
+    PathGuid g{};
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+      ASSERT_NE(path.NextGuid(g), 0) << "item " << i;
+      if (i + 1 == edges.size()) {
+        EXPECT_EQ(g.dTurnAngle, -1.0);
+        break;
+      }
+      const std::vector<tagLonLat>& in = edges[i].pts;
+      const std::vector<tagLonLat>& out = edges[i + 1].pts;
+      const double dTurn = Turn(Bearing(in[in.size() - 2], in.back()), Bearing(out[0], out[1]));
+      EXPECT_GE(g.dTurnAngle, 0.0);
+      EXPECT_LE(g.dTurnAngle, 360.0);
+      EXPECT_LT(AngleGap(g.dTurnAngle, dTurn), 0.2) << "item " << i;
+      EXPECT_TRUE(SamePoint(g.ptEnd, in.back()));
+
+      // The junction at the edge's end, with the road the route takes on.
+      NavGuid nav{};
+      static_cast<PathGuid&>(nav) = g;
+      VRO_FEATURE_ID ids[16];
+      double angles[16];
+      for (int bCheck : {0, 1}) {
+        const int n =
+            CPath::GetCrossEdge(s_hReader, nav, ids, angles, 16, bCheck, bCheck, nullptr, '1', '7');
+        int nNext = 0;
+        for (int k = 0; k < n; ++k) {
+          if (VroReaderIsSameFeature(s_hReader, ids[k], edges[i + 1].id) == 0) continue;
+          ++nNext;
+          // The road's own first stretch from the junction, which a piece of
+          // it cut at the target may point a little off.
+          EXPECT_LT(AngleGap(angles[k], Turn(Bearing(in[in.size() - 2], in.back()),
+                                             Leaving(edges[i + 1].id, in.back()))),
+                    0.2);
+        }
+        EXPECT_EQ(nNext, 1) << "item " << i << " of route " << q << (bCheck ? " with" : " without")
+                            << " checks";
+        // Turning back happens only at dead ends.
+        if (AngleGap(g.dTurnAngle, 180.0) < 1.0) {
+          EXPECT_EQ(n, 0);
+        }
+      }
+      ++nJunctions;
+    }
+    EXPECT_EQ(path.NextGuid(g), 0);
+  }
+  EXPECT_GT(nRoutes, 40);
+  EXPECT_GT(nJunctions, 200);
+}
+
+TEST_F(Town, MatchingAlongARoute) {
+  std::mt19937 rng(31);
+  int nRoutes = 0;
+  for (int q = 0; q < 40 && nRoutes < 8; ++q) {
+    const std::vector<Edge> edges = Route(NodePoint(rng() % m_pNet->nodes.size()),
+                                          NodePoint(rng() % m_pNet->nodes.size()), -1, "fastest");
+    if (edges.size() < 3) continue;
+    ++nRoutes;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const std::vector<PathEdge> v = Edges(path);
+    // Positions about every 7 m along the route, each vertex included, with
+    // the heading of the segment driven.
+    std::vector<std::pair<tagLonLat, double>> fixes;
+    for (const Edge& e : edges) {
+      for (std::size_t i = 0; i + 1 < e.pts.size(); ++i) {
+        const tagLonLat p = e.pts[i], r = e.pts[i + 1];
+        const int nSteps = std::max(1, static_cast<int>(SegmentLength(p, r) / 7.0));
+        for (int k = 0; k < nSteps; ++k) {
+          const double t = static_cast<double>(k) / nSteps;
+          fixes.push_back(
+              {{p.lon + t * (r.lon - p.lon), p.lat + t * (r.lat - p.lat)}, Bearing(p, r)});
+        }
+      }
+    }
+    fixes.push_back({edges.back().pts.back(), fixes.back().second});
+
+    NavGuid nav{}, prev{};
+    bool bArrived = false, bHavePrev = false;
+    std::size_t nEdge = 0;
+    for (std::size_t f = 0; f < fixes.size(); ++f) {
+      const int r =
+          path.TestPoint(fixes[f].first, 30.0, nav, fixes[f].second, bHavePrev ? &prev : nullptr);
+      ASSERT_TRUE(r == 1 || r == 2) << "fix " << f << " gave " << r;
+      const std::size_t nNow = EdgeIndex(v, nav.pPts);
+      ASSERT_GE(nNow, nEdge) << "fix " << f << " went back";
+      // Arrival is reported on the last edge within 20 m of the end, and
+      // stays reported.
+      EXPECT_EQ(r == 2, nNow + 1 == v.size() && nav.dDist <= 20.0) << "fix " << f;
+      if (bArrived) {
+        EXPECT_EQ(r, 2) << "fix " << f;
+      }
+      bArrived = r == 2;
+      if (bHavePrev && nNow == nEdge) {
+        EXPECT_LT(nav.dDist, prev.dDist) << "fix " << f;
+      }
+      EXPECT_LT(SegmentLength(nav.ptClose, fixes[f].first), 0.5);
+      nEdge = nNow;
+      prev = nav;
+      bHavePrev = true;
+    }
+    EXPECT_TRUE(bArrived);
+    EXPECT_EQ(nEdge + 1, v.size());
+  }
+  EXPECT_EQ(nRoutes, 8);
+}
+
+TEST_F(Town, QuickRouteFromAPositionOffTheRoute) {
+  std::mt19937 rng(41);
+  int nFull = 0, nJoined = 0;
+  for (int q = 0; q < 200 && (nFull < 6 || nJoined < 6); ++q) {
+    const tagLonLat a = NodePoint(rng() % m_pNet->nodes.size());
+    const tagLonLat z = NodePoint(rng() % m_pNet->nodes.size());
+    const std::vector<Edge> edges = Route(a, z, -1, "fastest");
+    double dLen = 0;
+    for (const Edge& e : edges) dLen += e.dLen;
+    if (edges.size() < 4 || dLen < 800.0) continue;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const std::vector<PathEdge> before = Edges(path);
+    // A junction next to the start that the route does not pass.
+    NavGuid nav{};
+    tagLonLat off{};
+    std::size_t nTried = 0;
+    for (; nTried < m_pNet->nodes.size(); ++nTried) {
+      off = NodePoint(nTried);
+      const double d = SegmentLength(off, a);
+      if (d > 30.0 && d < 160.0 && path.TestPoint(off, 30.0, nav, -1, nullptr) == 3) break;
+    }
+    if (nTried == m_pNet->nodes.size()) continue;
+
+    // With a short look-ahead the new route rejoins the path; with the
+    // default the whole path is replaced.
+    const bool bJoin = q % 2 == 0;
+    const int r = bJoin ? path.QuickRoute2(s_hRoute, off, -1, 0, "fastest", 0, 150.0)
+                        : path.QuickRoute(s_hRoute, off, -1, 0, "fastest", 0);
+    ASSERT_EQ(r, 1) << "route " << q;
+    const std::vector<PathEdge> after = Edges(path);
+    ASSERT_FALSE(after.empty());
+    ExpectJoined(after);
+    EXPECT_LT(SegmentLength(after.front().pts.front(), off), 1.0);
+    EXPECT_TRUE(SamePoint(after.back().pts.back(), z));
+    EXPECT_EQ(path.TestPoint(off, 30.0, nav, -1, nullptr), 1);
+    EXPECT_EQ(nav.pPts, after.front().pPts);
+    // The kept edges are the old ones themselves, from the rejoin on.
+    std::size_t nKept = 0;
+    while (nKept < after.size() && nKept < before.size() &&
+           after[after.size() - 1 - nKept].pPts == before[before.size() - 1 - nKept].pPts) {
+      ++nKept;
+    }
+    if (bJoin) {
+      EXPECT_GE(nKept, 1u);
+      EXPECT_LT(nKept, before.size());
+      ++nJoined;
+    } else {
+      EXPECT_EQ(nKept, 0u);
+      ++nFull;
+    }
+  }
+  EXPECT_GE(nFull, 6);
+  EXPECT_GE(nJoined, 6);
+}
+
+TEST_F(Town, BlockRouteAvoidsTheRoadAhead) {
+  std::mt19937 rng(43);
+  int nBlocked = 0;
+  for (int q = 0; q < 80 && nBlocked < 8; ++q) {
+    const tagLonLat a = NodePoint(rng() % m_pNet->nodes.size());
+    const tagLonLat z = NodePoint(rng() % m_pNet->nodes.size());
+    const std::vector<Edge> edges = Route(a, z, -1, "fastest");
+    if (edges.size() < 4) continue;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    // From the start, the road ahead in the middle of the second edge.
+    const double dHeading = Bearing(edges[0].pts[0], edges[0].pts[1]);
+    const double dBlock = edges[0].dLen + edges[1].dLen / 2;
+    if (path.BlockRoute(s_hRoute, dBlock, 30.0, a, dHeading, 0, "fastest", 0) == 0) {
+      // No way round: the path stands as it was.
+      EXPECT_EQ(Edges(path).size(), edges.size());
+      continue;
+    }
+    ++nBlocked;
+    const std::vector<PathEdge> after = Edges(path);
+    ASSERT_FALSE(after.empty());
+    ExpectJoined(after);
+    EXPECT_TRUE(SamePoint(after.front().pts.front(), a));
+    EXPECT_TRUE(SamePoint(after.back().pts.back(), z));
+    for (const PathEdge& e : after) {
+      EXPECT_EQ(VroReaderIsSameFeature(s_hReader, e.id, edges[1].id), 0) << "route " << q;
+    }
+    // The block is gone: the same query finds the first route again.
+    const std::vector<Edge> again = Route(a, z, -1, "fastest");
+    ASSERT_EQ(again.size(), edges.size());
+    for (std::size_t i = 0; i < again.size(); ++i) {
+      EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, again[i].id, edges[i].id));
+    }
+  }
+  EXPECT_EQ(nBlocked, 8);
 }
 
 }  // namespace
