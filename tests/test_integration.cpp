@@ -194,6 +194,7 @@ class Town : public ::testing::Test {
     }
     return nAccepted;
   }
+  friend void DriveAlong(const CPath& path, const std::vector<Edge>& edges);
   static std::vector<PathEdge> Edges(const CPath& path) {
     std::vector<PathEdge> v;
     if (path.StartEdge() == 0) return v;
@@ -423,6 +424,56 @@ TEST_F(Town, EngineRoutesCarryIntoThePath) {
   EXPECT_GT(nJunctions, 200);
 }
 
+// Drives along the route's points (about every 7 m, each vertex included,
+// with the heading of the segment driven) and matches each position: on the
+// path until the last 20 m, then arrived; the edges in order; the distance
+// to the edge's end falling while on one edge.
+void DriveAlong(const CPath& path, const std::vector<Edge>& edges) {
+  const std::vector<PathEdge> v = Town::Edges(path);
+  // Positions about every 7 m along the route, each vertex included, with
+  // the heading of the segment driven.
+  std::vector<std::pair<tagLonLat, double>> fixes;
+  for (const Edge& e : edges) {
+    for (std::size_t i = 0; i + 1 < e.pts.size(); ++i) {
+      const tagLonLat p = e.pts[i], r = e.pts[i + 1];
+      const int nSteps = std::max(1, static_cast<int>(SegmentLength(p, r) / 7.0));
+      for (int k = 0; k < nSteps; ++k) {
+        const double t = static_cast<double>(k) / nSteps;
+        fixes.push_back(
+            {{p.lon + t * (r.lon - p.lon), p.lat + t * (r.lat - p.lat)}, Bearing(p, r)});
+      }
+    }
+  }
+  fixes.push_back({edges.back().pts.back(), fixes.back().second});
+
+  NavGuid nav{}, prev{};
+  bool bArrived = false, bHavePrev = false;
+  std::size_t nEdge = 0;
+  for (std::size_t f = 0; f < fixes.size(); ++f) {
+    const int r =
+        path.TestPoint(fixes[f].first, 30.0, nav, fixes[f].second, bHavePrev ? &prev : nullptr);
+    ASSERT_TRUE(r == 1 || r == 2) << "fix " << f << " gave " << r;
+    const std::size_t nNow = EdgeIndex(v, nav.pPts);
+    ASSERT_GE(nNow, nEdge) << "fix " << f << " went back";
+    // Arrival is reported on the last edge within 20 m of the end, and
+    // stays reported.
+    EXPECT_EQ(r == 2, nNow + 1 == v.size() && nav.dDist <= 20.0) << "fix " << f;
+    if (bArrived) {
+      EXPECT_EQ(r, 2) << "fix " << f;
+    }
+    bArrived = r == 2;
+    if (bHavePrev && nNow == nEdge) {
+      EXPECT_LT(nav.dDist, prev.dDist) << "fix " << f;
+    }
+    EXPECT_LT(SegmentLength(nav.ptClose, fixes[f].first), 0.5);
+    nEdge = nNow;
+    prev = nav;
+    bHavePrev = true;
+  }
+  EXPECT_TRUE(bArrived);
+  EXPECT_EQ(nEdge + 1, v.size());
+}
+
 TEST_F(Town, MatchingAlongARoute) {
   std::mt19937 rng(31);
   int nRoutes = 0;
@@ -433,51 +484,31 @@ TEST_F(Town, MatchingAlongARoute) {
     ++nRoutes;
     CPath path;
     ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
-    const std::vector<PathEdge> v = Edges(path);
-    // Positions about every 7 m along the route, each vertex included, with
-    // the heading of the segment driven.
-    std::vector<std::pair<tagLonLat, double>> fixes;
-    for (const Edge& e : edges) {
-      for (std::size_t i = 0; i + 1 < e.pts.size(); ++i) {
-        const tagLonLat p = e.pts[i], r = e.pts[i + 1];
-        const int nSteps = std::max(1, static_cast<int>(SegmentLength(p, r) / 7.0));
-        for (int k = 0; k < nSteps; ++k) {
-          const double t = static_cast<double>(k) / nSteps;
-          fixes.push_back(
-              {{p.lon + t * (r.lon - p.lon), p.lat + t * (r.lat - p.lat)}, Bearing(p, r)});
-        }
-      }
-    }
-    fixes.push_back({edges.back().pts.back(), fixes.back().second});
-
-    NavGuid nav{}, prev{};
-    bool bArrived = false, bHavePrev = false;
-    std::size_t nEdge = 0;
-    for (std::size_t f = 0; f < fixes.size(); ++f) {
-      const int r =
-          path.TestPoint(fixes[f].first, 30.0, nav, fixes[f].second, bHavePrev ? &prev : nullptr);
-      ASSERT_TRUE(r == 1 || r == 2) << "fix " << f << " gave " << r;
-      const std::size_t nNow = EdgeIndex(v, nav.pPts);
-      ASSERT_GE(nNow, nEdge) << "fix " << f << " went back";
-      // Arrival is reported on the last edge within 20 m of the end, and
-      // stays reported.
-      EXPECT_EQ(r == 2, nNow + 1 == v.size() && nav.dDist <= 20.0) << "fix " << f;
-      if (bArrived) {
-        EXPECT_EQ(r, 2) << "fix " << f;
-      }
-      bArrived = r == 2;
-      if (bHavePrev && nNow == nEdge) {
-        EXPECT_LT(nav.dDist, prev.dDist) << "fix " << f;
-      }
-      EXPECT_LT(SegmentLength(nav.ptClose, fixes[f].first), 0.5);
-      nEdge = nNow;
-      prev = nav;
-      bHavePrev = true;
-    }
-    EXPECT_TRUE(bArrived);
-    EXPECT_EQ(nEdge + 1, v.size());
+    DriveAlong(path, edges);
   }
   EXPECT_EQ(nRoutes, 8);
+}
+
+TEST_F(Town, TurningBackAtADeadEnd) {
+  // Westwards inside Am Teich towards its end, bound for Drosselgasse.
+  const tagLonLat p = Degrees(At(-0.5, 6.3)), r = Degrees(At(-1, 6.3));
+  const tagLonLat start{(p.lon + r.lon) / 2, (p.lat + r.lat) / 2};
+  const std::vector<Edge> edges = Route(start, Degrees(At(2, 6)), 180.0, "fastest");
+  ASSERT_EQ(edges.size(), 4u);
+  EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, edges[0].id, edges[1].id));
+  CPath path;
+  ASSERT_EQ(Fill(path, edges), 4);
+  ASSERT_NE(path.StartGuid(), 0);
+  PathGuid g{};
+  ASSERT_NE(path.NextGuid(g), 0);
+  EXPECT_EQ(g.dTurnAngle, 180.0);
+  NavGuid nav{};
+  static_cast<PathGuid&>(nav) = g;
+  VRO_FEATURE_ID ids[4];
+  double angles[4];
+  EXPECT_EQ(CPath::GetCrossEdge(s_hReader, nav, ids, angles, 4, 0, 0, nullptr, '1', '7'), 0);
+  // Out and back over the same road: the heading tells the two edges apart.
+  DriveAlong(path, edges);
 }
 
 TEST_F(Town, QuickRouteFromAPositionOffTheRoute) {
