@@ -361,6 +361,47 @@ std::size_t EdgeIndex(const std::vector<PathEdge>& v, const tagLonLat* p) {
   return v.size();
 }
 
+TEST_F(Town, EveryJunctionAsTheMapDescribesIt) {
+  // Every feature driven into either end, against the roads the network
+  // holds at that point: one-way marks, levels and forbidden turns applied.
+  const vxmap::RoadNetwork& net = *m_pNet;
+  int nRoads = 0;
+  for (std::uint32_t f = 0; f < net.features.size(); ++f) {
+    for (const bool bReversed : {false, true}) {
+      const vxmap::Feature& ft = net.features[f];
+      const Bin_LonLat from = bReversed ? LastPoint(f) : FirstPoint(f);
+      const Bin_LonLat at = bReversed ? FirstPoint(f) : LastPoint(f);
+      const Arrival in = Road(from, at);
+      const std::uint32_t nVia = bReversed ? ft.nFromNode : ft.nToNode;
+      const int nLevel = bReversed ? ft.nLevelFirst : ft.nLevelLast;
+      const double aIn = Bearing(in.pts[in.pts.size() - 2], in.pts.back());
+      std::vector<Seen> want;
+      for (std::uint32_t g = 0; g < net.features.size(); ++g) {
+        const vxmap::Feature& gt = net.features[g];
+        const bool bStart = Same(FirstPoint(g), at);
+        if (g == f || (!bStart && !Same(LastPoint(g), at))) continue;
+        if (gt.nOneWay == (bStart ? -1 : 1)) continue;
+        if ((bStart ? gt.nLevelFirst : gt.nLevelLast) != nLevel) continue;
+        if (std::binary_search(net.forbidden.begin(), net.forbidden.end(),
+                               vxmap::ForbiddenTurn{f, nVia, g}, [](const auto& x, const auto& y) {
+                                 return std::tie(x.nFrom, x.nVia, x.nTo) <
+                                        std::tie(y.nFrom, y.nVia, y.nTo);
+                               })) {
+          continue;
+        }
+        const Bin_LonLat* p = &net.points[gt.nFirstPoint];
+        const double aOut =
+            bStart ? Bearing(p[0], p[1]) : Bearing(p[gt.nPointCount - 1], p[gt.nPointCount - 2]);
+        want.push_back({bStart ? LastPoint(g) : FirstPoint(g), Turn(aIn, aOut)});
+      }
+      nRoads += static_cast<int>(want.size());
+      SCOPED_TRACE("feature " + std::to_string(f) + (bReversed ? " reversed" : ""));
+      ExpectRoads(Cross(in, 1, 1), want);
+    }
+  }
+  EXPECT_GT(nRoads, 400);
+}
+
 TEST_F(Town, EngineRoutesCarryIntoThePath) {
   std::mt19937 rng(23);
   int nRoutes = 0, nJunctions = 0;
@@ -430,8 +471,6 @@ TEST_F(Town, EngineRoutesCarryIntoThePath) {
 // to the edge's end falling while on one edge.
 void DriveAlong(const CPath& path, const std::vector<Edge>& edges) {
   const std::vector<PathEdge> v = Town::Edges(path);
-  // Positions about every 7 m along the route, each vertex included, with
-  // the heading of the segment driven.
   std::vector<std::pair<tagLonLat, double>> fixes;
   for (const Edge& e : edges) {
     for (std::size_t i = 0; i + 1 < e.pts.size(); ++i) {
