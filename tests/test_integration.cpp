@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <numbers>
 #include <random>
@@ -587,23 +588,65 @@ TEST_F(Town, QuickRouteFromAPositionOffTheRoute) {
     EXPECT_TRUE(SamePoint(after.back().pts.back(), z));
     EXPECT_EQ(path.TestPoint(off, 30.0, nav, -1, nullptr), 1);
     EXPECT_EQ(nav.pPts, after.front().pPts);
-    // The kept edges are the old ones themselves, from the rejoin on.
-    std::size_t nKept = 0;
-    while (nKept < after.size() && nKept < before.size() &&
-           after[after.size() - 1 - nKept].pPts == before[before.size() - 1 - nKept].pPts) {
-      ++nKept;
-    }
     if (bJoin) {
+      // The kept edges are the old ones themselves, from the rejoin on.
+      std::size_t nKept = 0;
+      while (nKept < after.size() && nKept < before.size() &&
+             after[after.size() - 1 - nKept].pPts == before[before.size() - 1 - nKept].pPts) {
+        ++nKept;
+      }
       EXPECT_GE(nKept, 1u);
       EXPECT_LT(nKept, before.size());
       ++nJoined;
     } else {
-      EXPECT_EQ(nKept, 0u);
+      // The engine's own route from the position to the destination.
+      const std::vector<Edge> direct = Route(off, z, -1, "fastest");
+      ASSERT_EQ(after.size(), direct.size());
+      for (std::size_t i = 0; i < direct.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&after[i].id, &direct[i].id, sizeof(VRO_FEATURE_ID)), 0);
+      }
       ++nFull;
     }
   }
   EXPECT_GE(nFull, 6);
   EXPECT_GE(nJoined, 6);
+}
+
+TEST_F(Town, RerouteFromAnywhereInTown) {
+  // Positions anywhere in the ring road's square, on a road or not, with
+  // or without a heading; look-ahead default or short.
+  std::mt19937 rng(47);
+  std::uniform_real_distribution<double> x(-2.0, 10.0);
+  int nRerouted = 0;
+  for (int q = 0; q < 60; ++q) {
+    const tagLonLat z = NodePoint(rng() % m_pNet->nodes.size());
+    const std::vector<Edge> edges =
+        Route(NodePoint(rng() % m_pNet->nodes.size()), z, -1, "fastest");
+    if (edges.empty()) continue;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const tagLonLat pos = Degrees(At(x(rng), x(rng)));
+    const double dAngle = q % 3 == 0 ? -1.0 : static_cast<double>(rng() % 360);
+    const double dAhead = q % 2 == 0 ? 0.0 : 300.0;
+    ASSERT_EQ(path.QuickRoute2(s_hRoute, pos, dAngle, 0, "shortest", 0, dAhead), 1) << q;
+    ++nRerouted;
+    const std::vector<PathEdge> after = Edges(path);
+    ASSERT_FALSE(after.empty());
+    ExpectJoined(after);
+    EXPECT_TRUE(SamePoint(after.back().pts.back(), z));
+    // No point of the town lies more than about 100 m from a road; a road
+    // along the heading may be taken when it is at most 25 m farther.
+    EXPECT_LT(SegmentLength(after.front().pts.front(), pos), 130.0) << q;
+    // Guidance covers the new path, one item per edge.
+    ASSERT_NE(path.StartGuid(), 0);
+    PathGuid g{};
+    std::size_t nItems = 0;
+    while (path.NextGuid(g) != 0) ++nItems;
+    EXPECT_EQ(nItems, after.size());
+    NavGuid nav{};
+    EXPECT_NE(path.TestPoint(after.front().pts.front(), 5.0, nav, -1, nullptr), 3);
+  }
+  EXPECT_GT(nRerouted, 50);
 }
 
 TEST_F(Town, BlockRouteAvoidsTheRoadAhead) {
