@@ -686,4 +686,61 @@ TEST_F(Town, BlockRouteAvoidsTheRoadAhead) {
   EXPECT_EQ(nBlocked, 8);
 }
 
+TEST_F(Town, BlockRouteFromPositionsAlongTheRoute) {
+  // A position inside a random edge, the block a random distance ahead.
+  std::mt19937 rng(53);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  int nBlocked = 0, nBeyond = 0;
+  for (int q = 0; q < 60; ++q) {
+    const tagLonLat a = NodePoint(rng() % m_pNet->nodes.size());
+    const tagLonLat z = NodePoint(rng() % m_pNet->nodes.size());
+    const std::vector<Edge> edges = Route(a, z, -1, "shortest");
+    if (edges.size() < 2) continue;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const std::size_t k = rng() % edges.size();
+    const std::vector<tagLonLat>& e = edges[k].pts;
+    const std::size_t i = rng() % (e.size() - 1);
+    const double t = unit(rng);
+    const tagLonLat pos{e[i].lon + t * (e[i + 1].lon - e[i].lon),
+                        e[i].lat + t * (e[i + 1].lat - e[i].lat)};
+    double dTotal = 0;
+    for (const Edge& x : edges) dTotal += x.dLen;
+    const double dBlock = unit(rng) * dTotal;
+    // The edge in which the point dBlock ahead lies.
+    double dist = SegmentLength(pos, e[i + 1]) +
+                  LineLength(static_cast<unsigned short>(e.size() - i - 1), &e[i + 1]);
+    std::size_t nBlock = k;
+    while (nBlock < edges.size() && dBlock > dist) {
+      if (++nBlock < edges.size()) dist += edges[nBlock].dLen;
+    }
+    const int r =
+        path.BlockRoute(s_hRoute, dBlock, 30.0, pos, Bearing(e[i], e[i + 1]), 0, "shortest", 0);
+    if (nBlock == edges.size()) {
+      EXPECT_EQ(r, 0) << q;
+      ++nBeyond;
+      continue;
+    }
+    if (r == 0) continue;  // no way round
+    ++nBlocked;
+    const std::vector<PathEdge> after = Edges(path);
+    ASSERT_FALSE(after.empty());
+    ExpectJoined(after);
+    EXPECT_TRUE(SamePoint(after.back().pts.back(), z));
+    // The blocked road is driven only where the position itself lies on it.
+    for (std::size_t j = 0; j < after.size(); ++j) {
+      if (nBlock == k && j == 0) continue;
+      EXPECT_EQ(VroReaderIsSameFeature(s_hReader, after[j].id, edges[nBlock].id), 0)
+          << "route " << q << " edge " << j;
+    }
+    const std::vector<Edge> again = Route(a, z, -1, "shortest");
+    ASSERT_EQ(again.size(), edges.size());
+    for (std::size_t j = 0; j < again.size(); ++j) {
+      EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, again[j].id, edges[j].id));
+    }
+  }
+  EXPECT_GT(nBlocked, 20);
+  EXPECT_GT(nBeyond, 5);
+}
+
 }  // namespace
