@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <numbers>
@@ -432,6 +433,9 @@ TEST_F(Town, EngineRoutesCarryIntoThePath) {
       EXPECT_LE(g.dTurnAngle, 360.0);
       EXPECT_LT(AngleGap(g.dTurnAngle, dTurn), 0.2) << "item " << i;
       EXPECT_TRUE(SamePoint(g.ptEnd, in.back()));
+      EXPECT_EQ(std::string(g.szName), edges[i].name);
+      EXPECT_EQ(std::string(g.szNextName), edges[i + 1].name);
+      EXPECT_EQ(g.nCode, std::atoi(edges[i].road.c_str() + 1));
 
       // The junction at the edge's end, with the road the route takes on.
       NavGuid nav{};
@@ -506,6 +510,19 @@ void DriveAlong(const CPath& path, const std::vector<Edge>& edges) {
       EXPECT_LT(nav.dDist, prev.dDist) << "fix " << f;
     }
     EXPECT_LT(SegmentLength(nav.ptClose, fixes[f].first), 0.5);
+    // The junction ahead, as the match describes it, offers the next road
+    // (unless that is the same road, driven back from a dead end).
+    if (r == 1 && nNow + 1 < v.size() &&
+        VroReaderIsSameFeature(Town::s_hReader, nav.idEdge, nav.idNext) == 0) {
+      VRO_FEATURE_ID ids[16];
+      double angles[16];
+      const int n =
+          CPath::GetCrossEdge(Town::s_hReader, nav, ids, angles, 16, 1, 1, nullptr, '1', '7');
+      int nNext = 0;
+      for (int k = 0; k < n; ++k)
+        nNext += VroReaderIsSameFeature(Town::s_hReader, ids[k], nav.idNext) != 0;
+      EXPECT_EQ(nNext, 1) << "fix " << f;
+    }
     nEdge = nNow;
     prev = nav;
     bHavePrev = true;
