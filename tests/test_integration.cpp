@@ -404,6 +404,50 @@ TEST_F(Town, EveryJunctionAsTheMapDescribesIt) {
   EXPECT_GT(nRoads, 400);
 }
 
+TEST_F(Town, CategoryAndPriorityChooseRoadClasses) {
+  // Eastwards on Fliederstraße (residential, class 6) at Finkenstraße
+  // (tertiary, class 5): the reader keeps to the classes asked for.
+  const Arrival in = Road(At(2, 3), At(3, 3));
+  NavGuid nav{};
+  nav.idEdge = in.id;
+  nav.wPtNum = static_cast<unsigned short>(in.pts.size());
+  nav.pPts = const_cast<tagLonLat*>(in.pts.data());
+  nav.ptEnd = in.pts.back();
+  VRO_FEATURE_ID ids[8];
+  double angles[8];
+  auto count = [&](const char* szCat, char c1, char c2) {
+    return CPath::GetCrossEdge(s_hReader, nav, ids, angles, 8, 0, 0, szCat, c1, c2);
+  };
+  EXPECT_EQ(count(nullptr, '1', '7'), 3);
+  EXPECT_EQ(count("5", '1', '7'), 2);
+  EXPECT_EQ(count("6", '1', '7'), 1);
+  EXPECT_EQ(count("1234", '1', '7'), 0);
+  EXPECT_EQ(count("", '1', '7'), 0);
+  EXPECT_EQ(count(nullptr, '5', '5'), 2);
+  EXPECT_EQ(count(nullptr, '7', '6'), 1);
+  EXPECT_EQ(count(nullptr, '1', '4'), 0);
+  // Only the first seven characters count: the eighth, "6", does not.
+  EXPECT_EQ(count("1234577"
+                  "6",
+                  '1', '7'),
+            2);
+  // The limits stay on the reader: a search of its own sees only class 5.
+  char code[6], s1[21], s2[301];
+  VRO_FEATURE_ID id;
+  Bin_LonLat* p = nullptr;
+  count("5", '1', '7');
+  VroReaderReset(s_hReader, nullptr, 1);
+  int nFound = 0;
+  while (VroReaderNextFeature(s_hReader, code, s1, s2, id, p) > 0) {
+    EXPECT_STREQ(s1, "R5");
+    ++nFound;
+  }
+  EXPECT_EQ(nFound, 2);
+  // Put back for the other tests: every class, the whole map.
+  VroReaderCatLimit(s_hReader, '1', "1234567");
+  VroReaderRectLimit(s_hReader, {-2147483647, -2147483647}, {2147483647, 2147483647});
+}
+
 TEST_F(Town, EngineRoutesCarryIntoThePath) {
   std::mt19937 rng(23);
   int nRoutes = 0, nJunctions = 0;
