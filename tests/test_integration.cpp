@@ -88,6 +88,16 @@ struct Arrival {
   std::vector<tagLonLat> pts;
 };
 
+// The match GetCrossEdge reads: arriving over the road, at its end.
+NavGuid Guid(const Arrival& in) {
+  NavGuid nav{};
+  nav.idEdge = in.id;
+  nav.wPtNum = static_cast<unsigned short>(in.pts.size());
+  nav.pPts = const_cast<tagLonLat*>(in.pts.data());
+  nav.ptEnd = in.pts.back();
+  return nav;
+}
+
 // A road met at a junction: its other end and the turn angle into it.
 struct Seen {
   Bin_LonLat end;
@@ -142,11 +152,7 @@ class Town : public ::testing::Test {
   // The roads GetCrossEdge reports at the end of the arrival, found by their
   // far end.
   std::vector<Seen> Cross(const Arrival& in, int bTurnCheck, int bLevelCheck) const {
-    NavGuid nav{};
-    nav.idEdge = in.id;
-    nav.wPtNum = static_cast<unsigned short>(in.pts.size());
-    nav.pPts = const_cast<tagLonLat*>(in.pts.data());
-    nav.ptEnd = in.pts.back();
+    const NavGuid nav = Guid(in);
     VRO_FEATURE_ID ids[16];
     double angles[16];
     const int n = CPath::GetCrossEdge(s_hReader, nav, ids, angles, 16, bTurnCheck, bLevelCheck,
@@ -184,6 +190,15 @@ class Town : public ::testing::Test {
     }
     VroRouteReset(s_hRoute);
     return edges;
+  }
+  // No block is left in the engine: the query finds the same roads again.
+  static void ExpectRoutedAgain(const tagLonLat& a, const tagLonLat& z, const char* szMode,
+                                const std::vector<Edge>& edges) {
+    const std::vector<Edge> again = Route(a, z, -1, szMode);
+    ASSERT_EQ(again.size(), edges.size());
+    for (std::size_t i = 0; i < again.size(); ++i) {
+      EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, again[i].id, edges[i].id));
+    }
   }
   // Adds the edges to an empty path; the number accepted.
   static int Fill(CPath& path, const std::vector<Edge>& edges) {
@@ -408,11 +423,7 @@ TEST_F(Town, CategoryAndPriorityChooseRoadClasses) {
   // Eastwards on Fliederstraße (residential, class 6) at Finkenstraße
   // (tertiary, class 5): the reader keeps to the classes asked for.
   const Arrival in = Road(At(2, 3), At(3, 3));
-  NavGuid nav{};
-  nav.idEdge = in.id;
-  nav.wPtNum = static_cast<unsigned short>(in.pts.size());
-  nav.pPts = const_cast<tagLonLat*>(in.pts.data());
-  nav.ptEnd = in.pts.back();
+  const NavGuid nav = Guid(in);
   VRO_FEATURE_ID ids[8];
   double angles[8];
   auto count = [&](const char* szCat, char c1, char c2) {
@@ -738,11 +749,7 @@ TEST_F(Town, BlockRouteAvoidsTheRoadAhead) {
       EXPECT_EQ(VroReaderIsSameFeature(s_hReader, e.id, edges[1].id), 0) << "route " << q;
     }
     // The block is gone: the same query finds the first route again.
-    const std::vector<Edge> again = Route(a, z, -1, "fastest");
-    ASSERT_EQ(again.size(), edges.size());
-    for (std::size_t i = 0; i < again.size(); ++i) {
-      EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, again[i].id, edges[i].id));
-    }
+    ExpectRoutedAgain(a, z, "fastest", edges);
   }
   EXPECT_EQ(nBlocked, 8);
 }
@@ -794,11 +801,7 @@ TEST_F(Town, BlockRouteFromPositionsAlongTheRoute) {
       EXPECT_EQ(VroReaderIsSameFeature(s_hReader, after[j].id, edges[nBlock].id), 0)
           << "route " << q << " edge " << j;
     }
-    const std::vector<Edge> again = Route(a, z, -1, "shortest");
-    ASSERT_EQ(again.size(), edges.size());
-    for (std::size_t j = 0; j < again.size(); ++j) {
-      EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, again[j].id, edges[j].id));
-    }
+    ExpectRoutedAgain(a, z, "shortest", edges);
   }
   EXPECT_GT(nBlocked, 20);
   EXPECT_GT(nBeyond, 5);
