@@ -173,8 +173,10 @@ class Town : public ::testing::Test {
   static std::vector<Edge> Route(const tagLonLat& a, const tagLonLat& z, double dAngle,
                                  const char* szMode) {
     std::vector<Edge> edges;
-    if (VroRouteFindPath(s_hRoute, a, z, dAngle, 0, szMode, 0, nullptr) < 0) return edges;
-    EXPECT_NE(VroRouteRetrieveStart(s_hRoute), 0);
+    const int nFound = VroRouteFindPath(s_hRoute, a, z, dAngle, 0, szMode, 0, nullptr);
+    if (nFound < 0) return edges;
+    // A route of no edges has nothing to retrieve.
+    EXPECT_EQ(VroRouteRetrieveStart(s_hRoute), nFound > 0 ? 1 : 0);
     char code[6], road[21], name[301], attr[100];
     Edge e;
     tagLonLat* p = nullptr;
@@ -188,6 +190,7 @@ class Town : public ::testing::Test {
       e.pts.assign(p, p + n);
       edges.push_back(e);
     }
+    EXPECT_EQ(edges.size(), static_cast<std::size_t>(nFound));
     VroRouteReset(s_hRoute);
     return edges;
   }
@@ -805,6 +808,27 @@ TEST_F(Town, BlockRouteFromPositionsAlongTheRoute) {
   }
   EXPECT_GT(nBlocked, 20);
   EXPECT_GT(nBeyond, 5);
+}
+
+TEST_F(Town, ReroutingAtTheDestinationKeepsThePath) {
+  // A vehicle that reaches the destination off the path (or is rerouted
+  // there) gets no route of no edges: the path and its destination stand.
+  const tagLonLat a = Degrees(At(1, 2)), z = Degrees(At(5, 2));
+  const std::vector<Edge> edges = Route(a, z, -1, "fastest");
+  ASSERT_EQ(edges.size(), 4u);
+  CPath path;
+  ASSERT_EQ(Fill(path, edges), 4);
+  EXPECT_EQ(path.QuickRoute(s_hRoute, z, -1, 0, "fastest", 0), 0);
+  ASSERT_EQ(Edges(path).size(), 4u);
+  EXPECT_TRUE(SamePoint(Edges(path).back().pts.back(), z));
+  // Blocking the last road from right at the destination changes nothing
+  // either, and leaves no block behind.
+  EXPECT_EQ(path.BlockRoute(s_hRoute, 0.0, 30.0, z, 0.0, 0, "fastest", 0), 0);
+  ASSERT_EQ(Edges(path).size(), 4u);
+  ExpectRoutedAgain(a, z, "fastest", edges);
+  // From a position on the path the route still goes on to the destination.
+  EXPECT_EQ(path.QuickRoute(s_hRoute, Degrees(At(2, 2)), 0.0, 0, "fastest", 0), 1);
+  EXPECT_EQ(Edges(path).size(), 3u);
 }
 
 }  // namespace
