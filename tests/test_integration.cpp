@@ -88,7 +88,8 @@ struct Arrival {
   std::vector<tagLonLat> pts;
 };
 
-// The match GetCrossEdge reads: arriving over the road, at its end.
+// The match GetCrossEdge reads: arriving over the road, at its end; it
+// points into the arrival, which must outlive it.
 NavGuid Guid(const Arrival& in) {
   NavGuid nav{};
   nav.idEdge = in.id;
@@ -438,7 +439,8 @@ TEST_F(Town, EveryJunctionAsTheMapDescribesIt) {
 
 TEST_F(Town, CategoryAndPriorityChooseRoadClasses) {
   // Eastwards on Fliederstraße (class 6) at Finkenstraße (class 5).
-  const NavGuid nav = Guid(Road(At(2, 3), At(3, 3)));
+  const Arrival in = Road(At(2, 3), At(3, 3));
+  const NavGuid nav = Guid(in);
   VRO_FEATURE_ID ids[8];
   double angles[8];
   auto count = [&](const char* szCat, char c1, char c2) {
