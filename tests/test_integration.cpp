@@ -489,6 +489,7 @@ TEST_F(Town, EngineRoutesCarryIntoThePath) {
       EXPECT_EQ(std::string(g.szName), edges[i].name);
       EXPECT_EQ(std::string(g.szNextName), edges[i + 1].name);
       EXPECT_EQ(g.nCode, std::atoi(edges[i].road.c_str() + 1));
+      EXPECT_EQ(g.nRoadAttr, std::atoi(edges[i].attr.c_str()));
 
       // The junction at the edge's end, with the road the route takes on.
       NavGuid nav{};
