@@ -23,6 +23,22 @@ std::size_t EdgeBlockSize(unsigned short wPtNum, unsigned short wNameLen) {
   return n < sizeof(CPath::NavEdge) ? sizeof(CPath::NavEdge) : n;
 }
 
+// A block for an edge of wPtNum points and a wNameLen-character name from
+// the path's heap, which is created first when there is none. Null for no
+// points or when memory runs out.
+void* AllocEdgeBlock(void*& hHeap, unsigned short wPtNum, unsigned short wNameLen) {
+  if (wPtNum == 0) {
+    return nullptr;
+  }
+  if (hHeap == nullptr) {
+    hHeap = vx::EdgeHeapCreate();
+    if (hHeap == nullptr) {
+      return nullptr;
+    }
+  }
+  return vx::EdgeHeapAlloc(hHeap, EdgeBlockSize(wPtNum, wNameLen));
+}
+
 }  // namespace
 
 CPath::CPath()
@@ -87,30 +103,12 @@ void CPath::BeginAddEdge() { Clear(); }
 void CPath::SetVroReader(VRO_READER* hReader) { this->hReader = hReader; }
 
 CPath::NavEdge* CPath::NewNavEdge(unsigned short wPtNum) {
-  if (wPtNum == 0) {
-    return nullptr;
-  }
-  if (hHeap == nullptr) {
-    hHeap = vx::EdgeHeapCreate();
-    if (hHeap == nullptr) {
-      return nullptr;
-    }
-  }
-  void* pBlock = vx::EdgeHeapAlloc(hHeap, EdgeBlockSize(wPtNum, 0));
+  void* pBlock = AllocEdgeBlock(hHeap, wPtNum, 0);
   return pBlock != nullptr ? new (pBlock) NavEdge : nullptr;
 }
 
 CPath::NavEdge* CPath::NewNavEdge(unsigned short wPtNum, unsigned short wNameLen) {
-  if (wPtNum == 0) {
-    return nullptr;
-  }
-  if (hHeap == nullptr) {
-    hHeap = vx::EdgeHeapCreate();
-    if (hHeap == nullptr) {
-      return nullptr;
-    }
-  }
-  void* pBlock = vx::EdgeHeapAlloc(hHeap, EdgeBlockSize(wPtNum, wNameLen));
+  void* pBlock = AllocEdgeBlock(hHeap, wPtNum, wNameLen);
   if (pBlock == nullptr) {
     return nullptr;
   }

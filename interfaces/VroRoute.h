@@ -9,7 +9,8 @@
 VRO_API int VroRouteFindPath(VRO_ROUTE*, tagLonLat ptStart, const tagLonLat& ptEnd, double dAngle,
                              double dRouteArg1, const char* szRouteArg, double dRouteArg2,
                              const char* szEndName);
-/// Makes the found route's edges retrievable from the start; 0 when there are none.
+/// Makes the found route's edges retrievable from the start; 0 when no route was
+/// found or it has no edges (start and target on one point).
 VRO_API int VroRouteRetrieveStart(VRO_ROUTE*);
 /// Next edge of the route: its point count (> 0), texts (code[6], road code[21],
 /// name[301], attribute[100]), id, length and points (valid until the next call);

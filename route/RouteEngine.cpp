@@ -294,7 +294,10 @@ int RouteEngine::FindPath(const tagLonLat& ptStart, const tagLonLat& ptEnd, doub
 
 int RouteEngine::RetrieveStart() {
   m_nNext = 0;
-  return m_bFound ? 1 : 0;
+  // A route of no edges (start and target on one point) has nothing to hand
+  // out: a caller that replaces its path with the retrieved edges must not
+  // be told to go ahead.
+  return m_bFound && !m_route.empty() ? 1 : 0;
 }
 
 int RouteEngine::RetrieveNextEdge(char* szCode, char* szStr1, char* szStr2, char* szRoadAttr,

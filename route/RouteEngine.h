@@ -41,7 +41,8 @@ class RouteEngine {
   /// route found before.
   int FindPath(const tagLonLat& ptStart, const tagLonLat& ptEnd, double dAngle, double dRouteArg1,
                const char* szRouteArg, double dRouteArg2);
-  /// 1 when a found route can be handed out from its first edge, else 0.
+  /// 1 when a found route can be handed out from its first edge, else 0
+  /// (also for a route of no edges).
   int RetrieveStart();
   /// The next edge: its point count, with the texts (code 6 bytes, road code
   /// 21, name 301, maxspeed 100, each written NUL-terminated within those

@@ -1,45 +1,8 @@
-// vxnav: builds a path from a small route through a town and prints its
-// guidance items, one per line: road, length, turn angle, next road.
-#include <cstdio>
+// vxnav: the command-line program. `vxnav drive` drives a route on a map with
+// guidance and rerouting; `vxnav guidance` prints the guidance of a small
+// embedded route. See drive/Vxnav.h.
+#include "drive/Vxnav.h"
 
-#include "CPath/CPath.h"
+#include <iostream>
 
-namespace {
-
-struct DemoEdge {
-  const char* szCode;
-  const char* szRoadCode;
-  const char* szName;
-  const char* szRoadAttr;
-  unsigned short wPtNum;
-  tagLonLat pts[4];
-};
-
-// A drive across a small town: east along Station Road, left into Elm
-// Street, right into Market Street, a bend, then right into Mill Lane.
-const DemoEdge kRoute[] = {
-    {"R000", "R5", "Station Road", "50", 3, {{13.3700, 52.5100}, {13.3730, 52.5100}, {13.3760, 52.5100}}},
-    {"R000", "R6", "Elm Street", "30", 2, {{13.3760, 52.5100}, {13.3760, 52.5130}}},
-    {"R0+0", "R6", "Market Street", "30", 3, {{13.3760, 52.5130}, {13.3790, 52.5130}, {13.3820, 52.5140}}},
-    {"R000", "R7", "Mill Lane", "", 2, {{13.3820, 52.5140}, {13.3820, 52.5110}}},
-};
-
-}  // namespace
-
-int main() {
-  CPath path;
-  path.BeginAddEdge();
-  for (const DemoEdge& e : kRoute) {
-    if (!path.AddEdge(e.szCode, e.szRoadCode, e.szName, e.szRoadAttr, e.wPtNum, e.pts)) {
-      std::fprintf(stderr, "vxnav: could not add the edge of %s\n", e.szName);
-      return 1;
-    }
-  }
-  std::printf("%-16s %10s %8s  %s\n", "road", "length_m", "turn", "next road");
-  PathGuid guid;
-  for (int bMore = path.StartGuid(); bMore && path.NextGuid(guid);) {
-    std::printf("%-16s %10.1f %8.1f  %s\n", guid.szName, guid.dDist, guid.dTurnAngle,
-                guid.dTurnAngle < 0 ? "(destination)" : guid.szNextName);
-  }
-  return 0;
-}
+int main(int argc, char** argv) { return vxdrive::RunVxnav(argc, argv, std::cout, std::cerr); }

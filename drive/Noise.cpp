@@ -1,0 +1,29 @@
+// Gaussian noise by the Box-Muller transform over a 64-bit Mersenne twister.
+#include "drive/Noise.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace vxdrive {
+
+double NoiseSource::Uniform() {
+  // 53 random bits, shifted by one so that 0 never occurs (log(0) below).
+  return (static_cast<double>(m_gen() >> 11) + 1.0) * 0x1.0p-53;
+}
+
+double NoiseSource::Gaussian(double dSigma) {
+  double z = 0.0;
+  if (m_bHasSpare) {
+    m_bHasSpare = false;
+    z = m_dSpare;
+  } else {
+    const double r = std::sqrt(-2.0 * std::log(Uniform()));
+    const double t = 2.0 * std::numbers::pi * Uniform();
+    z = r * std::cos(t);
+    m_dSpare = r * std::sin(t);
+    m_bHasSpare = true;
+  }
+  return dSigma > 0 ? z * dSigma : 0.0;
+}
+
+}  // namespace vxdrive

@@ -1,0 +1,746 @@
+// The path library over the real map reader and route engine on the sample
+// town: the roads a driver sees at chosen junctions, routes carried into a
+// path with their guidance and junctions, rerouting from a position off the
+// route and around a blocked road, and matching positions along a route.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "CPath/CPath.h"
+#include "interfaces/VroGeo.h"
+#include "interfaces/VroRead.h"
+#include "interfaces/VroRoute.h"
+#include "map/RoadNetwork.h"
+
+namespace {
+
+// The town's grid: junction (x, y) lies at 13.3940 + 0.0015 x E,
+// 52.4964 + 0.0009 y N, rounded to map units.
+Bin_LonLat At(double x, double y) {
+  return {static_cast<std::int32_t>(std::lround((13.3940 + x * 0.0015) * 100000.0)),
+          static_cast<std::int32_t>(std::lround((52.4964 + y * 0.0009) * 100000.0))};
+}
+
+tagLonLat Degrees(const Bin_LonLat& p) {
+  return {vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)};
+}
+
+// The map point of a junction: degrees times 100000, truncated.
+Bin_LonLat MapPoint(const tagLonLat& p) {
+  return {static_cast<std::int32_t>(p.lon * 100000.0), static_cast<std::int32_t>(p.lat * 100000.0)};
+}
+
+bool Same(const Bin_LonLat& a, const Bin_LonLat& b) { return a.lon == b.lon && a.lat == b.lat; }
+
+// Direction from a to b in degrees counterclockwise from east, 0 to 360, on
+// the plane of longitude and latitude.
+double Bearing(double dx, double dy) {
+  const double d = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
+  return d < 0 ? d + 360.0 : d;
+}
+double Bearing(const Bin_LonLat& a, const Bin_LonLat& b) {
+  return Bearing(static_cast<double>(b.lon - a.lon), static_cast<double>(b.lat - a.lat));
+}
+double Bearing(const tagLonLat& a, const tagLonLat& b) {
+  return Bearing(b.lon - a.lon, b.lat - a.lat);
+}
+
+// Turn from heading aIn into heading aOut: 0 straight, 90 left, 270 right.
+double Turn(double aIn, double aOut) { return std::fmod(aOut - aIn + 720.0, 360.0); }
+// Difference of two angles on the circle.
+double AngleGap(double a, double b) {
+  const double d = std::fabs(std::fmod(a - b + 720.0, 360.0));
+  return std::min(d, 360.0 - d);
+}
+
+bool SamePoint(const tagLonLat& a, const tagLonLat& b) {
+  return std::fabs(a.lon - b.lon) < 1e-9 && std::fabs(a.lat - b.lat) < 1e-9;
+}
+
+// One edge handed out by the route engine.
+struct Edge {
+  std::string code, road, name, attr;
+  VRO_FEATURE_ID id{};
+  double dLen = 0;
+  std::vector<tagLonLat> pts;
+};
+
+// An edge of a path as its iteration shows it.
+struct PathEdge {
+  VRO_FEATURE_ID id{};
+  const tagLonLat* pPts = nullptr;
+  std::vector<tagLonLat> pts;
+};
+
+// A road driven into a junction: its id (with the direction flag when driven
+// against its digitisation) and its points in the order of travel.
+struct Arrival {
+  VRO_FEATURE_ID id{};
+  std::vector<tagLonLat> pts;
+};
+
+// The match GetCrossEdge reads: arriving over the road, at its end; it
+// points into the arrival, which must outlive it.
+NavGuid Guid(const Arrival& in) {
+  NavGuid nav{};
+  nav.idEdge = in.id;
+  nav.wPtNum = static_cast<unsigned short>(in.pts.size());
+  nav.pPts = const_cast<tagLonLat*>(in.pts.data());
+  nav.ptEnd = in.pts.back();
+  return nav;
+}
+
+// A road met at a junction: its other end and the turn angle into it.
+struct Seen {
+  Bin_LonLat end;
+  double dAngle;
+};
+
+class Town : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_hReader = VroReaderOpen(VX_SOURCE_DIR "/data/sample-town.osm");
+    if (s_hReader != nullptr) s_hRoute = VroRouteOpen(s_hReader);
+  }
+  static void TearDownTestSuite() {
+    VroRouteClose(s_hRoute);
+    VroReaderClose(s_hReader);
+    s_hRoute = nullptr;
+    s_hReader = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(s_hReader, nullptr) << VroReaderLastError();
+    ASSERT_NE(s_hRoute, nullptr);
+    m_pNet = vxmap::NetworkOf(s_hReader);
+    ASSERT_NE(m_pNet, nullptr);
+  }
+
+  Bin_LonLat FirstPoint(std::uint32_t f) const {
+    return m_pNet->points[m_pNet->features[f].nFirstPoint];
+  }
+  Bin_LonLat LastPoint(std::uint32_t f) const {
+    const vxmap::Feature& ft = m_pNet->features[f];
+    return m_pNet->points[ft.nFirstPoint + ft.nPointCount - 1];
+  }
+
+  // The road from map point a to map point b as a driver arrives over it.
+  Arrival Road(const Bin_LonLat& a, const Bin_LonLat& b) const {
+    Arrival r;
+    for (std::uint32_t f = 0; f < m_pNet->features.size(); ++f) {
+      const bool bForward = Same(FirstPoint(f), a) && Same(LastPoint(f), b);
+      if (!bForward && !(Same(FirstPoint(f), b) && Same(LastPoint(f), a))) continue;
+      const vxmap::Feature& ft = m_pNet->features[f];
+      for (std::uint32_t i = 0; i < ft.nPointCount; ++i) {
+        r.pts.push_back(Degrees(m_pNet->points[ft.nFirstPoint + i]));
+      }
+      if (!bForward) std::reverse(r.pts.begin(), r.pts.end());
+      r.id = vxmap::FeatureIdOf(f, !bForward);
+      return r;
+    }
+    ADD_FAILURE() << "no road from " << a.lon << "," << a.lat << " to " << b.lon << "," << b.lat;
+    return r;
+  }
+
+  // The roads GetCrossEdge reports at the end of the arrival, found by their
+  // far end.
+  std::vector<Seen> Cross(const Arrival& in, int bTurnCheck, int bLevelCheck) const {
+    const NavGuid nav = Guid(in);
+    VRO_FEATURE_ID ids[16];
+    double angles[16];
+    const int n = CPath::GetCrossEdge(s_hReader, nav, ids, angles, 16, bTurnCheck, bLevelCheck,
+                                      nullptr, '1', '7');
+    const Bin_LonLat at = MapPoint(in.pts.back());
+    std::vector<Seen> seen;
+    for (int i = 0; i < n; ++i) {
+      std::uint32_t f = 0;
+      bool bReversed = false;
+      EXPECT_TRUE(vxmap::DecodeFeatureId(ids[i], f, bReversed));
+      EXPECT_FALSE(VroReaderIsSameFeature(s_hReader, ids[i], in.id));
+      seen.push_back({Same(FirstPoint(f), at) ? LastPoint(f) : FirstPoint(f), angles[i]});
+    }
+    return seen;
+  }
+
+  // Routes from a to z and hands out every edge; empty when there is none.
+  static std::vector<Edge> Route(const tagLonLat& a, const tagLonLat& z, double dAngle,
+                                 const char* szMode) {
+    std::vector<Edge> edges;
+    const int nFound = VroRouteFindPath(s_hRoute, a, z, dAngle, 0, szMode, 0, nullptr);
+    if (nFound < 0) return edges;
+    // A route of no edges has nothing to retrieve.
+    EXPECT_EQ(VroRouteRetrieveStart(s_hRoute), nFound > 0 ? 1 : 0);
+    char code[6], road[21], name[301], attr[100];
+    Edge e;
+    tagLonLat* p = nullptr;
+    int n = 0;
+    while ((n = VroRouteRetrieveNextEdgeEx(s_hRoute, code, road, name, attr, e.id, e.dLen, p)) >
+           0) {
+      e.code = code;
+      e.road = road;
+      e.name = name;
+      e.attr = attr;
+      e.pts.assign(p, p + n);
+      edges.push_back(e);
+    }
+    EXPECT_EQ(edges.size(), static_cast<std::size_t>(nFound));
+    VroRouteReset(s_hRoute);
+    return edges;
+  }
+  // No block is left in the engine: the query finds the same roads again.
+  static void ExpectRoutedAgain(const tagLonLat& a, const tagLonLat& z, const char* szMode,
+                                const std::vector<Edge>& edges) {
+    const std::vector<Edge> again = Route(a, z, -1, szMode);
+    ASSERT_EQ(again.size(), edges.size());
+    for (std::size_t i = 0; i < again.size(); ++i) {
+      EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, again[i].id, edges[i].id));
+    }
+  }
+  // The turn angles GetCrossEdge gives at the end of the match into the
+  // road of idNext (one, when the junction offers it); n is the number of
+  // roads found.
+  static std::vector<double> AnglesInto(const NavGuid& nav, const VRO_FEATURE_ID& idNext,
+                                        int bCheck, int& n) {
+    VRO_FEATURE_ID ids[16];
+    double angles[16];
+    n = CPath::GetCrossEdge(s_hReader, nav, ids, angles, 16, bCheck, bCheck, nullptr, '1', '7');
+    std::vector<double> v;
+    for (int k = 0; k < n; ++k) {
+      if (VroReaderIsSameFeature(s_hReader, ids[k], idNext) != 0) v.push_back(angles[k]);
+    }
+    return v;
+  }
+  // Adds the edges to an empty path; the number accepted.
+  static int Fill(CPath& path, const std::vector<Edge>& edges) {
+    path.BeginAddEdge();
+    int nAccepted = 0;
+    for (const Edge& e : edges) {
+      nAccepted +=
+          path.AddEdge(e.code.c_str(), e.road.c_str(), e.name.c_str(), e.attr.c_str(),
+                       static_cast<unsigned short>(e.pts.size()), e.pts.data(), e.id, e.dLen);
+    }
+    return nAccepted;
+  }
+  friend void DriveAlong(const CPath& path, const std::vector<Edge>& edges);
+  static std::vector<PathEdge> Edges(const CPath& path) {
+    std::vector<PathEdge> v;
+    if (path.StartEdge() == 0) return v;
+    unsigned short n = 0;
+    tagLonLat* p = nullptr;
+    PathEdge e;
+    while (path.NextEdge(n, p, e.id) != 0) {
+      e.pPts = p;
+      e.pts.assign(p, p + n);
+      v.push_back(e);
+    }
+    return v;
+  }
+  // Every edge begins where the one before it ends.
+  static void ExpectJoined(const std::vector<PathEdge>& v) {
+    for (std::size_t i = 1; i < v.size(); ++i) {
+      EXPECT_TRUE(SamePoint(v[i - 1].pts.back(), v[i].pts.front())) << "edge " << i;
+    }
+  }
+
+  // Direction of the feature of id away from its end at junction pt, from
+  // its map points.
+  double Leaving(const VRO_FEATURE_ID& id, const tagLonLat& pt) const {
+    std::uint32_t f = 0;
+    bool bReversed = false;
+    EXPECT_TRUE(vxmap::DecodeFeatureId(id, f, bReversed));
+    const vxmap::Feature& ft = m_pNet->features[f];
+    const Bin_LonLat* p = &m_pNet->points[ft.nFirstPoint];
+    const Bin_LonLat at = MapPoint(pt);
+    return Same(p[0], at) ? Bearing(p[0], p[1])
+                          : Bearing(p[ft.nPointCount - 1], p[ft.nPointCount - 2]);
+  }
+
+  tagLonLat NodePoint(std::size_t i) const { return Degrees(m_pNet->nodes[i]); }
+  // A network node or a point inside a feature, at random.
+  tagLonLat AnyPoint(std::mt19937& rng) const {
+    if (rng() % 2 == 0) return NodePoint(rng() % m_pNet->nodes.size());
+    const vxmap::Feature& f = m_pNet->features[rng() % m_pNet->features.size()];
+    const std::uint32_t i = f.nFirstPoint + static_cast<std::uint32_t>(rng() % (f.nPointCount - 1));
+    const tagLonLat a = Degrees(m_pNet->points[i]), b = Degrees(m_pNet->points[i + 1]);
+    return {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
+  }
+
+  static VRO_READER* s_hReader;
+  static VRO_ROUTE* s_hRoute;
+  const vxmap::RoadNetwork* m_pNet = nullptr;
+};
+
+VRO_READER* Town::s_hReader = nullptr;
+VRO_ROUTE* Town::s_hRoute = nullptr;
+
+// The roads seen match the expected ones, in any order.
+void ExpectRoads(std::vector<Seen> seen, std::vector<Seen> want) {
+  auto byEnd = [](const Seen& a, const Seen& b) {
+    return std::tie(a.end.lon, a.end.lat) < std::tie(b.end.lon, b.end.lat);
+  };
+  std::sort(seen.begin(), seen.end(), byEnd);
+  std::sort(want.begin(), want.end(), byEnd);
+  ASSERT_EQ(seen.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_TRUE(Same(seen[i].end, want[i].end))
+        << "road " << i << " ends at " << seen[i].end.lon << "," << seen[i].end.lat;
+    EXPECT_LT(AngleGap(seen[i].dAngle, want[i].dAngle), 0.2)
+        << "road " << i << ": " << seen[i].dAngle << " instead of " << want[i].dAngle;
+  }
+}
+
+TEST_F(Town, FourWayCrossing) {
+  // Eastwards on Eichenallee into Drosselgasse: on, left, right.
+  const Arrival in = Road(At(1, 2), At(2, 2));
+  const std::vector<Seen> want = {{At(3, 2), 0.0}, {At(2, 3), 90.0}, {At(2, 1), 270.0}};
+  for (int bTurn : {0, 1}) {
+    for (int bLevel : {0, 1}) ExpectRoads(Cross(in, bTurn, bLevel), want);
+  }
+  // The same junction reached southwards, against the avenue's digitisation.
+  ExpectRoads(Cross(Road(At(2, 3), At(2, 2)), 1, 1),
+              {{At(2, 1), 0.0}, {At(3, 2), 90.0}, {At(1, 2), 270.0}});
+}
+
+TEST_F(Town, OneWayStreetsIntoTheJunctionLeftOut) {
+  // Northwards on Drosselgasse at Birkenweg (one-way eastwards): the western
+  // piece only leads into the junction.
+  const Arrival in = Road(At(2, 0), At(2, 1));
+  ExpectRoads(Cross(in, 0, 0), {{At(2, 2), 0.0}, {At(1, 1), 90.0}, {At(3, 1), 270.0}});
+  ExpectRoads(Cross(in, 1, 0), {{At(2, 2), 0.0}, {At(3, 1), 270.0}});
+  // Ulmenstraße is one-way westwards against its digitisation: at
+  // Drosselgasse its eastern piece starts at the junction and is refused.
+  const Arrival in7 = Road(At(2, 6), At(2, 7));
+  ExpectRoads(Cross(in7, 0, 0), {{At(2, 8), 0.0}, {At(1, 7), 90.0}, {At(3, 7), 270.0}});
+  ExpectRoads(Cross(in7, 1, 0), {{At(2, 8), 0.0}, {At(1, 7), 90.0}});
+}
+
+TEST_F(Town, TurnRestrictionsRemoveTheForbiddenRoads) {
+  // no_left_turn: eastwards on Fliederstraße, not north into Finkenstraße.
+  const Arrival in = Road(At(2, 3), At(3, 3));
+  ExpectRoads(Cross(in, 0, 0), {{At(4, 3), 0.0}, {At(3, 4), 90.0}, {At(3, 2), 270.0}});
+  ExpectRoads(Cross(in, 1, 1), {{At(4, 3), 0.0}, {At(3, 2), 270.0}});
+  // The restriction list is the arriving road's own: read only with the level check.
+  EXPECT_EQ(Cross(in, 1, 0).size(), 3u);
+  // Westwards on the same street nothing is forbidden.
+  EXPECT_EQ(Cross(Road(At(4, 3), At(3, 3)), 1, 1).size(), 3u);
+  // only_straight_on: northwards on Lerchenweg at Pappelweg.
+  const Arrival in5 = Road(At(5, 5), At(5, 6));
+  ExpectRoads(Cross(in5, 0, 0), {{At(5, 7), 0.0}, {At(4, 6), 90.0}, {At(6, 6), 270.0}});
+  ExpectRoads(Cross(in5, 1, 1), {{At(5, 7), 0.0}});
+}
+
+TEST_F(Town, BridgeMeetsNoRoadOfTheStreetBelow) {
+  const Bin_LonLat under = At(7, 5);
+  const Bin_LonLat service = At(7.6, 4.6);
+  const double dService = Bearing(under, At(7.4, 4.7));
+  // Northwards over the bridge: the street below and the service road end
+  // or start at the same point, one level down.
+  const Arrival up = Road(At(7, 4), under);
+  ExpectRoads(
+      Cross(up, 0, 0),
+      {{At(7, 6), 0.0}, {At(6, 5), 90.0}, {At(8, 5), 270.0}, {service, Turn(90.0, dService)}});
+  ExpectRoads(Cross(up, 1, 1), {{At(7, 6), 0.0}});
+  ExpectRoads(Cross(up, 0, 1), {{At(7, 6), 0.0}});
+  // Southwards, against the digitisation of the bridge's northern half.
+  ExpectRoads(Cross(Road(At(7, 6), under), 1, 1), {{At(7, 4), 0.0}});
+  // Eastwards on Lindenstraße underneath: no road of the bridge.
+  const Arrival street = Road(At(6, 5), under);
+  EXPECT_EQ(Cross(street, 0, 0).size(), 4u);
+  ExpectRoads(Cross(street, 1, 1), {{At(8, 5), 0.0}, {service, Turn(0.0, dService)}});
+}
+
+TEST_F(Town, DeadEndsHaveNoRoads) {
+  // The cul-de-sac Am Teich and the service road to the car park.
+  EXPECT_TRUE(Cross(Road(At(0, 6), At(-1, 6.3)), 0, 0).empty());
+  EXPECT_TRUE(Cross(Road(At(7, 5), At(7.6, 4.6)), 0, 0).empty());
+  // Coming back out of Am Teich: Amselweg both ways and Pappelweg on.
+  ExpectRoads(Cross(Road(At(-1, 6.3), At(0, 6)), 1, 1),
+              {{At(1, 6), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 0.0)},
+               {At(0, 7), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 90.0)},
+               {At(0, 5), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 270.0)}});
+}
+
+TEST_F(Town, RoundaboutIsEnteredOnlyCounterclockwise) {
+  // Eastwards on Marktstraße into the roundabout at its western point.
+  const double kC = 0.70710678 * 0.2;
+  const Bin_LonLat west = At(3.8, 4), south = At(4, 3.8);
+  const Arrival in = Road(At(3, 4), west);
+  const double dOn = Bearing(west, At(4 - kC, 4 - kC));
+  const double dBack = Bearing(west, At(4 - kC, 4 + kC));
+  ExpectRoads(Cross(in, 0, 0), {{south, Turn(0.0, dOn)}, {At(4, 4.2), Turn(0.0, dBack)}});
+  ExpectRoads(Cross(in, 1, 1), {{south, Turn(0.0, dOn)}});
+  // A right turn onto the ring.
+  EXPECT_GT(Turn(0.0, dOn), 270.0);
+  // Inside the roundabout at its southern point: on round, or out southwards.
+  const Arrival ring = Road(west, south);
+  ExpectRoads(Cross(ring, 1, 1),
+              {{At(4.2, 4), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()),
+                                 Bearing(south, At(4 + kC, 4 - kC)))},
+               {At(4, 3), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()), 270.0)}});
+}
+
+// Index of the path edge whose points lie at p.
+std::size_t EdgeIndex(const std::vector<PathEdge>& v, const tagLonLat* p) {
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (v[i].pPts == p) return i;
+  }
+  ADD_FAILURE() << "not an edge of the path";
+  return v.size();
+}
+
+TEST_F(Town, EveryJunctionAsTheMapDescribesIt) {
+  // Every feature driven into either end, against the roads the network
+  // holds at that point: one-way marks, levels and forbidden turns applied.
+  const vxmap::RoadNetwork& net = *m_pNet;
+  int nRoads = 0;
+  for (std::uint32_t f = 0; f < net.features.size(); ++f) {
+    for (const bool bReversed : {false, true}) {
+      const vxmap::Feature& ft = net.features[f];
+      const Bin_LonLat from = bReversed ? LastPoint(f) : FirstPoint(f);
+      const Bin_LonLat at = bReversed ? FirstPoint(f) : LastPoint(f);
+      const Arrival in = Road(from, at);
+      const std::uint32_t nVia = bReversed ? ft.nFromNode : ft.nToNode;
+      const int nLevel = bReversed ? ft.nLevelFirst : ft.nLevelLast;
+      const double aIn = Bearing(in.pts[in.pts.size() - 2], in.pts.back());
+      std::vector<Seen> want;
+      for (std::uint32_t g = 0; g < net.features.size(); ++g) {
+        const vxmap::Feature& gt = net.features[g];
+        const bool bStart = Same(FirstPoint(g), at);
+        if (g == f || (!bStart && !Same(LastPoint(g), at))) continue;
+        if (gt.nOneWay == (bStart ? -1 : 1)) continue;
+        if ((bStart ? gt.nLevelFirst : gt.nLevelLast) != nLevel) continue;
+        if (std::binary_search(net.forbidden.begin(), net.forbidden.end(),
+                               vxmap::ForbiddenTurn{f, nVia, g}, [](const auto& x, const auto& y) {
+                                 return std::tie(x.nFrom, x.nVia, x.nTo) <
+                                        std::tie(y.nFrom, y.nVia, y.nTo);
+                               })) {
+          continue;
+        }
+        const Bin_LonLat* p = &net.points[gt.nFirstPoint];
+        const double aOut =
+            bStart ? Bearing(p[0], p[1]) : Bearing(p[gt.nPointCount - 1], p[gt.nPointCount - 2]);
+        want.push_back({bStart ? LastPoint(g) : FirstPoint(g), Turn(aIn, aOut)});
+      }
+      nRoads += static_cast<int>(want.size());
+      SCOPED_TRACE("feature " + std::to_string(f) + (bReversed ? " reversed" : ""));
+      ExpectRoads(Cross(in, 1, 1), want);
+    }
+  }
+  EXPECT_GT(nRoads, 400);
+}
+
+TEST_F(Town, CategoryAndPriorityChooseRoadClasses) {
+  // Eastwards on Fliederstraße (class 6) at Finkenstraße (class 5).
+  const Arrival in = Road(At(2, 3), At(3, 3));
+  const NavGuid nav = Guid(in);
+  VRO_FEATURE_ID ids[8];
+  double angles[8];
+  auto count = [&](const char* szCat, char c1, char c2) {
+    return CPath::GetCrossEdge(s_hReader, nav, ids, angles, 8, 0, 0, szCat, c1, c2);
+  };
+  EXPECT_EQ(count("5", '1', '7'), 2);
+  EXPECT_EQ(count("", '1', '7'), 0);
+  EXPECT_EQ(count(nullptr, '7', '6'), 1);
+  EXPECT_EQ(count(nullptr, '1', '4'), 0);
+  // Only the first seven characters count: the eighth, "6", does not.
+  EXPECT_EQ(count("1234577"
+                  "6",
+                  '1', '7'),
+            2);
+}
+
+TEST_F(Town, EngineRoutesCarryIntoThePath) {
+  std::mt19937 rng(23);
+  int nRoutes = 0, nJunctions = 0;
+  for (int q = 0; q < 60; ++q) {
+    const tagLonLat a = AnyPoint(rng), z = AnyPoint(rng);
+    const std::vector<Edge> edges = Route(a, z, -1, q % 2 ? "shortest" : "fastest");
+    if (edges.size() < 2) continue;
+    ++nRoutes;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const std::vector<PathEdge> v = Edges(path);
+    ASSERT_EQ(v.size(), edges.size());
+    ExpectJoined(v);
+    // One guidance item per edge, each turn as the points show it.
+    ASSERT_NE(path.StartGuid(), 0);
+    PathGuid g{};
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+      ASSERT_NE(path.NextGuid(g), 0) << "item " << i;
+      if (i + 1 == edges.size()) {
+        EXPECT_EQ(g.dTurnAngle, -1.0);
+        break;
+      }
+      const std::vector<tagLonLat>& in = edges[i].pts;
+      const std::vector<tagLonLat>& out = edges[i + 1].pts;
+      const double dTurn = Turn(Bearing(in[in.size() - 2], in.back()), Bearing(out[0], out[1]));
+      EXPECT_GE(g.dTurnAngle, 0.0);
+      EXPECT_LE(g.dTurnAngle, 360.0);
+      EXPECT_LT(AngleGap(g.dTurnAngle, dTurn), 0.2) << "item " << i;
+      EXPECT_TRUE(SamePoint(g.ptEnd, in.back()));
+      EXPECT_EQ(std::string(g.szName), edges[i].name);
+      EXPECT_EQ(std::string(g.szNextName), edges[i + 1].name);
+      EXPECT_EQ(g.nCode, std::atoi(edges[i].road.c_str() + 1));
+      EXPECT_EQ(g.nRoadAttr, std::atoi(edges[i].attr.c_str()));
+
+      // The junction at the edge's end, with the road the route takes on.
+      NavGuid nav{};
+      static_cast<PathGuid&>(nav) = g;
+      for (int bCheck : {0, 1}) {
+        int n = 0;
+        const std::vector<double> into = AnglesInto(nav, edges[i + 1].id, bCheck, n);
+        ASSERT_EQ(into.size(), 1u)
+            << "item " << i << " of route " << q << (bCheck ? " with" : " without") << " checks";
+        // The road's own first stretch from the junction, which a piece of
+        // it cut at the target may point a little off.
+        EXPECT_LT(AngleGap(into[0], Turn(Bearing(in[in.size() - 2], in.back()),
+                                         Leaving(edges[i + 1].id, in.back()))),
+                  0.2);
+        // Turning back happens only at dead ends.
+        if (AngleGap(g.dTurnAngle, 180.0) < 1.0) {
+          EXPECT_EQ(n, 0);
+        }
+      }
+      ++nJunctions;
+    }
+    EXPECT_EQ(path.NextGuid(g), 0);
+  }
+  EXPECT_GT(nRoutes, 40);
+  EXPECT_GT(nJunctions, 200);
+}
+
+// Drives along the route's points (about every 7 m, each vertex included,
+// with the heading of the segment driven) and matches each position: on the
+// path until the last 20 m, then arrived; the edges in order; the distance
+// to the edge's end falling while on one edge.
+void DriveAlong(const CPath& path, const std::vector<Edge>& edges) {
+  const std::vector<PathEdge> v = Town::Edges(path);
+  std::vector<std::pair<tagLonLat, double>> fixes;
+  for (const Edge& e : edges) {
+    for (std::size_t i = 0; i + 1 < e.pts.size(); ++i) {
+      const tagLonLat p = e.pts[i], r = e.pts[i + 1];
+      const int nSteps = std::max(1, static_cast<int>(SegmentLength(p, r) / 7.0));
+      for (int k = 0; k < nSteps; ++k) {
+        const double t = static_cast<double>(k) / nSteps;
+        fixes.push_back(
+            {{p.lon + t * (r.lon - p.lon), p.lat + t * (r.lat - p.lat)}, Bearing(p, r)});
+      }
+    }
+  }
+  fixes.push_back({edges.back().pts.back(), fixes.back().second});
+
+  NavGuid nav{}, prev{};
+  bool bArrived = false, bHavePrev = false;
+  std::size_t nEdge = 0;
+  for (std::size_t f = 0; f < fixes.size(); ++f) {
+    const int r =
+        path.TestPoint(fixes[f].first, 30.0, nav, fixes[f].second, bHavePrev ? &prev : nullptr);
+    ASSERT_TRUE(r == 1 || r == 2) << "fix " << f << " gave " << r;
+    const std::size_t nNow = EdgeIndex(v, nav.pPts);
+    ASSERT_GE(nNow, nEdge) << "fix " << f << " went back";
+    // Arrival is reported on the last edge within 20 m of the end, and
+    // stays reported.
+    EXPECT_EQ(r == 2, nNow + 1 == v.size() && nav.dDist <= 20.0) << "fix " << f;
+    if (bArrived) {
+      EXPECT_EQ(r, 2) << "fix " << f;
+    }
+    bArrived = r == 2;
+    if (bHavePrev && nNow == nEdge) {
+      EXPECT_LT(nav.dDist, prev.dDist) << "fix " << f;
+    }
+    EXPECT_LT(SegmentLength(nav.ptClose, fixes[f].first), 0.5);
+    // The junction ahead, as the match describes it, offers the next road
+    // (unless that is the same road, driven back from a dead end).
+    if (r == 1 && nNow + 1 < v.size() &&
+        VroReaderIsSameFeature(Town::s_hReader, nav.idEdge, nav.idNext) == 0) {
+      int n = 0;
+      EXPECT_EQ(Town::AnglesInto(nav, nav.idNext, 1, n).size(), 1u) << "fix " << f;
+    }
+    nEdge = nNow;
+    prev = nav;
+    bHavePrev = true;
+  }
+  EXPECT_TRUE(bArrived);
+  EXPECT_EQ(nEdge + 1, v.size());
+}
+
+TEST_F(Town, MatchingAlongARoute) {
+  std::mt19937 rng(31);
+  int nRoutes = 0;
+  for (int q = 0; q < 40 && nRoutes < 8; ++q) {
+    const std::vector<Edge> edges = Route(NodePoint(rng() % m_pNet->nodes.size()),
+                                          NodePoint(rng() % m_pNet->nodes.size()), -1, "fastest");
+    if (edges.size() < 3) continue;
+    ++nRoutes;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    DriveAlong(path, edges);
+  }
+  EXPECT_EQ(nRoutes, 8);
+}
+
+TEST_F(Town, TurningBackAtADeadEnd) {
+  // Westwards inside Am Teich towards its end, bound for Drosselgasse.
+  const tagLonLat p = Degrees(At(-0.5, 6.3)), r = Degrees(At(-1, 6.3));
+  const tagLonLat start{(p.lon + r.lon) / 2, (p.lat + r.lat) / 2};
+  const std::vector<Edge> edges = Route(start, Degrees(At(2, 6)), 180.0, "fastest");
+  ASSERT_EQ(edges.size(), 4u);
+  EXPECT_TRUE(VroReaderIsSameFeature(s_hReader, edges[0].id, edges[1].id));
+  CPath path;
+  ASSERT_EQ(Fill(path, edges), 4);
+  ASSERT_NE(path.StartGuid(), 0);
+  PathGuid g{};
+  ASSERT_NE(path.NextGuid(g), 0);
+  EXPECT_EQ(g.dTurnAngle, 180.0);
+  NavGuid nav{};
+  static_cast<PathGuid&>(nav) = g;
+  VRO_FEATURE_ID ids[4];
+  double angles[4];
+  EXPECT_EQ(CPath::GetCrossEdge(s_hReader, nav, ids, angles, 4, 0, 0, nullptr, '1', '7'), 0);
+  // Out and back over the same road: the heading tells the two edges apart.
+  DriveAlong(path, edges);
+}
+
+TEST_F(Town, QuickRouteFromAPositionOffTheRoute) {
+  std::mt19937 rng(41);
+  int nFull = 0, nJoined = 0;
+  for (int q = 0; q < 200 && (nFull < 6 || nJoined < 6); ++q) {
+    const tagLonLat a = NodePoint(rng() % m_pNet->nodes.size());
+    const tagLonLat z = NodePoint(rng() % m_pNet->nodes.size());
+    const std::vector<Edge> edges = Route(a, z, -1, "fastest");
+    double dLen = 0;
+    for (const Edge& e : edges) dLen += e.dLen;
+    if (edges.size() < 4 || dLen < 800.0) continue;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const std::vector<PathEdge> before = Edges(path);
+    // A junction next to the start that the route does not pass.
+    NavGuid nav{};
+    tagLonLat off{};
+    std::size_t nTried = 0;
+    for (; nTried < m_pNet->nodes.size(); ++nTried) {
+      off = NodePoint(nTried);
+      const double d = SegmentLength(off, a);
+      if (d > 30.0 && d < 160.0 && path.TestPoint(off, 30.0, nav, -1, nullptr) == 3) break;
+    }
+    if (nTried == m_pNet->nodes.size()) continue;
+
+    // With a short look-ahead the new route rejoins the path; with the
+    // default the whole path is replaced.
+    const bool bJoin = q % 2 == 0;
+    const int r = bJoin ? path.QuickRoute2(s_hRoute, off, -1, 0, "fastest", 0, 150.0)
+                        : path.QuickRoute(s_hRoute, off, -1, 0, "fastest", 0);
+    ASSERT_EQ(r, 1) << "route " << q;
+    const std::vector<PathEdge> after = Edges(path);
+    ASSERT_FALSE(after.empty());
+    ExpectJoined(after);
+    EXPECT_LT(SegmentLength(after.front().pts.front(), off), 1.0);
+    EXPECT_TRUE(SamePoint(after.back().pts.back(), z));
+    EXPECT_EQ(path.TestPoint(off, 30.0, nav, -1, nullptr), 1);
+    EXPECT_EQ(nav.pPts, after.front().pPts);
+    if (bJoin) {
+      // The kept edges are the old ones themselves, from the rejoin on.
+      std::size_t nKept = 0;
+      while (nKept < after.size() && nKept < before.size() &&
+             after[after.size() - 1 - nKept].pPts == before[before.size() - 1 - nKept].pPts) {
+        ++nKept;
+      }
+      EXPECT_GE(nKept, 1u);
+      EXPECT_LT(nKept, before.size());
+      ++nJoined;
+    } else {
+      // The engine's own route from the position to the destination.
+      const std::vector<Edge> direct = Route(off, z, -1, "fastest");
+      ASSERT_EQ(after.size(), direct.size());
+      for (std::size_t i = 0; i < direct.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&after[i].id, &direct[i].id, sizeof(VRO_FEATURE_ID)), 0);
+      }
+      ++nFull;
+    }
+  }
+  EXPECT_GE(nFull, 6);
+  EXPECT_GE(nJoined, 6);
+}
+
+TEST_F(Town, BlockRouteFromPositionsAlongTheRoute) {
+  // A position inside a random edge, the block a random distance ahead.
+  std::mt19937 rng(53);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  int nBlocked = 0, nBeyond = 0;
+  for (int q = 0; q < 60; ++q) {
+    const tagLonLat a = NodePoint(rng() % m_pNet->nodes.size());
+    const tagLonLat z = NodePoint(rng() % m_pNet->nodes.size());
+    const std::vector<Edge> edges = Route(a, z, -1, "shortest");
+    if (edges.size() < 2) continue;
+    CPath path;
+    ASSERT_EQ(Fill(path, edges), static_cast<int>(edges.size()));
+    const std::size_t k = rng() % edges.size();
+    const std::vector<tagLonLat>& e = edges[k].pts;
+    const std::size_t i = rng() % (e.size() - 1);
+    const double t = unit(rng);
+    const tagLonLat pos{e[i].lon + t * (e[i + 1].lon - e[i].lon),
+                        e[i].lat + t * (e[i + 1].lat - e[i].lat)};
+    double dTotal = 0;
+    for (const Edge& x : edges) dTotal += x.dLen;
+    const double dBlock = unit(rng) * dTotal;
+    // The edge in which the point dBlock ahead lies.
+    double dist = SegmentLength(pos, e[i + 1]) +
+                  LineLength(static_cast<unsigned short>(e.size() - i - 1), &e[i + 1]);
+    std::size_t nBlock = k;
+    while (nBlock < edges.size() && dBlock > dist) {
+      if (++nBlock < edges.size()) dist += edges[nBlock].dLen;
+    }
+    const int r =
+        path.BlockRoute(s_hRoute, dBlock, 30.0, pos, Bearing(e[i], e[i + 1]), 0, "shortest", 0);
+    if (nBlock == edges.size()) {
+      EXPECT_EQ(r, 0) << q;
+      ++nBeyond;
+      continue;
+    }
+    if (r == 0) continue;  // no way round
+    ++nBlocked;
+    const std::vector<PathEdge> after = Edges(path);
+    ASSERT_FALSE(after.empty());
+    ExpectJoined(after);
+    EXPECT_TRUE(SamePoint(after.back().pts.back(), z));
+    // The blocked road is driven only where the position itself lies on it.
+    for (std::size_t j = 0; j < after.size(); ++j) {
+      if (nBlock == k && j == 0) continue;
+      EXPECT_EQ(VroReaderIsSameFeature(s_hReader, after[j].id, edges[nBlock].id), 0)
+          << "route " << q << " edge " << j;
+    }
+    ExpectRoutedAgain(a, z, "shortest", edges);
+  }
+  EXPECT_GT(nBlocked, 20);
+  EXPECT_GT(nBeyond, 5);
+}
+
+TEST_F(Town, ReroutingAtTheDestinationKeepsThePath) {
+  // A vehicle that reaches the destination off the path (or is rerouted
+  // there) gets no route of no edges: the path and its destination stand.
+  const tagLonLat a = Degrees(At(1, 2)), z = Degrees(At(5, 2));
+  const std::vector<Edge> edges = Route(a, z, -1, "fastest");
+  ASSERT_EQ(edges.size(), 4u);
+  CPath path;
+  ASSERT_EQ(Fill(path, edges), 4);
+  EXPECT_EQ(path.QuickRoute(s_hRoute, z, -1, 0, "fastest", 0), 0);
+  ASSERT_EQ(Edges(path).size(), 4u);
+  EXPECT_TRUE(SamePoint(Edges(path).back().pts.back(), z));
+  // Blocking the last road from right at the destination changes nothing
+  // either, and leaves no block behind.
+  EXPECT_EQ(path.BlockRoute(s_hRoute, 0.0, 30.0, z, 0.0, 0, "fastest", 0), 0);
+  ASSERT_EQ(Edges(path).size(), 4u);
+  ExpectRoutedAgain(a, z, "fastest", edges);
+  // From a position on the path the route still goes on to the destination.
+  EXPECT_EQ(path.QuickRoute(s_hRoute, Degrees(At(2, 2)), 0.0, 0, "fastest", 0), 1);
+  EXPECT_EQ(Edges(path).size(), 3u);
+}
+
+}  // namespace
