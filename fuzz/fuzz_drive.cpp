@@ -2,14 +2,15 @@
 // recorded drive (GPX 1.0 or 1.1, track or route; points near the town or
 // anywhere, times in any order or missing, courses or none), which vxnav
 // replays through matching, guidance, junction description and rerouting,
-// writing its SVG and GeoJSON pictures. Checks the exit status and that the
-// pictures were written.
+// writing its SVG and GeoJSON pictures. Checks the exit status, that the
+// pictures were written and that the SVG is well-formed XML.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <pugixml.hpp>
 #include <sstream>
 #include <string>
 
@@ -113,6 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   if (r == 0) {
     FUZZ_CHECK(std::filesystem::file_size(files.sSvg) > 0);
     FUZZ_CHECK(std::filesystem::file_size(files.sJson) > 0);
+    pugi::xml_document svg;
+    FUZZ_CHECK(svg.load_file(files.sSvg.c_str()));
+    FUZZ_CHECK(std::string(svg.document_element().name()) == "svg");
   }
   return 0;
 }
