@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <numbers>
 
 #include "interfaces/VroRead.h"
 #include "map/RoadGeometry.h"
