@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Every test: sets up a fresh machine, builds, and runs the whole suite with
-# CTest twice (release, then ASan+UBSan), then runs the test programs under
-# valgrind's memcheck. Exits non-zero when anything fails or leaks.
+# CTest twice (release, then ASan+UBSan, with LeakSanitizer), runs the test
+# programs under valgrind's memcheck, then runs every libFuzzer target for
+# VX_FUZZ_SECONDS each (default 60; 0 skips fuzzing). Exits non-zero when
+# anything fails, leaks or is reported; the last line is a summary line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -16,3 +18,8 @@ cmake --build --preset asan -j"$jobs"
 ctest --preset asan -j"$jobs"
 
 scripts/memcheck.sh build/release
+
+fuzz_seconds="${VX_FUZZ_SECONDS:-60}"
+if [ "$fuzz_seconds" -gt 0 ]; then
+  scripts/fuzz.sh "$fuzz_seconds"
+fi
