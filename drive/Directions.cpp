@@ -4,7 +4,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <numbers>
+
+#include "map/RoadGeometry.h"
 
 namespace vxdrive {
 
@@ -25,21 +26,10 @@ std::int32_t ToUnits(double dDegrees) {
 Bin_LonLat ToBin(const tagLonLat& pt) { return {ToUnits(pt.lon), ToUnits(pt.lat)}; }
 
 double PlaneDirection(const tagLonLat& a, const tagLonLat& b) {
-  const double dx = b.lon - a.lon;
-  const double dy = b.lat - a.lat;
-  if (dx == 0 && dy == 0) {
+  if (a.lon == b.lon && a.lat == b.lat) {
     return -1.0;
   }
-  double d = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
-  if (d < 0) {
-    d += 360.0;
-  }
-  return d >= 360.0 ? 0.0 : d;
-}
-
-double DirectionDifference(double a, double b) {
-  const double d = std::fmod(std::fabs(a - b), 360.0);
-  return d > 180.0 ? 360.0 - d : d;
+  return vxmap::BearingOf(a.lon, a.lat, b.lon, b.lat);
 }
 
 }  // namespace vxdrive

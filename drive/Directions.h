@@ -15,9 +15,6 @@ namespace vxdrive {
 /// below 360; -1 when the points coincide.
 double PlaneDirection(const tagLonLat& a, const tagLonLat& b);
 
-/// The smallest angle between two directions in degrees, 0 to 180.
-double DirectionDifference(double a, double b);
-
 /// The reader's integer point of a point in degrees (truncated toward zero,
 /// as the junction description forms it); coordinates beyond the 32-bit
 /// range, and NaN, give the range's ends.

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "map/RoadGeometry.h"
+
 namespace vxdrive {
 
 TurnClass ClassifyTurn(double dTurnAngle) {
@@ -121,11 +123,7 @@ double RoadSpeedKmh(int nMaxSpeed, int nClass) {
   if (nMaxSpeed > 0) {
     return nMaxSpeed;
   }
-  static const double kClassSpeed[] = {110, 90, 70, 60, 50, 40, 30};
-  if (nClass >= 1 && nClass <= 7) {
-    return kClassSpeed[nClass - 1];
-  }
-  return 30;
+  return vxmap::ClassSpeedKmh(nClass > 0 ? static_cast<unsigned>(nClass) : 0u);
 }
 
 bool IsManoeuvre(double dTurnAngle, const char* szName, const char* szNextName) {

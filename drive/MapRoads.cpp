@@ -3,9 +3,9 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <numbers>
 
 #include "interfaces/VroRead.h"
+#include "map/RoadGeometry.h"
 #include "map/RoadNetwork.h"
 
 namespace vxdrive {
@@ -87,7 +87,7 @@ bool StraightOnRoad(VRO_READER* hReader, const tagLonLat& ptJunction, double dAr
     if (bExcluded || dDir < 0) {
       continue;
     }
-    const double dDev = DirectionDifference(dDir, dArrive);
+    const double dDev = vxmap::BearingGap(dDir, dArrive);
     if (dDev <= dBest) {
       dBest = dDev;
       road = std::move(r);

@@ -30,24 +30,6 @@ bool ForbiddenLess(const vxmap::ForbiddenTurn& a, const vxmap::ForbiddenTurn& b)
 
 }  // namespace
 
-double ClassSpeedKmh(unsigned nRoadClass) {
-  static constexpr double kSpeeds[] = {30.0, 110.0, 90.0, 70.0, 60.0, 50.0, 40.0, 30.0};
-  return nRoadClass < std::size(kSpeeds) ? kSpeeds[nRoadClass] : kSpeeds[0];
-}
-
-double BearingOf(double dX1, double dY1, double dX2, double dY2) {
-  double a = std::atan2(dY2 - dY1, dX2 - dX1) * 180.0 / kPi;
-  if (a < 0) {
-    a += 360.0;
-  }
-  return a >= 360.0 ? 0.0 : a;
-}
-
-double BearingGap(double a, double b) {
-  const double d = std::fmod(std::fabs(a - b), 360.0);
-  return d > 180.0 ? 360.0 - d : d;
-}
-
 RouteGraph::RouteGraph(const vxmap::RoadNetwork& net) : m_net(net) {
   const std::size_t nFeatures = net.features.size();
   const std::size_t nNodes = net.nodes.size();

@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "map/RoadGeometry.h"
 #include "map/RoadNetwork.h"
 
 namespace vxroute {
@@ -24,16 +25,9 @@ inline HalfEdge HalfEdgeOf(std::uint32_t nFeature, bool bReversed) {
   return nFeature * 2u + (bReversed ? 1u : 0u);
 }
 
-/// Speed in km/h used for a road class (1 motorway .. 7 residential) when the
-/// feature has no maxspeed of its own.
-double ClassSpeedKmh(unsigned nRoadClass);
-
-/// Bearing of the step from (dX1, dY1) to (dX2, dY2) on the plane of raw
-/// coordinates, degrees counterclockwise from east in [0, 360).
-double BearingOf(double dX1, double dY1, double dX2, double dY2);
-
-/// Smallest absolute difference of two bearings in degrees, 0..180.
-double BearingGap(double a, double b);
+using vxmap::BearingGap;
+using vxmap::BearingOf;
+using vxmap::ClassSpeedKmh;
 
 class RouteGraph {
  public:
