@@ -1,5 +1,6 @@
 // Fuzzes the OpenStreetMap import on arbitrary bytes: they are written to a
-// temporary .osm file (XML), opened with VroReaderOpen, and every feature of
+// temporary file, .osm.pbf when they begin as a PBF file does (a header blob)
+// and .osm (XML) otherwise, opened with VroReaderOpen, and every feature of
 // the map that results is read back through the reader calls, with text
 // buffers of exactly the sizes the reader is promised, so that any write
 // beyond them is caught. Then the route engine opens on the map, routes
@@ -66,11 +67,22 @@ int Walk(VRO_READER* h, Texts& t, Bin_LonLat& ptFirst, Bin_LonLat& ptAny) {
   return nFeatures;
 }
 
-// The temporary map file of this process, removed at exit.
+// The temporary map files of this process, removed at exit.
 struct TempFile {
-  std::string sPath = "/tmp/vx_fuzz_osm_" + std::to_string(getpid()) + ".osm";
-  ~TempFile() { std::remove(sPath.c_str()); }
+  std::string sXml = "/tmp/vx_fuzz_osm_" + std::to_string(getpid()) + ".osm";
+  std::string sPbf = sXml + ".pbf";
+  ~TempFile() {
+    std::remove(sXml.c_str());
+    std::remove(sPbf.c_str());
+  }
 };
+
+// A PBF file opens with the length of its first blob header, then that
+// header's type field: "OSMHeader".
+bool LooksLikePbf(const uint8_t* pData, size_t nSize) {
+  static const char kStart[] = "\x0a\x09OSMHeader";
+  return nSize >= 4 + sizeof kStart - 1 && std::memcmp(pData + 4, kStart, sizeof kStart - 1) == 0;
+}
 
 tagLonLat Degrees(const Bin_LonLat& pt) {
   return {vxmap::BinToDegrees(pt.lon), vxmap::BinToDegrees(pt.lat)};
@@ -128,7 +140,7 @@ void DriveAlong(VRO_READER* h, VRO_ROUTE* hRoute, CPath& path, const tagLonLat& 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   static const TempFile temp;
-  const std::string& sFile = temp.sPath;
+  const std::string& sFile = LooksLikePbf(pData, nSize) ? temp.sPbf : temp.sXml;
   std::FILE* f = std::fopen(sFile.c_str(), "wb");
   if (f == nullptr) {
     return 0;

@@ -151,6 +151,85 @@ std::string CrossingFile(const std::string& sName, const Tags& tagsNorthSouth) {
   return w.Save(sName);
 }
 
+// Writes OpenStreetMap PBF files by hand, protocol buffer field by field,
+// with uncompressed blobs: one header block and one data block holding
+// dense nodes and ways.
+class PbfWriter {
+ public:
+  // Appends a varint-encoded unsigned value.
+  static void Varint(std::string& s, std::uint64_t n) {
+    for (; n >= 0x80; n >>= 7) s += static_cast<char>((n & 0x7F) | 0x80);
+    s += static_cast<char>(n);
+  }
+  static std::uint64_t ZigZag(std::int64_t n) {
+    return (static_cast<std::uint64_t>(n) << 1) ^ static_cast<std::uint64_t>(n < 0 ? -1 : 0);
+  }
+  static void Int(std::string& s, int nField, std::uint64_t n) {
+    Varint(s, static_cast<std::uint64_t>(nField) << 3);
+    Varint(s, n);
+  }
+  static void Bytes(std::string& s, int nField, const std::string& sValue) {
+    Varint(s, (static_cast<std::uint64_t>(nField) << 3) | 2);
+    Varint(s, sValue.size());
+    s += sValue;
+  }
+  static std::string PackedSigned(const std::vector<std::int64_t>& values) {
+    std::string s;
+    for (std::int64_t n : values) Varint(s, ZigZag(n));
+    return s;
+  }
+
+  /// Nodes as (delta-coded) ids and raw lat/lon deltas in units of the
+  /// granularity; each way is its id and its node id deltas.
+  std::int32_t nGranularity = 100;
+  std::int64_t nLatOffset = 0, nLonOffset = 0;
+  std::vector<std::int64_t> nodeIds, nodeLats, nodeLons;
+  std::vector<std::pair<std::int64_t, std::vector<std::int64_t>>> ways;
+
+  std::string Save(const std::string& sName) const {
+    std::string sHeader;
+    Bytes(sHeader, 4, "OsmSchema-V0.6");
+    Bytes(sHeader, 4, "DenseNodes");
+    std::string sStrings;
+    for (const char* sz : {"", "highway", "residential"}) Bytes(sStrings, 1, sz);
+    std::string sDense;
+    Bytes(sDense, 1, PackedSigned(nodeIds));
+    Bytes(sDense, 8, PackedSigned(nodeLats));
+    Bytes(sDense, 9, PackedSigned(nodeLons));
+    std::string sNodeGroup, sWayGroup;
+    Bytes(sNodeGroup, 2, sDense);
+    for (const auto& [nId, refs] : ways) {
+      std::string sWay;
+      Int(sWay, 1, static_cast<std::uint64_t>(nId));
+      Bytes(sWay, 2, std::string(1, '\1'));
+      Bytes(sWay, 3, std::string(1, '\2'));
+      Bytes(sWay, 8, PackedSigned(refs));
+      Bytes(sWayGroup, 3, sWay);
+    }
+    std::string sBlock;
+    Bytes(sBlock, 1, sStrings);
+    Bytes(sBlock, 2, sNodeGroup);
+    Bytes(sBlock, 2, sWayGroup);
+    Int(sBlock, 17, static_cast<std::uint64_t>(static_cast<std::int64_t>(nGranularity)));
+    Int(sBlock, 19, static_cast<std::uint64_t>(nLatOffset));
+    Int(sBlock, 20, static_cast<std::uint64_t>(nLonOffset));
+    return OsmWriter::WriteFile(sName, Blob("OSMHeader", sHeader) + Blob("OSMData", sBlock));
+  }
+
+ private:
+  static std::string Blob(const std::string& sType, const std::string& sContent) {
+    std::string sBlob;
+    Bytes(sBlob, 1, sContent);
+    std::string sBlobHeader;
+    Bytes(sBlobHeader, 1, sType);
+    Int(sBlobHeader, 3, sBlob.size());
+    const auto n = static_cast<std::uint32_t>(sBlobHeader.size());
+    std::string s{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                  static_cast<char>(n)};
+    return s + sBlobHeader + sBlob;
+  }
+};
+
 }  // namespace
 
 TEST(MapTags, RoadClassesSpeedsLevelsAndAccess) {
@@ -485,6 +564,51 @@ TEST(MapImport, BrokenAndEmptyInputFailsCleanly) {
   EXPECT_NE(sOther, "");
   EXPECT_STREQ(VroReaderLastError(), "");
   VroReaderClose(nullptr);
+}
+
+// libosmium reads coordinates, ids and deltas in signed 64-bit integers
+// without overflow checks; files made to overflow them must give a defined
+// result (the ASan+UBSan build of this test reports any overflow).
+TEST(MapImport, OverflowingNumbersInTheFileAreHarmless) {
+  PbfWriter pbf;
+  pbf.nodeIds = {1, 1};
+  pbf.nodeLats = {525000000, 0};
+  pbf.nodeLons = {134000000, 10000};
+  pbf.ways = {{10, {1, 1}}};
+  RoadNetwork net = Import(pbf.Save("ok.osm.pbf"));
+  ASSERT_EQ(net.features.size(), 1U);
+  EXPECT_EQ(net.points[0].lon, 1340000);
+  EXPECT_EQ(net.points[1].lon, 1340100);
+  EXPECT_EQ(net.points[1].lat, 5250000);
+
+  std::string sError;
+  // Granularity times a coordinate, and a delta sum, beyond 64 bits.
+  PbfWriter huge = pbf;
+  huge.nGranularity = std::numeric_limits<std::int32_t>::max();
+  huge.nodeLats = {std::numeric_limits<std::int64_t>::max() / 2, 0};
+  vxmap::ImportRoadNetwork(huge.Save("granularity.osm.pbf").c_str(), net, sError);
+  PbfWriter deltas = pbf;
+  deltas.nodeLons = {std::numeric_limits<std::int64_t>::max(),
+                     std::numeric_limits<std::int64_t>::max()};
+  deltas.nodeIds = {std::numeric_limits<std::int64_t>::max(), 1};
+  deltas.ways = {{10, {std::numeric_limits<std::int64_t>::max(), 1}}};
+  vxmap::ImportRoadNetwork(deltas.Save("deltas.osm.pbf").c_str(), net, sError);
+
+  // Coordinate texts whose exponent scales them past 64 bits.
+  // They are refused by name; exponents within range still read.
+  const auto TwoNodeRoad = [](const std::string& sLat) {
+    return OsmWriter::WriteFile(
+        "exponent.osm",
+        "<osm version=\"0.6\"><node id=\"1\" lat=\"" + sLat +
+            "\" lon=\"13.4\"/><node id=\"2\" lat=\"52.5\" lon=\"13.401\"/><way id=\"10\"><nd "
+            "ref=\"1\"/><nd ref=\"2\"/><tag k=\"highway\" v=\"residential\"/></way></osm>");
+  };
+  for (const char* szLat : {"1.3e20", "-.5e25", "9999999999e99999", "1e18", "1e400", "&#49;e30"}) {
+    EXPECT_FALSE(vxmap::ImportRoadNetwork(TwoNodeRoad(szLat).c_str(), net, sError)) << szLat;
+    EXPECT_NE(sError.find("coordinate out of range: lat="), std::string::npos) << sError;
+  }
+  ASSERT_TRUE(vxmap::ImportRoadNetwork(TwoNodeRoad("5.249e1").c_str(), net, sError)) << sError;
+  EXPECT_EQ(net.points[0].lat, 5249000);
 }
 
 TEST(MapReader, FeatureIdsAreStableAndNeverNull) {
