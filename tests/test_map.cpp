@@ -181,6 +181,7 @@ class PbfWriter {
 
   /// Nodes as (delta-coded) ids and raw lat/lon deltas in units of the
   /// granularity; each way is its id and its node id deltas.
+  std::vector<std::string> strings = {"", "highway", "residential"};
   std::int32_t nGranularity = 100;
   std::int64_t nLatOffset = 0, nLonOffset = 0;
   std::vector<std::int64_t> nodeIds, nodeLats, nodeLons;
@@ -191,7 +192,7 @@ class PbfWriter {
     Bytes(sHeader, 4, "OsmSchema-V0.6");
     Bytes(sHeader, 4, "DenseNodes");
     std::string sStrings;
-    for (const char* sz : {"", "highway", "residential"}) Bytes(sStrings, 1, sz);
+    for (const std::string& sText : strings) Bytes(sStrings, 1, sText);
     std::string sDense;
     Bytes(sDense, 1, PackedSigned(nodeIds));
     Bytes(sDense, 8, PackedSigned(nodeLats));
@@ -609,6 +610,25 @@ TEST(MapImport, OverflowingNumbersInTheFileAreHarmless) {
   }
   ASSERT_TRUE(vxmap::ImportRoadNetwork(TwoNodeRoad("5.249e1").c_str(), net, sError)) << sError;
   EXPECT_EQ(net.points[0].lat, 5249000);
+}
+
+// libosmium stores tags as NUL-terminated texts: a PBF text with a NUL byte
+// inside would put keys and values out of step, so the file is refused.
+TEST(MapImport, PbfTextsWithANulByteAndOtherFormatsAreRefused) {
+  PbfWriter pbf;
+  pbf.nodeIds = {1, 1};
+  pbf.nodeLats = {525000000, 0};
+  pbf.nodeLons = {134000000, 10000};
+  pbf.ways = {{10, {1, 1}}};
+  pbf.strings[2] = std::string("resi\0dential", 12);
+  RoadNetwork net;
+  std::string sError;
+  EXPECT_FALSE(vxmap::ImportRoadNetwork(pbf.Save("nul.osm.pbf").c_str(), net, sError));
+  EXPECT_NE(sError.find("NUL byte"), std::string::npos) << sError;
+  // Formats other than XML and PBF are not read.
+  EXPECT_FALSE(vxmap::ImportRoadNetwork(
+      OsmWriter::WriteFile("map.opl", "n1 v1 x13.4 y52.5\n").c_str(), net, sError));
+  EXPECT_NE(sError.find("not an OpenStreetMap XML or PBF file"), std::string::npos) << sError;
 }
 
 TEST(MapReader, FeatureIdsAreStableAndNeverNull) {
