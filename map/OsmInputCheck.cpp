@@ -118,12 +118,26 @@ void CheckXml(Input& input) {
   if (!scan.sBad.empty()) throw std::runtime_error("coordinate out of range: " + scan.sBad);
 }
 
-// The data size a blob header announces, read as libosmium reads it (the
-// last datasize field counts); 0 when there is none.
-std::int64_t BlobDataSize(const std::string& sHeader) {
+// A blob header's type and data size, read as libosmium reads them (the
+// last field of each counts). libosmium compares the type with a call that a
+// header without one would pass a null pointer, so the type must be present
+// and must be the expected one.
+std::int64_t BlobDataSize(const std::string& sHeader, const char* szExpectedType) {
   protozero::pbf_reader header{sHeader};
   std::int64_t nSize = 0;
-  while (header.next(3, protozero::pbf_wire_type::varint)) nSize = header.get_int32();
+  bool bTyped = false;
+  while (header.next()) {
+    if (header.tag() == 1 && header.wire_type() == protozero::pbf_wire_type::length_delimited) {
+      const protozero::data_view type = header.get_view();
+      bTyped = type.size() == std::strlen(szExpectedType) &&
+               std::memcmp(type.data(), szExpectedType, type.size()) == 0;
+    } else if (header.tag() == 3 && header.wire_type() == protozero::pbf_wire_type::varint) {
+      nSize = header.get_int32();
+    } else {
+      header.skip();
+    }
+  }
+  if (!bTyped) throw std::runtime_error(std::string("PBF blob is not of type ") + szExpectedType);
   return nSize;
 }
 
@@ -155,7 +169,7 @@ void CheckPbf(Input& input) {
         !input.Take(nHeader, sHeader)) {
       return;
     }
-    const std::int64_t nData = BlobDataSize(sHeader);
+    const std::int64_t nData = BlobDataSize(sHeader, bFirst ? "OSMHeader" : "OSMData");
     if (nData <= 0 || static_cast<std::uint64_t>(nData) > max_uncompressed_blob_size ||
         !input.Take(static_cast<std::size_t>(nData), sBlob)) {
       return;

@@ -182,6 +182,7 @@ class PbfWriter {
   /// Nodes as (delta-coded) ids and raw lat/lon deltas in units of the
   /// granularity; each way is its id and its node id deltas.
   std::vector<std::string> strings = {"", "highway", "residential"};
+  std::string sDataType = "OSMData";  // no type field when empty
   std::int32_t nGranularity = 100;
   std::int64_t nLatOffset = 0, nLonOffset = 0;
   std::vector<std::int64_t> nodeIds, nodeLats, nodeLons;
@@ -214,7 +215,7 @@ class PbfWriter {
     Int(sBlock, 17, static_cast<std::uint64_t>(static_cast<std::int64_t>(nGranularity)));
     Int(sBlock, 19, static_cast<std::uint64_t>(nLatOffset));
     Int(sBlock, 20, static_cast<std::uint64_t>(nLonOffset));
-    return OsmWriter::WriteFile(sName, Blob("OSMHeader", sHeader) + Blob("OSMData", sBlock));
+    return OsmWriter::WriteFile(sName, Blob("OSMHeader", sHeader) + Blob(sDataType, sBlock));
   }
 
  private:
@@ -222,7 +223,7 @@ class PbfWriter {
     std::string sBlob;
     Bytes(sBlob, 1, sContent);
     std::string sBlobHeader;
-    Bytes(sBlobHeader, 1, sType);
+    if (!sType.empty()) Bytes(sBlobHeader, 1, sType);
     Int(sBlobHeader, 3, sBlob.size());
     const auto n = static_cast<std::uint32_t>(sBlobHeader.size());
     std::string s{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
@@ -612,9 +613,10 @@ TEST(MapImport, OverflowingNumbersInTheFileAreHarmless) {
   EXPECT_EQ(net.points[0].lat, 5249000);
 }
 
-// libosmium stores tags as NUL-terminated texts: a PBF text with a NUL byte
-// inside would put keys and values out of step, so the file is refused.
-TEST(MapImport, PbfTextsWithANulByteAndOtherFormatsAreRefused) {
+// PBF data libosmium would misread is refused: a text with a NUL byte inside
+// (tags are NUL-terminated texts, keys and values would fall out of step)
+// and a blob header without its type (compared through a null pointer).
+TEST(MapImport, PbfBlobsOsmiumMisreadsAndOtherFormatsAreRefused) {
   PbfWriter pbf;
   pbf.nodeIds = {1, 1};
   pbf.nodeLats = {525000000, 0};
@@ -625,6 +627,15 @@ TEST(MapImport, PbfTextsWithANulByteAndOtherFormatsAreRefused) {
   std::string sError;
   EXPECT_FALSE(vxmap::ImportRoadNetwork(pbf.Save("nul.osm.pbf").c_str(), net, sError));
   EXPECT_NE(sError.find("NUL byte"), std::string::npos) << sError;
+  // A blob without its type, or of another type.
+  pbf.strings[2] = "residential";
+  for (const char* szType : {"", "OSMDat", "OSMDataX"}) {
+    pbf.sDataType = szType;
+    EXPECT_FALSE(vxmap::ImportRoadNetwork(pbf.Save("untyped.osm.pbf").c_str(), net, sError));
+    EXPECT_NE(sError.find("PBF blob is not of type OSMData"), std::string::npos) << sError;
+  }
+  pbf.sDataType = "OSMData";
+  EXPECT_TRUE(vxmap::ImportRoadNetwork(pbf.Save("typed.osm.pbf").c_str(), net, sError)) << sError;
   // Formats other than XML and PBF are not read.
   EXPECT_FALSE(vxmap::ImportRoadNetwork(
       OsmWriter::WriteFile("map.opl", "n1 v1 x13.4 y52.5\n").c_str(), net, sError));
