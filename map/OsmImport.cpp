@@ -2,12 +2,18 @@
 // With OsmInputCheck.cpp, the only translation units that include libosmium.
 #include "map/OsmImport.h"
 
+#include <unistd.h>
+
+#include <cstring>
 #include <exception>
+#include <future>
+#include <memory>
 #include <osmium/handler.hpp>
 #include <osmium/handler/node_locations_for_ways.hpp>
 #include <osmium/index/map/flex_mem.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/visitor.hpp>
+#include <system_error>
 
 #include "map/OsmInputCheck.h"
 #include "map/OsmTags.h"
@@ -20,6 +26,64 @@ namespace {
 std::int32_t RoundToBin(std::int32_t nValue) {
   const std::int64_t n = nValue;
   return static_cast<std::int32_t>(n >= 0 ? (n + 50) / 100 : -((-n + 50) / 100));
+}
+
+// libosmium's PBF parser reads the file descriptor the reader opened and
+// closes it only when it has read the file to its end: a file it refuses half
+// way left its descriptor open, one lost for every corrupt file opened. This
+// parser runs libosmium's and closes the descriptor when that one fails. The
+// inner parser gets a header promise of its own, handed on after a success,
+// so that a failure after the header is reported once, by this parser.
+class ClosingPbfParser final : public osmium::io::detail::Parser {
+ public:
+  explicit ClosingPbfParser(osmium::io::detail::parser_arguments& args)
+      : Parser(args),
+        m_innerArgs{args.pool,
+                    args.fd,
+                    args.input_queue,
+                    args.output_queue,
+                    m_innerHeader,
+                    args.offset_ptr,
+                    args.read_which_entities,
+                    args.read_metadata,
+                    args.buffers_kind,
+                    args.want_buffered_pages_removed},
+        m_inner(m_innerArgs) {}
+
+  void run() override {
+    try {
+      m_inner.run();
+    } catch (const std::system_error& e) {
+      // libosmium's close reports a failure after the descriptor is gone.
+      if (std::strncmp(e.what(), "Close failed", 12) != 0) CloseDescriptor();
+      throw;
+    } catch (...) {
+      CloseDescriptor();
+      throw;
+    }
+    set_header_value(m_innerHeaderFuture.get());
+  }
+
+ private:
+  void CloseDescriptor() const {
+    if (m_innerArgs.fd > 2) ::close(m_innerArgs.fd);
+  }
+
+  std::promise<osmium::io::Header> m_innerHeader;
+  std::future<osmium::io::Header> m_innerHeaderFuture = m_innerHeader.get_future();
+  osmium::io::detail::parser_arguments m_innerArgs;
+  osmium::io::detail::PBFParser m_inner;
+};
+
+// Puts ClosingPbfParser in the place of libosmium's PBF parser, once, before
+// the first file is read (libosmium registers its own while the library is
+// loaded).
+void UseClosingPbfParser() {
+  static const bool bRegistered = osmium::io::detail::ParserFactory::instance().register_parser(
+      osmium::io::file_format::pbf, [](osmium::io::detail::parser_arguments& args) {
+        return std::unique_ptr<osmium::io::detail::Parser>(new ClosingPbfParser{args});
+      });
+  (void)bRegistered;
 }
 
 class Collector : public osmium::handler::Handler {
@@ -100,6 +164,7 @@ bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError) {
     osmium::handler::NodeLocationsForWays<Index> locations{index};
     locations.ignore_errors();
     Collector collector{raw};
+    UseClosingPbfParser();
     const osmium::io::File file{szFile};
     CheckOsmInput(file);
     osmium::io::Reader reader{file,

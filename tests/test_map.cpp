@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -183,6 +184,7 @@ class PbfWriter {
   /// granularity; each way is its id and its node id deltas.
   std::vector<std::string> strings = {"", "highway", "residential"};
   std::string sDataType = "OSMData";  // no type field when empty
+  int nKeyIndex = 1;                  // the string of the ways' one tag key
   std::int32_t nGranularity = 100;
   std::int64_t nLatOffset = 0, nLonOffset = 0;
   std::vector<std::int64_t> nodeIds, nodeLats, nodeLons;
@@ -203,7 +205,7 @@ class PbfWriter {
     for (const auto& [nId, refs] : ways) {
       std::string sWay;
       Int(sWay, 1, static_cast<std::uint64_t>(nId));
-      Bytes(sWay, 2, std::string(1, '\1'));
+      Bytes(sWay, 2, std::string(1, static_cast<char>(nKeyIndex)));
       Bytes(sWay, 3, std::string(1, '\2'));
       Bytes(sWay, 8, PackedSigned(refs));
       Bytes(sWayGroup, 3, sWay);
@@ -640,6 +642,38 @@ TEST(MapImport, PbfBlobsOsmiumMisreadsAndOtherFormatsAreRefused) {
   EXPECT_FALSE(vxmap::ImportRoadNetwork(
       OsmWriter::WriteFile("map.opl", "n1 v1 x13.4 y52.5\n").c_str(), net, sError));
   EXPECT_NE(sError.find("not an OpenStreetMap XML or PBF file"), std::string::npos) << sError;
+}
+
+// The descriptors a reader opens are closed again, also when libosmium
+// refuses a PBF file half way (it closes its own only at the end of a file).
+TEST(MapImport, NoFileDescriptorOutlivesAnOpen) {
+  const auto OpenDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator{});
+  };
+  PbfWriter pbf;
+  pbf.nodeIds = {1, 1};
+  pbf.nodeLats = {525000000, 0};
+  pbf.nodeLons = {134000000, 10000};
+  pbf.ways = {{10, {1, 1}}};
+  const std::string sGood = pbf.Save("fd-good.osm.pbf");
+  pbf.nKeyIndex = 99;  // a string the table does not hold
+  const std::string sBadIndex = pbf.Save("fd-index.osm.pbf");
+  const std::string sCut = OsmWriter::WriteFile("fd-cut.osm.pbf", [&] {
+    std::ifstream in(sGood, std::ios::binary);
+    const std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return s.substr(0, s.size() - 5);
+  }());
+  const auto nBefore = OpenDescriptors();
+  for (int i = 0; i < 20; ++i) {
+    for (const std::string& sFile : {sBadIndex, sCut}) {
+      EXPECT_EQ(VroReaderOpen(sFile.c_str()), nullptr) << sFile;
+    }
+    VRO_READER* h = VroReaderOpen(sGood.c_str());
+    EXPECT_NE(h, nullptr) << VroReaderLastError();
+    VroReaderClose(h);
+  }
+  EXPECT_EQ(OpenDescriptors(), nBefore);
 }
 
 TEST(MapReader, FeatureIdsAreStableAndNeverNull) {
