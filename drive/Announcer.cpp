@@ -7,7 +7,7 @@ Announcement Announcer::Update(const ManoeuvreAhead& ahead, double dSpeed) {
   const AnnounceDistances dist = DistancesForSpeed(dSpeed);
   const auto [it, bNew] = m_stages.try_emplace(ahead.key, AnnounceStage::kNone);
   AnnounceStage& stage = it->second;
-  const std::string sInstruction = TurnInstruction(ahead.turn, ahead.sRoad);
+  const std::string& sInstruction = ahead.sInstruction;
   if (!ahead.bDestination && ahead.dDist <= dist.dNow) {
     if (stage == AnnounceStage::kNow) {
       return {AnnounceStage::kNone, {}};

@@ -16,8 +16,8 @@ struct ManoeuvreAhead {
   std::array<double, 2> key;  ///< identifies the manoeuvre: its point (lon, lat)
   double dDist;               ///< metres along the route to it
   bool bDestination;          ///< the end of the route rather than a turn
-  TurnClass turn;             ///< the turn there (unused for the destination)
-  std::string sRoad;          ///< the road taken there; may be empty
+  std::string sInstruction;   ///< what to do there, e.g. "turn left onto Elm Street"
+                              ///< (unused for the destination)
 };
 
 /// What an announcement says about its manoeuvre.

@@ -85,6 +85,9 @@ class Drive {
   void Announce(double t, const tagLonLat& pt, const NavGuid& nav);
   std::string DescribeJunction(const PathGuid& item);
   int JunctionRoads(const PathGuid& item, VRO_FEATURE_ID* pIDs, double* pAngles);
+  int RoadsLeaving(const PathGuid& item);
+  bool IsRoundabout(const VRO_FEATURE_ID& id);
+  bool RoundaboutExit(const PathGuid& entry, int& nExit, std::string& sRoad);
   bool IsAnnounced(const PathGuid& item);
   void Reroute(double t, const tagLonLat& pt, double dHeading);
   void Closure(double t, const tagLonLat& pt, double dHeading, const NavGuid& nav);
@@ -318,9 +321,60 @@ int Drive::JunctionRoads(const PathGuid& item, VRO_FEATURE_ID* pIDs, double* pAn
   return n;
 }
 
-// A manoeuvre is announced unless the road only bends: it keeps its name and
-// no other road may be taken there.
+// The number of roads that may be taken at the item's end (JunctionRoads),
+// remembered per junction.
+int Drive::RoadsLeaving(const PathGuid& item) {
+  const auto it = m_junctionRoads.find(KeyOf(item));
+  if (it != m_junctionRoads.end()) {
+    return it->second;
+  }
+  VRO_FEATURE_ID ids[kJunctionRoads];
+  double angles[kJunctionRoads];
+  return JunctionRoads(item, ids, angles);
+}
+
+// Whether a feature is a road of a roundabout: the form character of its
+// code is "C".
+bool Drive::IsRoundabout(const VRO_FEATURE_ID& id) {
+  char szCode[6] = {}, szStr1[21] = {}, szStr2[301] = {};
+  return VroFeatureOneAttr(m_reader.get(), id, 0, szCode, szStr1, szStr2) != 0 && szCode[2] == 'C';
+}
+
+// Follows the route from the item that enters a roundabout to the one that
+// leaves it: nExit is 1 + the exits passed on the way (nodes of the
+// roundabout where another road may be taken), sRoad the road taken. False
+// when the route ends within the roundabout.
+bool Drive::RoundaboutExit(const PathGuid& entry, int& nExit, std::string& sRoad) {
+  PathGuid item = entry;
+  nExit = 1;
+  for (int nGuard = 0; nGuard < 10000; ++nGuard) {
+    PathGuid next{};
+    if (m_path.GetNextGuid(item, next) == 0 || next.dTurnAngle < 0) {
+      return false;
+    }
+    item = next;
+    if (!IsRoundabout(item.idNext)) {
+      sRoad = item.szNextName;
+      return true;
+    }
+    nExit += RoadsLeaving(item) > 1;
+  }
+  return false;
+}
+
+// Entering and leaving a roundabout are announced, its nodes in between are
+// not. Elsewhere a manoeuvre is announced unless the road only bends: it
+// keeps its name and no other road may be taken there.
 bool Drive::IsAnnounced(const PathGuid& item) {
+  if (item.dTurnAngle >= 0) {
+    const bool bOn = IsRoundabout(item.idEdge);
+    if (bOn != IsRoundabout(item.idNext)) {
+      return true;
+    }
+    if (bOn) {
+      return false;
+    }
+  }
   if (!IsManoeuvre(item.dTurnAngle, item.szName, item.szNextName)) {
     return false;
   }
@@ -328,13 +382,7 @@ bool Drive::IsAnnounced(const PathGuid& item) {
       std::strcmp(item.szName, item.szNextName) != 0) {
     return true;
   }
-  const auto it = m_junctionRoads.find(KeyOf(item));
-  if (it != m_junctionRoads.end()) {
-    return it->second > 1;
-  }
-  VRO_FEATURE_ID ids[kJunctionRoads];
-  double angles[kJunctionRoads];
-  return JunctionRoads(item, ids, angles) > 1;
+  return RoadsLeaving(item) > 1;
 }
 
 std::string Drive::DescribeJunction(const PathGuid& item) {
@@ -367,20 +415,29 @@ void Drive::Announce(double t, const tagLonLat& pt, const NavGuid& nav) {
   // The manoeuvre ahead: the first item from the current edge on that is one.
   PathGuid item = nav;
   double dDist = nav.dDist;
+  int nExit = 1;  // within a roundabout: 1 + the exits before the one taken
   for (int nGuard = 0; !IsAnnounced(item); ++nGuard) {
     PathGuid next{};
     if (nGuard > 100000 || m_path.GetNextGuid(item, next) == 0) {
       return;  // the path does not continue as it should; nothing to say
     }
+    nExit += IsRoundabout(item.idEdge) && RoadsLeaving(item) > 1;
     dDist += next.dDist;
     item = next;
   }
   const bool bDestination = item.dTurnAngle < 0;
-  const ManoeuvreAhead ahead{{item.ptEnd.lon, item.ptEnd.lat},
-                             dDist,
-                             bDestination,
-                             ClassifyTurn(item.dTurnAngle),
-                             item.szNextName};
+  const TurnClass turn = ClassifyTurn(item.dTurnAngle);
+  std::string sClass = TurnClassName(turn);
+  std::string sInstruction = TurnInstruction(turn, item.szNextName);
+  std::string sRoad = item.szNextName;
+  if (!bDestination && IsRoundabout(item.idEdge)) {
+    sClass = "roundabout exit " + std::to_string(nExit);
+    sInstruction = RoundaboutInstruction(false, nExit, sRoad);
+  } else if (!bDestination && IsRoundabout(item.idNext) && RoundaboutExit(item, nExit, sRoad)) {
+    sClass = "roundabout exit " + std::to_string(nExit);
+    sInstruction = RoundaboutInstruction(true, nExit, sRoad);
+  }
+  const ManoeuvreAhead ahead{{item.ptEnd.lon, item.ptEnd.lat}, dDist, bDestination, sInstruction};
   const Announcement a = m_announcer.Update(ahead, EdgeSpeed(nav));
   if (a.stage == AnnounceStage::kNone) {
     return;
@@ -390,8 +447,7 @@ void Drive::Announce(double t, const tagLonLat& pt, const NavGuid& nav) {
     const std::string sJunction = DescribeJunction(item);
     Event(t, "junction", "at " + RoadOrUnnamed(item.szName) + ": " + sJunction, item.ptEnd);
     m_record.manoeuvres.push_back({static_cast<int>(m_record.manoeuvres.size()) + 1, t, item.ptEnd,
-                                   TurnClassName(ahead.turn),
-                                   TurnInstruction(ahead.turn, ahead.sRoad), sJunction});
+                                   sClass, sInstruction, sJunction});
   }
 }
 

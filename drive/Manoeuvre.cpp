@@ -55,6 +55,27 @@ std::string TurnClassName(const TurnClass& turn) {
   return "straight";
 }
 
+std::string RoundaboutInstruction(bool bEnter, int nExit, const std::string& sRoad) {
+  std::string s;
+  if (!bEnter && nExit <= 1) {
+    s = "take the next exit";
+  } else {
+    const int nLast2 = nExit % 100;
+    const int nLast = nExit % 10;
+    const char* szSuffix = (nLast2 >= 11 && nLast2 <= 13) ? "th"
+                           : nLast == 1                   ? "st"
+                           : nLast == 2                   ? "nd"
+                           : nLast == 3                   ? "rd"
+                                                          : "th";
+    s = std::string(bEnter ? "enter the roundabout and take the " : "take the ") +
+        std::to_string(nExit) + szSuffix + " exit";
+  }
+  if (!sRoad.empty()) {
+    s += " onto " + sRoad;
+  }
+  return s;
+}
+
 std::string TurnInstruction(const TurnClass& turn, const std::string& sRoad) {
   std::string s;
   switch (turn.kind) {

@@ -36,6 +36,13 @@ std::string TurnClassName(const TurnClass& turn);
 /// " onto NAME" when the road taken has a name.
 std::string TurnInstruction(const TurnClass& turn, const std::string& sRoad);
 
+/// The instruction at a roundabout, counting the exits a driver may take
+/// from where the vehicle is: "enter the roundabout and take the 2nd exit onto
+/// Elm Street" before it (bEnter), "take the 2nd exit onto ..." within it,
+/// where the first exit is "take the next exit onto ...". Without a road
+/// name the " onto ..." is left out.
+std::string RoundaboutInstruction(bool bEnter, int nExit, const std::string& sRoad);
+
 /// A distance as spoken: to 10 m below 200 m, to 50 m below 1 km, tenths of a
 /// kilometre below 10 km, whole kilometres above; never less than "10 m".
 std::string SpokenDistance(double dMetres);

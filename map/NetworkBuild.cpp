@@ -119,6 +119,7 @@ class Builder {
     f.nLevelFirst = way.nLevel;  // replaced by the node level in SetLevels
     f.nLevelLast = way.nLevel;
     f.bRoutable = way.bRoutable;
+    f.bRoundabout = way.bRoundabout;
     m_net.features.push_back(f);
   }
 

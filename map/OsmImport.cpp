@@ -106,6 +106,7 @@ class Collector : public osmium::handler::Handler {
     way.nRoadClass = static_cast<std::uint8_t>(nClass);
     way.nMaxSpeed = ParseMaxSpeed(tags["maxspeed"]);
     way.nLevel = static_cast<std::int8_t>(LevelOf(tags["layer"], tags["bridge"], tags["tunnel"]));
+    way.bRoundabout = IsRoundabout(tags["junction"]);
     way.refs.reserve(w.nodes().size());
     for (const osmium::NodeRef& ref : w.nodes()) {
       const osmium::Location loc = ref.location();

@@ -29,6 +29,7 @@ struct RawWay {
   std::uint16_t nMaxSpeed;
   std::int8_t nLevel;
   bool bRoutable;
+  bool bRoundabout;
   std::vector<RawNodeRef> refs;
 };
 

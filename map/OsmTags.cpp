@@ -49,6 +49,10 @@ int RoadClassOf(const char* szHighway) {
   return 0;
 }
 
+bool IsRoundabout(const char* szJunction) {
+  return Is(szJunction, "roundabout") || Is(szJunction, "circular");
+}
+
 int OneWayOf(const char* szOneWay, const char* szJunction, const char* szHighway, bool& bRoutable) {
   bRoutable = true;
   if (Is(szOneWay, "yes") || Is(szOneWay, "true") || Is(szOneWay, "1")) return 1;
@@ -58,7 +62,7 @@ int OneWayOf(const char* szOneWay, const char* szJunction, const char* szHighway
     bRoutable = false;
     return 0;
   }
-  if (Is(szJunction, "roundabout") || Is(szJunction, "circular")) return 1;
+  if (IsRoundabout(szJunction)) return 1;
   if (Is(szHighway, "motorway") || Is(szHighway, "motorway_link")) return 1;
   return 0;
 }

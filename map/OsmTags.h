@@ -24,6 +24,10 @@ int RoadClassOf(const char* szHighway);
 /// set false for it (0 is returned); bRoutable is true otherwise.
 int OneWayOf(const char* szOneWay, const char* szJunction, const char* szHighway, bool& bRoutable);
 
+/// True for junction=roundabout and junction=circular: the way is (part of)
+/// a roundabout.
+bool IsRoundabout(const char* szJunction);
+
 /// Speed limit in km/h from a maxspeed value: "50", "50 km/h", "50 kmh",
 /// "50 kph" as they stand, "30 mph" converted and rounded; 0 for anything
 /// else ("none", "signals", "DE:urban", decimals, values above 500).

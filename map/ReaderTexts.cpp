@@ -66,7 +66,7 @@ void WriteFeatureTexts(const RoadNetwork& net, std::uint32_t k, bool bReversed, 
   const char cMark = f.nOneWay > 0 ? '+' : f.nOneWay < 0 ? '-' : '0';
   const char szFeatureCode[kCodeSize] = {'R',
                                          static_cast<char>('0' + f.nRoadClass),
-                                         '0',
+                                         f.bRoundabout ? 'C' : '0',
                                          MirrorMark(cMark, bReversed),
                                          f.bRoutable ? '0' : 'X',
                                          '\0'};

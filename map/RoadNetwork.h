@@ -28,6 +28,7 @@ struct Feature {
   std::int8_t nLevelFirst;    ///< level at the first point (layer, bridge, tunnel)
   std::int8_t nLevelLast;     ///< level at the last point
   bool bRoutable;             ///< false for roads the route engine must not use
+  bool bRoundabout;           ///< part of a roundabout (junction=roundabout/circular)
 };
 
 /// A turn that may not be made: from feature nFrom through node nVia into

@@ -267,6 +267,13 @@ TEST(DriveManoeuvre, InstructionsAndDistances) {
   EXPECT_EQ(TurnInstruction(ClassifyTurn(200), "B"), "turn sharply right onto B");
   EXPECT_EQ(TurnInstruction(ClassifyTurn(178), "C"), "make a U-turn onto C");
   EXPECT_EQ(TurnInstruction(ClassifyTurn(5), ""), "continue straight");
+  EXPECT_EQ(RoundaboutInstruction(true, 1, "Elm Street"),
+            "enter the roundabout and take the 1st exit onto Elm Street");
+  EXPECT_EQ(RoundaboutInstruction(true, 2, ""), "enter the roundabout and take the 2nd exit");
+  EXPECT_EQ(RoundaboutInstruction(false, 3, "A"), "take the 3rd exit onto A");
+  EXPECT_EQ(RoundaboutInstruction(false, 1, "A"), "take the next exit onto A");
+  EXPECT_EQ(RoundaboutInstruction(false, 12, ""), "take the 12th exit");
+  EXPECT_EQ(RoundaboutInstruction(true, 22, ""), "enter the roundabout and take the 22nd exit");
   EXPECT_EQ(PrepareText(312, "turn left onto Elm Street"), "In 300 m turn left onto Elm Street");
   EXPECT_EQ(NowText("turn right"), "Now turn right");
   EXPECT_EQ(ContinueText(2149), "Continue for 2.1 km");
@@ -302,7 +309,7 @@ TEST(DriveAnnouncer, StagesOncePerManoeuvreAtSpeedDistances) {
   EXPECT_NEAR(d.dPrepare, 277.8, 0.1);
   EXPECT_NEAR(d.dNow, 55.6, 0.1);
   Announcer a;
-  ManoeuvreAhead m{{13.0, 52.0}, 800, false, ClassifyTurn(90), "Elm Street"};
+  ManoeuvreAhead m{{13.0, 52.0}, 800, false, TurnInstruction(ClassifyTurn(90), "Elm Street")};
   Announcement r = a.Update(m, v);
   EXPECT_EQ(r.stage, AnnounceStage::kContinue);
   EXPECT_EQ(r.sText, "Continue for 800 m");
@@ -321,7 +328,7 @@ TEST(DriveAnnouncer, StagesOncePerManoeuvreAtSpeedDistances) {
   m.dDist = 20;
   EXPECT_EQ(a.Update(m, v).stage, AnnounceStage::kNone);
   // A manoeuvre first seen close by: straight to the prepare text.
-  ManoeuvreAhead n{{13.001, 52.0}, 120, false, ClassifyTurn(270), ""};
+  ManoeuvreAhead n{{13.001, 52.0}, 120, false, TurnInstruction(ClassifyTurn(270), "")};
   r = a.Update(n, v);
   EXPECT_EQ(r.stage, AnnounceStage::kPrepare);
   EXPECT_EQ(r.sText, "In 120 m turn right");
@@ -329,7 +336,7 @@ TEST(DriveAnnouncer, StagesOncePerManoeuvreAtSpeedDistances) {
   m.dDist = 40;
   EXPECT_EQ(a.Update(m, v).stage, AnnounceStage::kNone);
   // The destination: a prepare text, never "Now".
-  ManoeuvreAhead dest{{13.002, 52.0}, 100, true, ClassifyTurn(-1), ""};
+  ManoeuvreAhead dest{{13.002, 52.0}, 100, true, ""};
   EXPECT_EQ(a.Update(dest, v).sText, "In 100 m you reach your destination");
   dest.dDist = 5;
   EXPECT_EQ(a.Update(dest, v).stage, AnnounceStage::kNone);

@@ -409,12 +409,15 @@ TEST(MapImport, OneWayFormsReachFeaturesAndCodes) {
     EXPECT_EQ(std::strlen(c), 5u);
     EXPECT_EQ(c[3], kMarks[k]) << k;
     EXPECT_EQ(c[4], k == 5 ? 'X' : '0');
+    EXPECT_EQ(c[2], k == 6 ? 'C' : '0') << k;  // the roundabout
+    EXPECT_EQ(net.features[k].bRoundabout, k == 6);
     EXPECT_EQ(s1[0], 'R');
     EXPECT_EQ(std::atoi(s1 + 1), net.features[k].nRoadClass);
     // Driven against its digitisation, a one-way road shows the mirrored mark.
     ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(k, true), 0, c, s1, s2), 1);
     const char cMirror = kMarks[k] == '+' ? '-' : kMarks[k] == '-' ? '+' : '0';
     EXPECT_EQ(c[3], cMirror) << k;
+    EXPECT_EQ(c[2], k == 6 ? 'C' : '0') << k;
   }
 }
 
@@ -940,6 +943,9 @@ TEST(MapSampleTown, LoadsWithItsStreetsRingRoundaboutBridgeAndRestrictions) {
   }
   ASSERT_EQ(byName["Marktplatz"].size(), 4u);
   for (const Feature* f : byName["Marktplatz"]) EXPECT_EQ(f->nOneWay, 1);
+  for (const Feature& f : net.features) {
+    EXPECT_EQ(f.bRoundabout, net.names[f.nName] == "Marktplatz");
+  }
   for (const Feature* f : byName["Birkenweg"]) EXPECT_EQ(f->nOneWay, 1);
   for (const Feature* f : byName["Ulmenstraße"]) EXPECT_EQ(f->nOneWay, -1);
   for (const Feature* f : byName["Bachstraße"]) EXPECT_EQ(f->nOneWay, 1);
