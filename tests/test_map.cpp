@@ -190,6 +190,16 @@ class PbfWriter {
   std::vector<std::int64_t> nodeIds, nodeLats, nodeLons;
   std::vector<std::pair<std::int64_t, std::vector<std::int64_t>>> ways;
 
+  /// One residential road from (13.4, 52.5) 0.001 degree east.
+  static PbfWriter TwoNodeRoad() {
+    PbfWriter pbf;
+    pbf.nodeIds = {1, 1};
+    pbf.nodeLats = {525000000, 0};
+    pbf.nodeLons = {134000000, 10000};
+    pbf.ways = {{10, {1, 1}}};
+    return pbf;
+  }
+
   std::string Save(const std::string& sName) const {
     std::string sHeader;
     Bytes(sHeader, 4, "OsmSchema-V0.6");
@@ -577,11 +587,7 @@ TEST(MapImport, BrokenAndEmptyInputFailsCleanly) {
 // without overflow checks; files made to overflow them must give a defined
 // result (the ASan+UBSan build of this test reports any overflow).
 TEST(MapImport, OverflowingNumbersInTheFileAreHarmless) {
-  PbfWriter pbf;
-  pbf.nodeIds = {1, 1};
-  pbf.nodeLats = {525000000, 0};
-  pbf.nodeLons = {134000000, 10000};
-  pbf.ways = {{10, {1, 1}}};
+  PbfWriter pbf = PbfWriter::TwoNodeRoad();
   RoadNetwork net = Import(pbf.Save("ok.osm.pbf"));
   ASSERT_EQ(net.features.size(), 1U);
   EXPECT_EQ(net.points[0].lon, 1340000);
@@ -622,11 +628,7 @@ TEST(MapImport, OverflowingNumbersInTheFileAreHarmless) {
 // (tags are NUL-terminated texts, keys and values would fall out of step)
 // and a blob header without its type (compared through a null pointer).
 TEST(MapImport, PbfBlobsOsmiumMisreadsAndOtherFormatsAreRefused) {
-  PbfWriter pbf;
-  pbf.nodeIds = {1, 1};
-  pbf.nodeLats = {525000000, 0};
-  pbf.nodeLons = {134000000, 10000};
-  pbf.ways = {{10, {1, 1}}};
+  PbfWriter pbf = PbfWriter::TwoNodeRoad();
   pbf.strings[2] = std::string("resi\0dential", 12);
   RoadNetwork net;
   std::string sError;
@@ -654,11 +656,7 @@ TEST(MapImport, NoFileDescriptorOutlivesAnOpen) {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                          std::filesystem::directory_iterator{});
   };
-  PbfWriter pbf;
-  pbf.nodeIds = {1, 1};
-  pbf.nodeLats = {525000000, 0};
-  pbf.nodeLons = {134000000, 10000};
-  pbf.ways = {{10, {1, 1}}};
+  PbfWriter pbf = PbfWriter::TwoNodeRoad();
   const std::string sGood = pbf.Save("fd-good.osm.pbf");
   pbf.nKeyIndex = 99;  // a string the table does not hold
   const std::string sBadIndex = pbf.Save("fd-index.osm.pbf");
