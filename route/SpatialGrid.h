@@ -21,8 +21,11 @@ struct GridSegment {
 
 class SpatialGrid {
  public:
-  /// Files every segment of the usable features of graph into the cells its
-  /// bounding box touches. About two segments per cell on average.
+  /// Files every segment of the usable features of graph into the cells it
+  /// passes through. About two segments per cell on average; cells are made
+  /// larger where long segments would otherwise fill more than about twelve
+  /// cells per segment, so the index stays linear in the segment count.
+  /// Throws std::length_error for more segments than its 32-bit offsets hold.
   explicit SpatialGrid(const RouteGraph& graph);
 
   /// Calls visit(segment) for the segments of the cells around (dX, dY) (map
@@ -69,6 +72,9 @@ class SpatialGrid {
   std::size_t MemoryBytes() const;
 
  private:
+  /// Calls fn(cell index) for the cells segment a-b passes through.
+  template <class Fn>
+  void ForEachCellOf(const Bin_LonLat& a, const Bin_LonLat& b, Fn&& fn) const;
   static long ClampCell(double d, long nCount) {
     if (!(d > 0)) {
       return 0;

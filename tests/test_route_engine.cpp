@@ -18,7 +18,9 @@
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "route/DegreePoint.h"
+#include "route/RouteGraph.h"
 #include "route/RouteHandle.h"
+#include "route/SpatialGrid.h"
 
 namespace {
 
@@ -640,6 +642,64 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
     ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lon * 100000.0)), p.lon);
     ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lat * 100000.0)), p.lat);
   }
+}
+
+// The segment grid: every segment within the search limit of a point is
+// visited, also long segments crossing many cells in any direction; and a
+// network of long segments does not fill cells in proportion to the cells
+// each one's box covers.
+TEST(RouteGrid, SearchVisitsEverySegmentWithinTheLimit) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<std::int32_t> coord(0, 20000);
+  NetBuilder b;
+  for (int k = 0; k < 300; ++k) {
+    const std::uint32_t n0 = b.Node(coord(rng), coord(rng));
+    // Some short, some across the whole area, some axis-parallel.
+    const std::int32_t dx = k % 3 == 0 ? coord(rng) / 100 : coord(rng) - 10000;
+    const std::int32_t dy = k % 7 == 0 ? 0 : k % 3 == 0 ? coord(rng) / 100 : coord(rng) - 10000;
+    const Bin_LonLat& p0 = b.net.nodes[n0];
+    const std::uint32_t n1 = b.Node(p0.lon - kBaseLon + dx, p0.lat - kBaseLat + dy);
+    if (dx != 0 || dy != 0) b.Road(n0, n1);
+  }
+  const vxroute::RouteGraph graph(b.net);
+  const vxroute::SpatialGrid grid(graph);
+  const double sx = 0.68, sy = 1.11;  // metres per map unit, as near 52 degrees
+  for (int q = 0; q < 400; ++q) {
+    const double x = kBaseLon + coord(rng), y = kBaseLat + coord(rng);
+    const double dLimit = q % 2 == 0 ? 500.0 : 3000.0;
+    std::vector<int> visited(b.net.features.size(), 0);
+    grid.Search(
+        x, y, sx, sy, [&](const vxroute::GridSegment& seg) { visited[seg.nFeature] = 1; },
+        [&] { return dLimit; });
+    for (std::uint32_t f = 0; f < b.net.features.size(); ++f) {
+      const Bin_LonLat* p = graph.Points(f);
+      const double ax = (p[0].lon - x) * sx, ay = (p[0].lat - y) * sy;
+      const double dx = (p[1].lon - p[0].lon) * sx, dy = (p[1].lat - p[0].lat) * sy;
+      const double t = std::clamp(-(ax * dx + ay * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+      if (std::hypot(ax + t * dx, ay + t * dy) < dLimit) {
+        EXPECT_EQ(visited[f], 1) << "feature " << f << " query " << q;
+      }
+    }
+  }
+}
+
+TEST(RouteGrid, LongSegmentsKeepTheIndexLinear) {
+  // 20,000 roads from one corner of a 100 km square to the other, beside a
+  // town of short ones: filed by their boxes they would fill every cell.
+  NetBuilder b;
+  const std::uint32_t a = b.Node(0, 0), c = b.Node(1000000, 1000000);
+  for (int k = 0; k < 20000; ++k) b.Road(a, c);
+  for (std::int32_t i = 0; i < 100; ++i) b.Road(b.Node(100 * i, 0), b.Node(100 * i, 100));
+  const vxroute::RouteGraph graph(b.net);
+  const vxroute::SpatialGrid grid(graph);
+  EXPECT_LT(grid.MemoryBytes(), 20100u * 13u * sizeof(vxroute::GridSegment) + 20100u * 4u);
+  // The engine still snaps to them.
+  VRO_ROUTE* h = vxroute::OpenRoute(b.net);
+  ASSERT_NE(h, nullptr);
+  EXPECT_GE(
+      VroRouteFindPath(h, At(500000, 500000), At(1000000, 1000000), -1, 0, "shortest", 0, nullptr),
+      0);
+  VroRouteClose(h);
 }
 
 TEST(RouteEngine, InconsistentFeaturesAreLeftOut) {
