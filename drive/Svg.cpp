@@ -9,6 +9,7 @@
 #include <numbers>
 #include <string>
 
+#include "drive/LabelPlacer.h"
 #include "drive/Utf8.h"
 #include "interfaces/VroGeo.h"
 
@@ -19,6 +20,12 @@ namespace {
 constexpr double kMapSize = 1000.0;  // the longer side of the map area, px
 constexpr double kPanel = 440.0;     // width of the text panel, px
 constexpr double kPad = 20.0;
+constexpr double kLabelFont = 12.0;  // px, the .lbl class
+
+// The label of an off-route or reroute marker.
+std::string EventLabel(const DriveEvent& e) {
+  return e.sKind == "off-route" ? "off route, rerouted" : "rerouted";
+}
 
 std::string Xml(const std::string& s) {
   std::string out;
@@ -313,18 +320,60 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
     }
   }
   out << "</g>\n</g>\n";
+  // Labels beside the markers: every marker is kept free first, then the
+  // manoeuvres' labels are placed, then the others.
+  const bool bEnds = !record.routes.empty() && !record.routes[0].pts.empty();
+  const tagLonLat ptStart = bEnds ? record.routes[0].pts.front() : tagLonLat{0, 0};
+  const tagLonLat ptEnd = bEnds ? record.routes[0].pts.back() : tagLonLat{0, 0};
+  const auto IsEventMarker = [&](std::size_t i) {
+    const DriveEvent& e = record.events[i];
+    // A reroute right after its off-route shares the off-route's marker.
+    const bool bFollows =
+        i > 0 && record.events[i - 1].sKind == "off-route" && record.events[i - 1].dTime == e.dTime;
+    return e.sKind == "off-route" || (e.sKind == "reroute" && !bFollows);
+  };
+  LabelPlacer placer;
+  const auto Marker = [&](const tagLonLat& pt, double r) {
+    placer.Reserve({v.X(pt) - r, v.Y(pt) - r, v.X(pt) + r, v.Y(pt) + r});
+  };
+  for (const RecordedManoeuvre& m : record.manoeuvres) {
+    Marker(m.pt, 9);
+  }
+  for (std::size_t i = 0; i < record.events.size(); ++i) {
+    if (IsEventMarker(i)) {
+      Marker(record.events[i].pt, 8);
+    }
+  }
+  if (bEnds) {
+    Marker(ptStart, 9);
+    Marker(ptEnd, 9);
+  }
+  const auto PlaceLabel = [&](const tagLonLat& pt, double r, const std::string& sText) {
+    return placer.Place(v.X(pt), v.Y(pt), r, TextWidth(sText, kLabelFont), kLabelFont);
+  };
+  const auto LabelText = [&](const LabelPlace& p, const std::string& sClass,
+                             const std::string& sText) {
+    out << "<text class=\"" << sClass << "\" x=\"" << F(p.x) << "\" y=\"" << F(p.y) << "\""
+        << (p.bEndAnchor ? " text-anchor=\"end\"" : "") << ">" << Xml(sText) << "</text>\n";
+  };
+  std::vector<LabelPlace> manoeuvreLabels;
+  for (const RecordedManoeuvre& m : record.manoeuvres) {
+    manoeuvreLabels.push_back(PlaceLabel(m.pt, 9, m.sClass));
+  }
+  std::vector<LabelPlace> eventLabels(record.events.size(), LabelPlace{0, 0, false});
+  for (std::size_t i = 0; i < record.events.size(); ++i) {
+    if (IsEventMarker(i)) {
+      eventLabels[i] = PlaceLabel(record.events[i].pt, 8, EventLabel(record.events[i]));
+    }
+  }
   // Start and destination of the planned route.
-  if (!record.routes.empty() && !record.routes[0].pts.empty()) {
-    const tagLonLat& s = record.routes[0].pts.front();
-    const tagLonLat& d = record.routes[0].pts.back();
-    out << "<circle cx=\"" << F(v.X(s)) << "\" cy=\"" << F(v.Y(s))
-        << "\" r=\"9\" fill=\"#10a040\" stroke=\"#fff\" stroke-width=\"2\"/>\n"
-        << "<text class=\"lbl\" x=\"" << F(v.X(s) + 12) << "\" y=\"" << F(v.Y(s) + 4)
-        << "\">start</text>\n"
-        << "<rect x=\"" << F(v.X(d) - 8) << "\" y=\"" << F(v.Y(d) - 8)
-        << "\" width=\"16\" height=\"16\" fill=\"#222\" stroke=\"#fff\" stroke-width=\"2\"/>\n"
-        << "<text class=\"lbl\" x=\"" << F(v.X(d) + 12) << "\" y=\"" << F(v.Y(d) + 4)
-        << "\">destination</text>\n";
+  if (bEnds) {
+    out << "<circle cx=\"" << F(v.X(ptStart)) << "\" cy=\"" << F(v.Y(ptStart))
+        << "\" r=\"9\" fill=\"#10a040\" stroke=\"#fff\" stroke-width=\"2\"/>\n";
+    LabelText(PlaceLabel(ptStart, 9, "start"), "lbl", "start");
+    out << "<rect x=\"" << F(v.X(ptEnd) - 8) << "\" y=\"" << F(v.Y(ptEnd) - 8)
+        << "\" width=\"16\" height=\"16\" fill=\"#222\" stroke=\"#fff\" stroke-width=\"2\"/>\n";
+    LabelText(PlaceLabel(ptEnd, 9, "destination"), "lbl", "destination");
   }
   for (const RecordedClosure& c : record.closures) {
     if (!c.pts.empty()) {
@@ -338,26 +387,22 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
   }
   for (std::size_t i = 0; i < record.events.size(); ++i) {
     const DriveEvent& e = record.events[i];
-    // A reroute right after its off-route shares the off-route's marker.
-    const bool bFollows =
-        i > 0 && record.events[i - 1].sKind == "off-route" && record.events[i - 1].dTime == e.dTime;
-    if (e.sKind == "off-route" || (e.sKind == "reroute" && !bFollows)) {
+    if (IsEventMarker(i)) {
       const bool bOff = e.sKind == "off-route";
       out << "<circle cx=\"" << F(v.X(e.pt)) << "\" cy=\"" << F(v.Y(e.pt)) << "\" r=\"8\" fill=\""
           << (bOff ? "#ffdd33" : "#ffffff") << "\" stroke=\"#b03020\" stroke-width=\"2\"/>\n"
           << "<text class=\"num\" x=\"" << F(v.X(e.pt)) << "\" y=\"" << F(v.Y(e.pt) + 4) << "\">"
-          << (bOff ? "!" : "R") << "</text>\n"
-          << "<text class=\"lbl w\" x=\"" << F(v.X(e.pt) + 11) << "\" y=\"" << F(v.Y(e.pt) + 16)
-          << "\">" << (bOff ? "off route, rerouted" : "rerouted") << "</text>\n";
+          << (bOff ? "!" : "R") << "</text>\n";
+      LabelText(eventLabels[i], "lbl w", EventLabel(e));
     }
   }
-  for (const RecordedManoeuvre& m : record.manoeuvres) {
+  for (std::size_t i = 0; i < record.manoeuvres.size(); ++i) {
+    const RecordedManoeuvre& m = record.manoeuvres[i];
     out << "<circle cx=\"" << F(v.X(m.pt)) << "\" cy=\"" << F(v.Y(m.pt))
         << "\" r=\"9\" fill=\"#fff\" stroke=\"#222\" stroke-width=\"1.5\"/>\n"
         << "<text class=\"num\" x=\"" << F(v.X(m.pt)) << "\" y=\"" << F(v.Y(m.pt) + 4) << "\">"
-        << m.nNumber << "</text>\n"
-        << "<text class=\"lbl\" x=\"" << F(v.X(m.pt) + 12) << "\" y=\"" << F(v.Y(m.pt) - 8) << "\">"
-        << Xml(m.sClass) << "</text>\n";
+        << m.nNumber << "</text>\n";
+    LabelText(manoeuvreLabels[i], "lbl", m.sClass);
   }
   // Scale bar: 200 m.
   const double dBar = 200.0 * v.PixelsPerMetre();

@@ -19,6 +19,7 @@
 #include "drive/DriveSession.h"
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
+#include "drive/LabelPlacer.h"
 #include "drive/Manoeuvre.h"
 #include "drive/MapRoads.h"
 #include "drive/Noise.h"
@@ -549,6 +550,46 @@ TEST(DriveOutputs, SvgIsWellFormedWithRoadsRoutesAndLabels) {
     EXPECT_GE(n.node().attribute("cy").as_double(), 0.0);
     EXPECT_LE(n.node().attribute("cy").as_double(), h);
   }
+}
+
+TEST(DriveOutputs, LabelsAvoidMarkersAndEachOther) {
+  EXPECT_DOUBLE_EQ(TextWidth("left", 10), 24.0);
+  EXPECT_DOUBLE_EQ(TextWidth("Straße", 10), 36.0);  // characters, not bytes
+  const auto Box = [](const LabelPlace& p, double dWidth) {
+    const double x0 = p.bEndAnchor ? p.x - dWidth : p.x;
+    return PixelBox{x0, p.y - 9.6, x0 + dWidth, p.y + 3.0};
+  };
+  const auto Overlap = [](const PixelBox& a, const PixelBox& b) {
+    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+  };
+  LabelPlacer placer;
+  // Two markers close together on a row: their labels go to different places.
+  placer.Reserve({91, 91, 109, 109});
+  placer.Reserve({121, 91, 139, 109});
+  std::vector<PixelBox> boxes;
+  for (const double x : {100.0, 130.0, 100.0}) {
+    const LabelPlace p = placer.Place(x, 100, 9, 80, 12);
+    boxes.push_back(Box(p, 80));
+    EXPECT_FALSE(Overlap(boxes.back(), {91, 91, 109, 109}));
+    EXPECT_FALSE(Overlap(boxes.back(), {121, 91, 139, 109}));
+  }
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    for (std::size_t k = i + 1; k < boxes.size(); ++k) {
+      EXPECT_FALSE(Overlap(boxes[i], boxes[k])) << i << " " << k;
+    }
+  }
+  // The first label takes the first place, right above its marker.
+  LabelPlacer fresh;
+  const LabelPlace p = fresh.Place(100, 100, 9, 80, 12);
+  EXPECT_DOUBLE_EQ(p.x, 112);
+  EXPECT_DOUBLE_EQ(p.y, 92);
+  EXPECT_FALSE(p.bEndAnchor);
+  // With every place taken the label still goes somewhere: the first place.
+  LabelPlacer full;
+  full.Reserve({-1000, -1000, 1000, 1000});
+  const LabelPlace q = full.Place(100, 100, 9, 80, 12);
+  EXPECT_DOUBLE_EQ(q.x, 112);
+  EXPECT_DOUBLE_EQ(q.y, 92);
 }
 
 TEST(DriveOutputs, Utf8RepairedByteByByte) {
