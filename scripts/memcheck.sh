@@ -54,9 +54,14 @@ while IFS=$'\x1f' read -r -a cmd; do
   n=$((${#seen[@]} + 1))
   log="$build/memcheck-$(basename "$prog")-$n.log"
   if is_build_program "$prog"; then
-    if printf '%s\n' "${args[@]}" | grep -q '^--gtest_filter='; then
-      args=(--gtest_brief=1)
-    fi
+    # (A loop, not printf | grep -q: under pipefail grep's early exit can
+    # fail the pipe and let a filtered entry through.)
+    for a in "${args[@]}"; do
+      if [[ "$a" == --gtest_filter=* ]]; then
+        args=(--gtest_brief=1)
+        break
+      fi
+    done
     key="$prog ${args[*]}"
     [ -z "${seen[$key]:-}" ] || continue
     seen[$key]=1
