@@ -17,9 +17,10 @@
 // - feature code, char[6]: five characters "R" class form mark routable, e.g.
 //   "R60+0". The class is the road class digit "1" (motorway) to "7" (service);
 //   the form (index 2) is "C" for a road of a roundabout (OpenStreetMap
-//   junction=roundabout or circular) and "0" for any other; the mark (index 3) is "+" drivable only from the first point to the last,
-//   "-" only from the last to the first, "0" both ways; the last character is
-//   "0", or "X" for a road the route engine must not use (oneway=reversible).
+//   junction=roundabout or circular) and "0" for any other; the mark (index
+//   3) is "+" drivable only from the first point to the last, "-" only from
+//   the last to the first, "0" both ways; the last character is "0", or "X"
+//   for a road the route engine must not use (oneway=reversible).
 // - szStr1, char[21]: the road code text, "R" and the class number, e.g. "R6".
 // - szStr2, char[301]: the road name in UTF-8, "" when the road has none; a
 //   longer name is cut at a character boundary.
