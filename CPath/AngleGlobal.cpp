@@ -11,9 +11,8 @@ CAngleNum<3600> g_AngleNum;
 namespace vx {
 
 int IsSameFeatureId(const VRO_FEATURE_ID& a, const VRO_FEATURE_ID& b) {
-  return a.dw[0] == b.dw[0] && a.dw[1] == b.dw[1] && a.dw[2] == b.dw[2] && a.dw[3] == b.dw[3]
-             ? 1
-             : 0;
+  return a.dw[0] == b.dw[0] && a.dw[1] == b.dw[1] && a.dw[2] == b.dw[2] && a.dw[3] == b.dw[3] ? 1
+                                                                                              : 0;
 }
 
 void CopyGuidName(char* szDst, const char* szSrc) {

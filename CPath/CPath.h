@@ -19,20 +19,20 @@ class MatchIndex;
 /// One guidance item: an edge up to its end point and the turn onto the edge
 /// that follows. Owned by the application; the library fills and reads it.
 struct PathGuid {
-  VRO_FEATURE_ID idEdge;   ///< feature of the item's edge
-  char szName[301];        ///< road name, at most 300 characters; empty when none
-  short nCode;             ///< road code number of the edge
-  short nRoadAttr;         ///< road attribute number of the edge
-  unsigned short wPtNum;   ///< point count of the edge
-  tagLonLat* pPts;         ///< the edge's own points inside the path (not a copy)
-  double dReserved1;       ///< copy of the edge's reserved value; 0
-  double dReserved2;       ///< copy of the edge's second reserved value; 0
-  double dDist;            ///< metres to the manoeuvre point
-  double dTurnAngle;       ///< turn at the end, 0..360 degrees counterclockwise; -1 when none
-  tagLonLat ptEnd;         ///< the manoeuvre point; (180, 90) when missing
-  VRO_FEATURE_ID idNext;   ///< feature of the following edge; the null id when none
-  char szNextName[301];    ///< road name of the following edge
-  short nNextCode;         ///< road code number of the following edge; 0 when none
+  VRO_FEATURE_ID idEdge;      ///< feature of the item's edge
+  char szName[301];           ///< road name, at most 300 characters; empty when none
+  short nCode;                ///< road code number of the edge
+  short nRoadAttr;            ///< road attribute number of the edge
+  unsigned short wPtNum;      ///< point count of the edge
+  tagLonLat* pPts;            ///< the edge's own points inside the path (not a copy)
+  double dReserved1;          ///< copy of the edge's reserved value; 0
+  double dReserved2;          ///< copy of the edge's second reserved value; 0
+  double dDist;               ///< metres to the manoeuvre point
+  double dTurnAngle;          ///< turn at the end, 0..360 degrees counterclockwise; -1 when none
+  tagLonLat ptEnd;            ///< the manoeuvre point; (180, 90) when missing
+  VRO_FEATURE_ID idNext;      ///< feature of the following edge; the null id when none
+  char szNextName[301];       ///< road name of the following edge
+  short nNextCode;            ///< road code number of the following edge; 0 when none
   unsigned short wNextPtNum;  ///< point count of the following edge; 0 when none
   short nNextRoadAttr;        ///< road attribute number of the following edge
   tagLonLat* pNextPts;        ///< the following edge's points inside the path; null when none
@@ -122,8 +122,8 @@ class VX_CPATH_API CPath {
   /// The roads that leave the manoeuvre point of guid, with the turn angle
   /// into each, read from the map reader. Returns the count written.
   static int GetCrossEdge(VRO_READER* hReader, const NavGuid& guid, VRO_FEATURE_ID* pIDs,
-                          double* pAngles, unsigned short wMaxNum, int bTurnCheck,
-                          int bLevelCheck, const char* pszCat, char cPri1, char cPri2);
+                          double* pAngles, unsigned short wMaxNum, int bTurnCheck, int bLevelCheck,
+                          const char* pszCat, char cPri1, char cPri2);
 
   /// Rebuilds the path from pt through the route engine, keeping the old path
   /// from a rejoin edge 50 km ahead on. 1 when rebuilt, 0 when unchanged.

@@ -15,9 +15,8 @@ struct BlockHeader {
 
 // The header is padded to the strictest alignment so the block behind it is
 // aligned for any object.
-constexpr std::size_t kHeaderSize =
-    (sizeof(BlockHeader) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
-    alignof(std::max_align_t);
+constexpr std::size_t kHeaderSize = (sizeof(BlockHeader) + alignof(std::max_align_t) - 1) /
+                                    alignof(std::max_align_t) * alignof(std::max_align_t);
 
 struct Heap {
   BlockHeader* pFirst;

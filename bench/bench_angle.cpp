@@ -67,8 +67,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const double dAngle = NsPerCall([](const Pair& p) { return CAngleNum<3600>::GetAngle(p.x1, p.y1, p.x2, p.y2); });
-  const double dAtan2 = NsPerCall([](const Pair& p) { return std::atan2(p.y2 - p.y1, p.x2 - p.x1); });
+  const double dAngle =
+      NsPerCall([](const Pair& p) { return CAngleNum<3600>::GetAngle(p.x1, p.y1, p.x2, p.y2); });
+  const double dAtan2 =
+      NsPerCall([](const Pair& p) { return std::atan2(p.y2 - p.y1, p.x2 - p.x1); });
   std::printf("GetAngle %.2f ns, atan2 %.2f ns, ratio GetAngle/atan2 = %.2f\n", dAngle, dAtan2,
               dAngle / dAtan2);
   return 0;

@@ -10,11 +10,11 @@
 // +-90 degrees. GetUnitDegree depends only on the latitude: a NaN latitude
 // gives NaN for both results; latitudes are clamped to [-89.999999, 89.999999]
 // so that the poles (and anything beyond them) give large but finite values.
+#include "interfaces/VroGeo.h"
+
 #include <GeographicLib/Constants.hpp>
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
-
-#include "interfaces/VroGeo.h"
 
 namespace {
 

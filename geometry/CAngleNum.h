@@ -99,8 +99,8 @@ class CAngleNum {
     for (unsigned b = 0; b <= kBuckets; ++b) {
       const double u = static_cast<double>(b) / kBuckets;
       const double t = b == kBuckets ? 1e300 : u / (1.0 - u);
-      s_wGuess[b] = static_cast<unsigned short>(
-          std::upper_bound(s_dTan, s_dTan + kQuarter + 1, t) - s_dTan);
+      s_wGuess[b] =
+          static_cast<unsigned short>(std::upper_bound(s_dTan, s_dTan + kQuarter + 1, t) - s_dTan);
     }
     s_bInit = 1;
     return 1;

@@ -84,8 +84,8 @@ TEST(Projection, ClampsToTheEndsAndBreaksTiesTowardThem) {
   s.m_ptEnd = P(10, 0);
   struct Case {
     double x, y, cx, cy, d2;
-  } cases[] = {{4, 3, 4, 0, 9},   {-2, 1, 0, 0, 5},  {12, -1, 10, 0, 5},
-               {0, 7, 0, 0, 49},  {10, 7, 10, 0, 49}, {6, 0, 6, 0, 0}};
+  } cases[] = {{4, 3, 4, 0, 9},  {-2, 1, 0, 0, 5},   {12, -1, 10, 0, 5},
+               {0, 7, 0, 0, 49}, {10, 7, 10, 0, 49}, {6, 0, 6, 0, 0}};
   for (const Case& c : cases) {
     Pt closest = P(-99, -99);
     EXPECT_DOUBLE_EQ(DistPointToSegment(P(c.x, c.y), s, &closest, 0), c.d2) << c.x << "," << c.y;
@@ -114,9 +114,9 @@ TEST(Angle, TableOfDirections) {
   struct Case {
     double x, y;
     unsigned short a;
-  } cases[] = {{0, 0, 0},       {1, 0, 0},         {0, 1, 900},        {-1, 0, 1800},
-               {0, -1, 2700},   {2, 1, 265},       {-2, 1, 1535},      {-2, -1, 2065},
-               {2, -1, 3335},   {3, 4, 531},       {1, 0.0001, 0},     {1, -0.0001, 3600},
+  } cases[] = {{0, 0, 0},          {1, 0, 0},           {0, 1, 900},    {-1, 0, 1800},
+               {0, -1, 2700},      {2, 1, 265},         {-2, 1, 1535},  {-2, -1, 2065},
+               {2, -1, 3335},      {3, 4, 531},         {1, 0.0001, 0}, {1, -0.0001, 3600},
                {-1, 0.0001, 1800}, {-1, -0.0001, 1800}, {200, 100, 265}};
   for (const Case& c : cases) {
     EXPECT_EQ(Angle::GetAngle(0, 0, c.x, c.y), c.a) << c.x << "," << c.y;
