@@ -430,12 +430,14 @@ void Drive::Announce(double t, const tagLonLat& pt, const NavGuid& nav) {
   std::string sClass = TurnClassName(turn);
   std::string sInstruction = TurnInstruction(turn, item.szNextName);
   std::string sRoad = item.szNextName;
-  if (!bDestination && IsRoundabout(item.idEdge)) {
+  // Leaving a roundabout the vehicle is in, or entering one (its exits
+  // counted ahead along the route).
+  const bool bWithin = !bDestination && IsRoundabout(item.idEdge);
+  const bool bEnter =
+      !bDestination && !bWithin && IsRoundabout(item.idNext) && RoundaboutExit(item, nExit, sRoad);
+  if (bWithin || bEnter) {
     sClass = "roundabout exit " + std::to_string(nExit);
-    sInstruction = RoundaboutInstruction(false, nExit, sRoad);
-  } else if (!bDestination && IsRoundabout(item.idNext) && RoundaboutExit(item, nExit, sRoad)) {
-    sClass = "roundabout exit " + std::to_string(nExit);
-    sInstruction = RoundaboutInstruction(true, nExit, sRoad);
+    sInstruction = RoundaboutInstruction(bEnter, nExit, sRoad);
   }
   const ManoeuvreAhead ahead{{item.ptEnd.lon, item.ptEnd.lat}, dDist, bDestination, sInstruction};
   const Announcement a = m_announcer.Update(ahead, EdgeSpeed(nav));
