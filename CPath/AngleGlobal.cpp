@@ -2,9 +2,9 @@
 // feature identifiers that several parts of the path code share.
 #include <climits>
 #include <cstdint>
-#include <cstring>
 
 #include "CPath/PathInternal.h"
+#include "interfaces/VroTexts.h"
 
 CAngleNum<3600> g_AngleNum;
 
@@ -16,13 +16,7 @@ int IsSameFeatureId(const VRO_FEATURE_ID& a, const VRO_FEATURE_ID& b) {
 }
 
 void CopyGuidName(char* szDst, const char* szSrc) {
-  if (szSrc == nullptr) {
-    szDst[0] = '\0';
-    return;
-  }
-  const std::size_t nLen = strnlen(szSrc, kMaxGuidName);
-  std::memcpy(szDst, szSrc, nLen);
-  szDst[nLen] = '\0';
+  vro::CopyTextUtf8(szDst, kMaxGuidName + 1, szSrc);
 }
 
 int ReadDecimalInt(const char* szText, int& nValue) {

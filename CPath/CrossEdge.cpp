@@ -10,6 +10,7 @@
 #include "CPath/CPath.h"
 #include "CPath/PathInternal.h"
 #include "interfaces/VroRead.h"
+#include "interfaces/VroTexts.h"
 
 namespace {
 
@@ -19,21 +20,17 @@ using TurnList = BaseLib::CContainer<unsigned long>;
 // is given to fill. The extra byte is set to NUL after every reader call, so
 // a text the reader leaves unterminated ends at its buffer's size.
 struct ReaderTexts {
-  static constexpr std::size_t kCode = 6;
-  static constexpr std::size_t kName = 21;
-  static constexpr std::size_t kValue = 301;
-  char szCode[kCode + 1] = {};
-  char szStr1[kName + 1] = {};
-  char szStr2[kValue + 1] = {};
+  char szCode[vro::kCodeSize + 1] = {};
+  char szStr1[vro::kStr1Size + 1] = {};
+  char szStr2[vro::kNameSize + 1] = {};
 
   void Terminate() {
-    szCode[kCode] = '\0';
-    szStr1[kName] = '\0';
-    szStr2[kValue] = '\0';
+    szCode[vro::kCodeSize] = '\0';
+    szStr1[vro::kStr1Size] = '\0';
+    szStr2[vro::kNameSize] = '\0';
   }
-  // The mark of the code: its character at index 3, or NUL for a code
-  // shorter than four characters.
-  char Mark() const { return std::strlen(szCode) > 3 ? szCode[3] : '\0'; }
+  // The mark of the code, or NUL for a code shorter than four characters.
+  char Mark() const { return vro::CodeMark(szCode); }
   bool NameIs(const char* szName) const { return std::strcmp(szStr1, szName) == 0; }
 };
 

@@ -14,7 +14,10 @@ namespace {
 
 // Half-width of the direction window in tenths of a degree.
 constexpr int kDirTolerance = 450;
-// A projected point this close to a vertex on both coordinates is the vertex.
+// A projected point closer than this to a vertex on both coordinates is taken
+// to be the vertex: 1e-5 degrees is 1.1 m along a meridian and at most 1.1 m
+// along a parallel (0.72 m at 50 degrees of latitude). Wider than
+// kSamePointDegrees, so that a match near a vertex is the vertex itself.
 constexpr double kSnapDegrees = 1e-5;
 // Start value of the squared distances.
 constexpr double kFarAway = 1e21;
@@ -175,14 +178,14 @@ int IsSamePoint(const tagLonLat& a, const tagLonLat& b) {
   if (d < 0) {
     d = -d;
   }
-  if (!(d < 3e-6)) {
+  if (!(d < kSamePointDegrees)) {
     return 0;
   }
   d = a.lat - b.lat;
   if (d < 0) {
     d = -d;
   }
-  return d < 3e-6 ? 1 : 0;
+  return d < kSamePointDegrees ? 1 : 0;
 }
 
 }  // namespace vx

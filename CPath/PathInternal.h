@@ -28,15 +28,22 @@ constexpr unsigned short kNoHeading = 0xFFFF;
 /// kNoHeading for a negative value, NaN, or tenths that do not fit 16 bits.
 unsigned short HeadingTenths(double dAngle);
 
+/// Two points whose longitudes and latitudes each differ by less than this
+/// are one point for IsSamePoint: 3e-6 degrees is 0.33 m along a meridian and
+/// at most 0.33 m along a parallel (0.21 m at 50 degrees of latitude).
+constexpr double kSamePointDegrees = 3e-6;
+
 /// 1 when the longitudes and the latitudes of a and b each differ by less
-/// than 3e-6 degrees, else 0.
+/// than kSamePointDegrees, else 0.
 int IsSamePoint(const tagLonLat& a, const tagLonLat& b);
 
 /// 1 when all four words of a and b are equal, else 0.
 int IsSameFeatureId(const VRO_FEATURE_ID& a, const VRO_FEATURE_ID& b);
 
 /// Copies src (null means empty) into a guidance name field of
-/// kMaxGuidName + 1 bytes, cut to kMaxGuidName characters.
+/// kMaxGuidName + 1 bytes: a longer name is cut before the first UTF-8
+/// character that would not fit whole, so at most kMaxGuidName bytes and
+/// never a partial character.
 void CopyGuidName(char* szDst, const char* szSrc);
 
 /// Reads a decimal int as "%d" does: leading white space, an optional sign,

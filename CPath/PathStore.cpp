@@ -8,6 +8,7 @@
 #include "CPath/EdgeHeap.h"
 #include "CPath/PathInternal.h"
 #include "interfaces/VroGeo.h"
+#include "interfaces/VroTexts.h"
 
 namespace {
 
@@ -199,7 +200,8 @@ int CPath::AddEdge(const char* szCode, const char* szStr1, const char* szStr2,
     return 0;
   }
   // A code shorter than four characters carries no one-way sign.
-  const bool bOneWay = strnlen(szCode, 4) == 4 && (szCode[3] == '+' || szCode[3] == '-');
+  const char cMark = vro::CodeMark(szCode);
+  const bool bOneWay = cMark == '+' || cMark == '-';
   pEdge->pPrev = nullptr;
   pEdge->pNext = nullptr;
   pEdge->bTwoWay = bOneWay ? 0 : 1;

@@ -10,6 +10,9 @@ namespace {
 // Straight-line metres from the path's end within which the vehicle has arrived.
 constexpr double kArrivalDist = 20.0;
 
+// The third notion of one point, beside kSamePointDegrees and the matching's
+// vertex snap: equal to the last bit (0 m), which is what a match snapped
+// onto a vertex is.
 bool SamePosition(const tagLonLat& a, const tagLonLat& b) {
   return a.lon == b.lon && a.lat == b.lat;
 }

@@ -7,6 +7,7 @@
 #include "CPath/PathInternal.h"
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRoute.h"
+#include "interfaces/VroTexts.h"
 
 namespace {
 
@@ -25,14 +26,11 @@ constexpr int kMaxEdgePoints = 0xFFFF;
 // terminated after each call, so a text the engine leaves unterminated ends
 // at its buffer's size.
 void AppendRouteEdges(CPath& path, VRO_ROUTE* hRoute) {
-  constexpr std::size_t kCode = 6;
-  constexpr std::size_t kRoad = 21;
-  constexpr std::size_t kName = 301;
-  constexpr std::size_t kAttr = 100;
-  char szCode[kCode + 1] = {};
-  char szStr1[kRoad + 1] = {};
-  char szStr2[kName + 1] = {};
-  char szRoadAttr[kAttr + 1] = {};
+  using vro::kAttrSize, vro::kCodeSize, vro::kNameSize, vro::kStr1Size;
+  char szCode[kCodeSize + 1] = {};
+  char szStr1[kStr1Size + 1] = {};
+  char szStr2[kNameSize + 1] = {};
+  char szRoadAttr[kAttrSize + 1] = {};
   for (;;) {
     VRO_FEATURE_ID id = vx::kNullFeatureId;
     double dEdgeLen = 0.0;
@@ -42,7 +40,7 @@ void AppendRouteEdges(CPath& path, VRO_ROUTE* hRoute) {
     if (n <= 0) {
       return;
     }
-    szCode[kCode] = szStr1[kRoad] = szStr2[kName] = szRoadAttr[kAttr] = '\0';
+    szCode[kCodeSize] = szStr1[kStr1Size] = szStr2[kNameSize] = szRoadAttr[kAttrSize] = '\0';
     if (n <= kMaxEdgePoints) {
       path.AddEdge(szCode, szStr1, szStr2, szRoadAttr, static_cast<unsigned short>(n), pPts, id,
                    dEdgeLen);

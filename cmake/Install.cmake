@@ -32,5 +32,8 @@ set(VX_PC_LIBS "")
 foreach(t ${VX_INSTALL_TARGETS})
   string(APPEND VX_PC_LIBS " -l${t}")
 endforeach()
+# The prefix as a path from the .pc file's folder, so that the file stays
+# right wherever the installation is put (cmake --install --prefix, a copy).
+file(RELATIVE_PATH VX_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/VX_CPath.pc.in ${PROJECT_BINARY_DIR}/VX_CPath.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/VX_CPath.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

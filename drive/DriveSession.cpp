@@ -29,6 +29,7 @@
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
+#include "interfaces/VroTexts.h"
 
 namespace vxdrive {
 
@@ -260,7 +261,8 @@ bool Drive::PlanRoute() {
     return false;
   }
   m_path.BeginAddEdge();
-  char szCode[6] = {}, szStr1[21] = {}, szStr2[301] = {}, szAttr[100] = {};
+  char szCode[vro::kCodeSize] = {}, szStr1[vro::kStr1Size] = {}, szStr2[vro::kNameSize] = {},
+       szAttr[vro::kAttrSize] = {};
   VRO_FEATURE_ID id{};
   double dLen = 0;
   tagLonLat* pPts = nullptr;
@@ -336,8 +338,10 @@ int Drive::RoadsLeaving(const PathGuid& item) {
 // Whether a feature is a road of a roundabout: the form character of its
 // code is "C".
 bool Drive::IsRoundabout(const VRO_FEATURE_ID& id) {
-  char szCode[6] = {}, szStr1[21] = {}, szStr2[301] = {};
-  return VroFeatureOneAttr(m_reader.get(), id, 0, szCode, szStr1, szStr2) != 0 && szCode[2] == 'C';
+  char szCode[vro::kCodeSize] = {}, szStr1[vro::kStr1Size] = {}, szStr2[vro::kNameSize] = {};
+  vro::FeatureCode code;
+  return VroFeatureOneAttr(m_reader.get(), id, 0, szCode, szStr1, szStr2) != 0 &&
+         vro::ParseFeatureCode(szCode, code) && code.bRoundabout;
 }
 
 // Follows the route from the item that enters a roundabout to the one that
@@ -391,10 +395,10 @@ std::string Drive::DescribeJunction(const PathGuid& item) {
   const int n = JunctionRoads(item, ids, angles);
   std::vector<std::pair<double, std::string>> roads;
   for (int i = 0; i < n; ++i) {
-    char szCode[6] = {}, szStr1[21] = {}, szStr2[301] = {};
+    char szCode[vro::kCodeSize] = {}, szStr1[vro::kStr1Size] = {}, szStr2[vro::kNameSize] = {};
     std::string sName = "unnamed road";
     if (VroFeatureOneAttr(m_reader.get(), ids[i], 0, szCode, szStr1, szStr2) != 0 && szStr2[0]) {
-      szStr2[300] = '\0';
+      szStr2[vro::kNameSize - 1] = '\0';
       sName = szStr2;
     }
     const bool bRoute = VroReaderIsSameFeature(m_reader.get(), ids[i], item.idNext) != 0;

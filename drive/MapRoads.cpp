@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "interfaces/VroRead.h"
+#include "interfaces/VroTexts.h"
 #include "map/RoadGeometry.h"
 #include "map/RoadNetwork.h"
 
@@ -21,9 +22,9 @@ void SearchFeatures(VRO_READER* hReader, const Bin_LonLat& p1, const Bin_LonLat&
   VroReaderCatLimit(hReader, '1', "1234567");
   VroReaderRectLimit(hReader, p1, p2);
   VroReaderReset(hReader, nullptr, 1);
-  char szCode[6] = {};
-  char szStr1[21] = {};
-  char szStr2[301] = {};
+  char szCode[vro::kCodeSize] = {};
+  char szStr1[vro::kStr1Size] = {};
+  char szStr2[vro::kNameSize] = {};
   VRO_FEATURE_ID id{};
   Bin_LonLat* pPts = nullptr;
   for (;;) {
@@ -31,12 +32,15 @@ void SearchFeatures(VRO_READER* hReader, const Bin_LonLat& p1, const Bin_LonLat&
     if (n < 1 || pPts == nullptr) {
       break;
     }
-    szCode[5] = szStr1[20] = szStr2[300] = '\0';
-    MapRoad road{id, szStr2, 0, 0, {}};
-    if (szStr1[0] == 'R') {
-      road.nClass = std::atoi(szStr1 + 1);
-    }
-    road.nOneWay = szCode[3] == '+' ? 1 : szCode[3] == '-' ? -1 : 0;
+    szCode[vro::kCodeSize - 1] = szStr1[vro::kStr1Size - 1] = szStr2[vro::kNameSize - 1] = '\0';
+    const char cMark = vro::CodeMark(szCode);
+    MapRoad road{id,
+                 szStr2,
+                 vro::RoadClassOfText(szStr1),
+                 cMark == '+'   ? 1
+                 : cMark == '-' ? -1
+                                : 0,
+                 {}};
     road.pts.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
       road.pts.push_back({vxmap::BinToDegrees(pPts[i].lon), vxmap::BinToDegrees(pPts[i].lat)});

@@ -12,15 +12,13 @@
 // presents it as seen in the direction of travel. Searches hand out ids
 // without the flag.
 //
-// Texts (buffer sizes include the NUL; nothing longer is ever written, and a
-// null buffer is left alone):
+// Texts (buffer sizes, in interfaces/VroTexts.h, include the NUL; nothing
+// longer is ever written, and a null buffer is left alone):
 // - feature code, char[6]: five characters "R" class form mark routable, e.g.
-//   "R60+0". The class is the road class digit "1" (motorway) to "7" (service);
-//   the form (index 2) is "C" for a road of a roundabout (OpenStreetMap
-//   junction=roundabout or circular) and "0" for any other; the mark (index
-//   3) is "+" drivable only from the first point to the last, "-" only from
-//   the last to the first, "0" both ways; the last character is "0", or "X"
-//   for a road the route engine must not use (oneway=reversible).
+//   "R60+0" (the format is documented, and read by vro::ParseFeatureCode, in
+//   interfaces/VroTexts.h). A roundabout road (form "C") is one tagged
+//   junction=roundabout or circular in OpenStreetMap; "X" marks a road the
+//   route engine must not use (oneway=reversible).
 // - szStr1, char[21]: the road code text, "R" and the class number, e.g. "R6".
 // - szStr2, char[301]: the road name in UTF-8, "" when the road has none; a
 //   longer name is cut at a character boundary.
@@ -39,6 +37,7 @@
 #ifndef VX_INTERFACES_VROREAD_H
 #define VX_INTERFACES_VROREAD_H
 
+#include "interfaces/VroTexts.h"
 #include "interfaces/VroTypes.h"
 
 /// Selects the attributes of feature id for the following VroReaderNextAttr

@@ -3,6 +3,7 @@
 #ifndef VX_INTERFACES_VROROUTE_H
 #define VX_INTERFACES_VROROUTE_H
 
+#include "interfaces/VroTexts.h"
 #include "interfaces/VroTypes.h"
 
 /// Finds a route from ptStart to ptEnd; negative when there is none.
@@ -13,8 +14,17 @@ VRO_API int VroRouteFindPath(VRO_ROUTE*, tagLonLat ptStart, const tagLonLat& ptE
 /// found or it has no edges (start and target on one point).
 VRO_API int VroRouteRetrieveStart(VRO_ROUTE*);
 /// Next edge of the route: its point count (> 0), texts (code[6], road code[21],
-/// name[301], attribute[100]), id, length and points (valid until the next call);
-/// 0 when no edge is left.
+/// name[301], attribute[100]; sizes in interfaces/VroTexts.h), id, length and
+/// points (valid until the next call); 0 when no edge is left.
+/// Our engine's texts: the code "RD", the road class digit '1'..'7', the
+/// one-way mark ('+' when the edge may be driven only in the direction of
+/// travel, from its first delivered point to its last; '0' both ways) and 'F'
+/// or 'B' for driven along or against the map feature's digitisation, e.g.
+/// "RD5+F" (vro::ParseEdgeCode reads it); the road code "R" and the class,
+/// e.g. "R5"; the road name in UTF-8, cut at a character boundary; the road
+/// attribute, the feature's maxspeed in km/h as a decimal number, "0" when
+/// the map gives none. The id is the reader's feature id, with the direction
+/// flag when the edge is driven against the digitisation.
 VRO_API int VroRouteRetrieveNextEdgeEx(VRO_ROUTE*, char* szCode, char* szStr1, char* szStr2,
                                        char* szRoadAttr, VRO_FEATURE_ID& id, double& dEdgeLen,
                                        tagLonLat*& pPts);

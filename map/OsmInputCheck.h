@@ -5,6 +5,16 @@
 #define VX_MAP_OSMINPUTCHECK_H
 
 #include <osmium/io/file.hpp>
+#include <osmium/version.hpp>
+
+// The importer (OsmImport.cpp's ClosingPbfParser, OsmInputCheck.cpp's blob
+// reading) builds on libosmium's internal classes (osmium::io::detail), which
+// may change in any release. A libosmium other than the one this was written
+// and fuzzed against fails the build, so that those places are checked again
+// rather than misbehaving.
+static_assert(LIBOSMIUM_VERSION_MAJOR == 2 && LIBOSMIUM_VERSION_MINOR == 19,
+              "the importer uses libosmium 2.19's internal parser classes: check "
+              "map/OsmImport.cpp and map/OsmInputCheck.cpp against this libosmium first");
 
 namespace vxmap {
 

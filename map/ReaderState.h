@@ -8,19 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "interfaces/VroTexts.h"
 #include "map/RoadNetwork.h"
 #include "map/SpatialGrid.h"
 
-/// Capacities of the reader's text buffers, terminating NUL included.
-constexpr std::size_t kCodeSize = 6;
-constexpr std::size_t kStr1Size = 21;
-constexpr std::size_t kStr2Size = 301;
-
 /// One attribute of a feature as VroReaderNextAttr hands it out.
 struct ReaderAttr {
-  char szCode[kCodeSize];  ///< name and end mark, e.g. "LVL+"
-  std::string sName;       ///< "LVL", "EID" or "TRN"
-  std::string sValue;      ///< at most kStr2Size - 1 bytes
+  char szCode[vro::kCodeSize];  ///< name and end mark, e.g. "LVL+"
+  std::string sName;            ///< "LVL", "EID" or "TRN"
+  std::string sValue;           ///< at most vro::kNameSize - 1 bytes
 };
 
 struct VRO_READER {
@@ -50,10 +46,6 @@ namespace vxmap {
 
 /// Bytes held by a reader: the network, the boxes and the grid.
 std::size_t ReaderBytes(const VRO_READER& r);
-
-/// Copies src into dst of nSize bytes with a NUL, cut to nSize - 1 bytes at
-/// a UTF-8 character boundary. Does nothing when dst is null or nSize is 0.
-void CopyText(char* dst, std::size_t nSize, const std::string& src);
 
 /// Writes the code and two texts of feature k, as seen in the direction of
 /// travel when bReversed (the one-way mark mirrored). Null buffers are skipped.

@@ -8,11 +8,6 @@
 namespace vxmap {
 namespace {
 
-char MirrorMark(char cMark, bool bReversed) {
-  if (!bReversed) return cMark;
-  return cMark == '+' ? '-' : cMark == '-' ? '+' : cMark;
-}
-
 ReaderAttr MakeAttr(const char* szName, char cMark, std::string sValue) {
   ReaderAttr a;
   std::memcpy(a.szCode, szName, 3);
@@ -37,7 +32,7 @@ void AddTurnAttrs(const RoadNetwork& net, std::uint32_t k, std::uint32_t nNode, 
   for (; it != net.forbidden.end() && it->nFrom == k && it->nVia == nNode; ++it) {
     std::string sItem = "-$";
     sItem += std::to_string(std::uint64_t{it->nTo} + 1);
-    if (!sValue.empty() && sValue.size() + 1 + sItem.size() > kStr2Size - 1) {
+    if (!sValue.empty() && sValue.size() + 1 + sItem.size() > vro::kNameSize - 1) {
       attrs.push_back(MakeAttr("TRN", cMark, std::move(sValue)));
       sValue.clear();
     }
@@ -49,32 +44,17 @@ void AddTurnAttrs(const RoadNetwork& net, std::uint32_t k, std::uint32_t nNode, 
 
 }  // namespace
 
-void CopyText(char* dst, std::size_t nSize, const std::string& src) {
-  if (dst == nullptr || nSize == 0) return;
-  std::size_t n = std::min(src.size(), nSize - 1);
-  if (n < src.size()) {
-    // Do not cut a multi-byte character: step back over continuation bytes.
-    while (n > 0 && (static_cast<unsigned char>(src[n]) & 0xC0u) == 0x80u) --n;
-  }
-  std::memcpy(dst, src.data(), n);
-  dst[n] = '\0';
-}
-
 void WriteFeatureTexts(const RoadNetwork& net, std::uint32_t k, bool bReversed, char* szCode,
                        char* szStr1, char* szStr2) {
   const Feature& f = net.features[k];
-  const char cMark = f.nOneWay > 0 ? '+' : f.nOneWay < 0 ? '-' : '0';
-  const char szFeatureCode[kCodeSize] = {'R',
-                                         static_cast<char>('0' + f.nRoadClass),
-                                         f.bRoundabout ? 'C' : '0',
-                                         MirrorMark(cMark, bReversed),
-                                         f.bRoutable ? '0' : 'X',
-                                         '\0'};
-  CopyText(szCode, kCodeSize, szFeatureCode);
-  std::string sRoadCode = "R";
+  const int nOneWay = bReversed ? -f.nOneWay : f.nOneWay;
+  char szFeatureCode[vro::kCodeSize];
+  vro::FormatFeatureCode({f.nRoadClass, f.bRoundabout, nOneWay, f.bRoutable}, szFeatureCode);
+  vro::CopyTextUtf8(szCode, vro::kCodeSize, szFeatureCode);
+  std::string sRoadCode = "R";  // (appended: GCC 12 misreports "R" + text)
   sRoadCode += std::to_string(f.nRoadClass);
-  CopyText(szStr1, kStr1Size, sRoadCode);
-  CopyText(szStr2, kStr2Size, net.names[f.nName]);
+  vro::CopyTextUtf8(szStr1, vro::kStr1Size, sRoadCode.c_str());
+  vro::CopyTextUtf8(szStr2, vro::kNameSize, net.names[f.nName].c_str());
 }
 
 void BuildAttributes(const RoadNetwork& net, std::uint32_t k, bool bReversed,

@@ -151,9 +151,9 @@ int VroFeatureOneAttr(VRO_READER* h, const VRO_FEATURE_ID& id, int, char* szCode
 int VroReaderNextAttr(VRO_READER* h, char* szCode, char* szStr1, char* szStr2) {
   if (h == nullptr || h->nNextAttr >= h->attrs.size()) return 0;
   const ReaderAttr& a = h->attrs[h->nNextAttr++];
-  vxmap::CopyText(szCode, kCodeSize, a.szCode);
-  vxmap::CopyText(szStr1, kStr1Size, a.sName);
-  vxmap::CopyText(szStr2, kStr2Size, a.sValue);
+  vro::CopyTextUtf8(szCode, vro::kCodeSize, a.szCode);
+  vro::CopyTextUtf8(szStr1, vro::kStr1Size, a.sName.c_str());
+  vro::CopyTextUtf8(szStr2, vro::kNameSize, a.sValue.c_str());
   return 1;
 }
 

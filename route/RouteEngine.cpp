@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 
 #include "interfaces/VroGeo.h"
+#include "interfaces/VroTexts.h"
 #include "route/DegreePoint.h"
 
 namespace vxroute {
@@ -24,7 +24,6 @@ constexpr double kHeadingMarginMetres = 25.0;
 // route, so such a start is taken only when no other reaches the target.
 constexpr double kOffHeading = 1.0e12;
 constexpr std::size_t kMaxEdgePoints = 0xFFFF;
-constexpr std::size_t kCodeSize = 6, kStr1Size = 21, kNameSize = 301, kAttrSize = 100;
 
 bool SamePoint(const Bin_LonLat& a, const Bin_LonLat& b) {
   return a.lon == b.lon && a.lat == b.lat;
@@ -49,20 +48,6 @@ bool ValidPoint(const tagLonLat& p) {
 double Penalty(double d) { return std::isfinite(d) && d > 0 ? d : 0.0; }
 
 bool HasHeading(double dAngle) { return std::isfinite(dAngle) && dAngle >= 0; }
-
-/// Copies szSrc into a buffer of nSize bytes, cut before a UTF-8 sequence
-/// that would not fit whole.
-void CopyText(char* szDst, std::size_t nSize, const char* szSrc) {
-  std::size_t n = std::strlen(szSrc);
-  if (n >= nSize) {
-    n = nSize - 1;
-    while (n > 0 && (static_cast<unsigned char>(szSrc[n]) & 0xC0) == 0x80) {
-      --n;
-    }
-  }
-  std::memcpy(szDst, szSrc, n);
-  szDst[n] = '\0';
-}
 
 }  // namespace
 
@@ -310,24 +295,20 @@ int RouteEngine::RetrieveNextEdge(char* szCode, char* szStr1, char* szStr2, char
   m_pts.resize(e.pts.size());
   std::transform(e.pts.begin(), e.pts.end(), m_pts.begin(), LonLatOf);
   const unsigned short wPtNum = static_cast<unsigned short>(m_pts.size());
-  // Code: "RD", the class digit, the one-way mark ('+': may be driven only
-  // from the first delivered point to the last, which is the direction of
-  // travel; '0': both ways), 'F' or 'B' for driven along or against the
-  // feature's digitisation.
-  const char cClass = static_cast<char>('0' + std::min<unsigned>(ft.nRoadClass, 9));
+  // The code and the road attribute as interfaces/VroRoute.h documents them.
   if (szCode != nullptr) {
-    std::snprintf(szCode, kCodeSize, "RD%c%c%c", cClass, ft.nOneWay != 0 ? '+' : '0',
-                  e.bReversed ? 'B' : 'F');
+    vro::FormatEdgeCode({ft.nRoadClass, ft.nOneWay != 0, e.bReversed}, szCode);
   }
   if (szStr1 != nullptr) {
-    std::snprintf(szStr1, kStr1Size, "R%u", unsigned{ft.nRoadClass});
+    std::snprintf(szStr1, vro::kStr1Size, "R%u", unsigned{ft.nRoadClass});
   }
   if (szStr2 != nullptr) {
     const auto& names = m_graph.Net().names;
-    CopyText(szStr2, kNameSize, ft.nName < names.size() ? names[ft.nName].c_str() : "");
+    vro::CopyTextUtf8(szStr2, vro::kNameSize,
+                      ft.nName < names.size() ? names[ft.nName].c_str() : "");
   }
   if (szRoadAttr != nullptr) {
-    std::snprintf(szRoadAttr, kAttrSize, "%u", unsigned{ft.nMaxSpeed});
+    std::snprintf(szRoadAttr, vro::kAttrSize, "%u", unsigned{ft.nMaxSpeed});
   }
   id = vxmap::FeatureIdOf(e.nFeature, e.bReversed);
   dEdgeLen = LineLength(wPtNum, m_pts.data());

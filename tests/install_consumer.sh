@@ -30,7 +30,29 @@ cmake --build "$work/build" >/dev/null
 out="$("$work/build/myapp")"
 echo "$out"
 # One guidance item for the one edge: its name and a length of about 680 m.
-if ! grep -Eq '^Station Road 6[0-9]{2}\.[0-9] m$' <<<"$out"; then
-  echo "unexpected output from the installed package's example" >&2
-  exit 1
-fi
+expect_example_output() {
+  if ! grep -Eq '^Station Road 6[0-9]{2}\.[0-9] m$' <<<"$1"; then
+    echo "unexpected output from the installed package's example ($2)" >&2
+    exit 1
+  fi
+}
+expect_example_output "$out" "CMake package"
+
+# The same example built through pkg-config, with the compiler and flags the
+# CMake options name. The prefix is not the one the build was configured
+# with, so this holds only when the .pc file is relocatable.
+cxx=c++ cxxflags="" ldflags=""
+for a in "$@"; do
+  case "$a" in
+    -DCMAKE_CXX_COMPILER=*) cxx="${a#*=}" ;;
+    -DCMAKE_CXX_FLAGS=*) cxxflags="${a#*=}" ;;
+    -DCMAKE_EXE_LINKER_FLAGS=*) ldflags="${a#*=}" ;;
+  esac
+done
+pc_dir="$(dirname "$(find "$work/prefix" -name VX_CPath.pc)")"
+mv "$work/prefix" "$work/moved"  # and not where it was installed either
+pc_dir="${pc_dir/$work\/prefix/$work/moved}"
+read -r -a pc_flags <<<"$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs VX_CPath)"
+read -r -a extra <<<"$cxxflags $ldflags"
+"$cxx" -std=c++17 "${extra[@]}" "$here/consumer/main.cpp" "${pc_flags[@]}" -o "$work/myapp-pc"
+expect_example_output "$("$work/myapp-pc")" "pkg-config"

@@ -2,6 +2,7 @@
 // the cursor, and the item after a given one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -210,6 +211,27 @@ TEST(GuidanceWalk, NamesAreCutTo300Characters) {
   ASSERT_EQ(path.NextGuid(g), 1);
   EXPECT_EQ(std::string(g.szName), n301.substr(0, 300));
   EXPECT_EQ(std::string(g.szNextName), n300);
+}
+
+// Names of one- to four-byte characters around the 300-byte limit: the item's
+// name is the longest prefix of whole characters within 300 bytes.
+TEST(GuidanceWalk, LongNamesAreCutBetweenCharacters) {
+  const char* const kChars[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x9A\x97"};
+  for (std::size_t nLead = 290; nLead <= 300; ++nLead) {
+    for (const char* szChar : kChars) {
+      std::string sName(nLead, 'x');
+      while (sName.size() <= 310) sName += szChar;
+      std::size_t nWant = nLead;
+      while (nWant + std::strlen(szChar) <= 300) nWant += std::strlen(szChar);
+      CPath path;
+      ASSERT_EQ(Add2(path, 0, 0, 1, 0, Id(1), sName.c_str()), 1);
+      ASSERT_EQ(path.StartGuid(), 1);
+      PathGuid g;
+      ASSERT_EQ(path.NextGuid(g), 1);
+      EXPECT_EQ(std::string(g.szName), sName.substr(0, std::min<std::size_t>(nWant, 300)))
+          << nLead << " " << std::strlen(szChar);
+    }
+  }
 }
 
 TEST(GuidanceWalk, ClearEndsTheWalk) {
