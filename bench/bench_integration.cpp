@@ -14,7 +14,9 @@
 #include "CPath/CPath.h"
 #include "bench/BenchGrid.h"
 #include "interfaces/VroRead.h"
-#include "map/RoadNetwork.h"
+#include "network/FeatureId.h"
+#include "network/ReaderNetwork.h"
+#include "network/RoadGeometry.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ Junctions Prepare(const std::string& sPath, std::size_t nMax) {
   Junctions j;
   j.hReader = VroReaderOpen(sPath.c_str());
   if (j.hReader == nullptr) return j;
-  const vxmap::RoadNetwork& net = *vxmap::NetworkOf(j.hReader);
+  const vxnet::NetworkView& net = *vxnet::NetworkOfReader(j.hReader);
   std::vector<std::uint32_t> order(2 * net.features.size());
   for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
   if (nMax != 0 && nMax < order.size()) {
@@ -41,18 +43,18 @@ Junctions Prepare(const std::string& sPath, std::size_t nMax) {
   for (const std::uint32_t k : order) {
     const std::uint32_t f = k / 2;
     const bool bReversed = k % 2 != 0;
-    const vxmap::Feature& ft = net.features[f];
+    const vxnet::Feature& ft = net.features[f];
     std::vector<tagLonLat> pts;
     for (std::uint32_t i = 0; i < ft.nPointCount; ++i) {
       const Bin_LonLat& p = net.points[ft.nFirstPoint + i];
-      pts.push_back({vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)});
+      pts.push_back({vxnet::BinToDegrees(p.lon), vxnet::BinToDegrees(p.lat)});
     }
     if (bReversed) std::reverse(pts.begin(), pts.end());
     j.points.push_back(std::move(pts));
   }
   for (std::size_t i = 0; i < order.size(); ++i) {
     NavGuid nav{};
-    nav.idEdge = vxmap::FeatureIdOf(order[i] / 2, order[i] % 2 != 0);
+    nav.idEdge = vxnet::FeatureIdOf(order[i] / 2, order[i] % 2 != 0);
     nav.wPtNum = static_cast<unsigned short>(j.points[i].size());
     nav.pPts = j.points[i].data();
     nav.ptEnd = j.points[i].back();

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "interfaces/VroRead.h"
-#include "map/RoadNetwork.h"
+#include "network/ReaderNetwork.h"
+#include "network/RoadNetwork.h"
 #include "route/RouteEngine.h"
 
 namespace {
@@ -30,9 +31,10 @@ constexpr int kPairs = 200;
 /// A grid of two-way residential streets with a primary road every tenth
 /// line, one street in eight one-way, every street with one bent inner point,
 /// and a forbidden left turn at every twentieth node.
-vxmap::RoadNetwork MakeGrid() {
-  vxmap::RoadNetwork net;
-  net.names = {"", "Main Street", "Side Street"};
+vxnet::RoadNetwork MakeGrid() {
+  vxnet::RoadNetwork net;
+  net.names.Add("Main Street");
+  net.names.Add("Side Street");
   std::mt19937 rng(3);
   const std::int32_t x0 = 1300000, y0 = 5200000;
   for (int y = 0; y < kSide; ++y) {
@@ -41,7 +43,7 @@ vxmap::RoadNetwork MakeGrid() {
     }
   }
   auto addRoad = [&](std::uint32_t a, std::uint32_t b, bool bPrimary) {
-    vxmap::Feature f{};
+    vxnet::Feature f{};
     f.nFirstPoint = static_cast<std::uint32_t>(net.points.size());
     const Bin_LonLat pa = net.nodes[a], pb = net.nodes[b];
     net.points.push_back(pa);
@@ -54,7 +56,7 @@ vxmap::RoadNetwork MakeGrid() {
     f.nName = bPrimary ? 1 : 2;
     f.nRoadClass = bPrimary ? 3 : 7;
     f.nOneWay = !bPrimary && rng() % 8 == 0 ? static_cast<std::int8_t>(rng() % 2 ? 1 : -1) : 0;
-    f.bRoutable = true;
+    f.nFlags = vxnet::kRoutable;
     net.features.push_back(f);
     return static_cast<std::uint32_t>(net.features.size() - 1);
   };
@@ -83,7 +85,7 @@ vxmap::RoadNetwork MakeGrid() {
 using Pairs = std::vector<std::pair<tagLonLat, tagLonLat>>;
 
 /// kPairs random start/target points in the box of the network's nodes.
-Pairs RandomPairs(const vxmap::RoadNetwork& net) {
+Pairs RandomPairs(const vxnet::NetworkView& net) {
   std::int32_t x0 = net.nodes.front().lon, x1 = x0, y0 = net.nodes.front().lat, y1 = y0;
   for (const Bin_LonLat& p : net.nodes) {
     x0 = std::min(x0, p.lon);
@@ -102,9 +104,9 @@ Pairs RandomPairs(const vxmap::RoadNetwork& net) {
 }
 
 struct Grid {
-  vxmap::RoadNetwork net = MakeGrid();
-  vxroute::RouteEngine engine{net};
-  Pairs pairs = RandomPairs(net);
+  vxnet::RoadNetwork net = MakeGrid();
+  vxroute::RouteEngine engine{net.View()};
+  Pairs pairs = RandomPairs(net.View());
 };
 
 Grid& TheGrid() {
@@ -112,17 +114,8 @@ Grid& TheGrid() {
   return g;
 }
 
-std::size_t NetworkBytes(const vxmap::RoadNetwork& net) {
-  std::size_t n = net.points.capacity() * sizeof(Bin_LonLat) +
-                  net.features.capacity() * sizeof(vxmap::Feature) +
-                  net.nodes.capacity() * sizeof(Bin_LonLat) +
-                  net.forbidden.capacity() * sizeof(vxmap::ForbiddenTurn);
-  for (const std::string& s : net.names) n += sizeof(s) + s.capacity();
-  return n;
-}
-
 /// One query per iteration over pairs; the figures as counters.
-void RunQueries(benchmark::State& state, vxroute::RouteEngine& e, const vxmap::RoadNetwork& net,
+void RunQueries(benchmark::State& state, vxroute::RouteEngine& e, const vxnet::NetworkView& net,
                 const Pairs& pairs, const char* szMode) {
   std::vector<double> ms, cpu;
   double dSettled = 0;
@@ -156,12 +149,11 @@ void RunQueries(benchmark::State& state, vxroute::RouteEngine& e, const vxmap::R
   state.counters["settled"] = dSettled / static_cast<double>(ms.size());
   state.counters["no_route"] = static_cast<double>(nFailed);
   state.counters["engine_MB"] = static_cast<double>(e.MemoryBytes()) / 1e6;
-  state.counters["network_MB"] = static_cast<double>(NetworkBytes(net)) / 1e6;
 }
 
 void BM_RouteGrid(benchmark::State& state, const char* szMode) {
   Grid& g = TheGrid();
-  RunQueries(state, g.engine, g.net, g.pairs, szMode);
+  RunQueries(state, g.engine, g.net.View(), g.pairs, szMode);
 }
 BENCHMARK_CAPTURE(BM_RouteGrid, fastest, "fastest")
     ->Iterations(kPairs)
@@ -177,7 +169,7 @@ void BM_RouteTown(benchmark::State& state, const char* szMode) {
     state.SkipWithError(VroReaderLastError());
     return;
   }
-  const vxmap::RoadNetwork& net = *vxmap::NetworkOf(hReader);
+  const vxnet::NetworkView& net = *vxnet::NetworkOfReader(hReader);
   static vxroute::RouteEngine engine(net);
   static const Pairs pairs = RandomPairs(net);
   RunQueries(state, engine, net, pairs, szMode);
@@ -190,7 +182,7 @@ BENCHMARK_CAPTURE(BM_RouteTown, shortest, "shortest")
     ->Unit(benchmark::kMillisecond);
 
 void BM_OpenEngine(benchmark::State& state) {
-  const vxmap::RoadNetwork& net = TheGrid().net;
+  const vxnet::NetworkView net = TheGrid().net.View();
   for (auto _ : state) {
     vxroute::RouteEngine e(net);
     benchmark::DoNotOptimize(e.MemoryBytes());

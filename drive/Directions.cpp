@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "map/RoadGeometry.h"
+#include "network/RoadGeometry.h"
 
 namespace vxdrive {
 
@@ -29,7 +29,7 @@ double PlaneDirection(const tagLonLat& a, const tagLonLat& b) {
   if (a.lon == b.lon && a.lat == b.lat) {
     return -1.0;
   }
-  return vxmap::BearingOf(a.lon, a.lat, b.lon, b.lat);
+  return vxnet::BearingOf(a.lon, a.lat, b.lon, b.lat);
 }
 
 }  // namespace vxdrive

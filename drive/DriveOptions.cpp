@@ -195,7 +195,8 @@ std::string DriveUsage() {
   return "usage: vxnav drive [options]\n"
          "Drives a route on a map and prints the guidance a driver hears.\n"
          "\n"
-         "  --map FILE             OpenStreetMap file (.osm, .osm.pbf, .osm.bz2);\n"
+         "  --map FILE             OpenStreetMap file (.osm, .osm.pbf, .osm.bz2) or\n"
+         "                         compiled map (vxnav build-map);\n"
          "                         default: the sample town\n"
          "  --from LON,LAT         start; default: 13.3955,52.4975 on the sample town,\n"
          "                         a tenth inside the west edge of another map\n"
@@ -226,6 +227,8 @@ std::string MainUsage() {
          "\n"
          "  vxnav drive [options]   drive a route on a map with guidance, rerouting and\n"
          "                          pictures (vxnav drive --help for the options)\n"
+         "  vxnav build-map IN OUT  compile the OpenStreetMap file IN into the map file\n"
+         "                          OUT (e.g. country.vxmap), which opens in milliseconds\n"
          "  vxnav guidance          print the guidance items of a small embedded route\n"
          "  vxnav help              this text\n";
 }

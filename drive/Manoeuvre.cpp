@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "map/RoadGeometry.h"
+#include "network/RoadGeometry.h"
 
 namespace vxdrive {
 
@@ -144,7 +144,7 @@ double RoadSpeedKmh(int nMaxSpeed, int nClass) {
   if (nMaxSpeed > 0) {
     return nMaxSpeed;
   }
-  return vxmap::ClassSpeedKmh(nClass > 0 ? static_cast<unsigned>(nClass) : 0u);
+  return vxnet::ClassSpeedKmh(nClass > 0 ? static_cast<unsigned>(nClass) : 0u);
 }
 
 bool IsManoeuvre(double dTurnAngle, const char* szName, const char* szNextName) {

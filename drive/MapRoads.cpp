@@ -6,8 +6,7 @@
 
 #include "interfaces/VroRead.h"
 #include "interfaces/VroTexts.h"
-#include "map/RoadGeometry.h"
-#include "map/RoadNetwork.h"
+#include "network/RoadGeometry.h"
 
 namespace vxdrive {
 
@@ -43,7 +42,7 @@ void SearchFeatures(VRO_READER* hReader, const Bin_LonLat& p1, const Bin_LonLat&
                  {}};
     road.pts.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-      road.pts.push_back({vxmap::BinToDegrees(pPts[i].lon), vxmap::BinToDegrees(pPts[i].lat)});
+      road.pts.push_back({vxnet::BinToDegrees(pPts[i].lon), vxnet::BinToDegrees(pPts[i].lat)});
     }
     fn(std::move(road), pPts, n);
   }
@@ -91,7 +90,7 @@ bool StraightOnRoad(VRO_READER* hReader, const tagLonLat& ptJunction, double dAr
     if (bExcluded || dDir < 0) {
       continue;
     }
-    const double dDev = vxmap::BearingGap(dDir, dArrive);
+    const double dDev = vxnet::BearingGap(dDir, dArrive);
     if (dDev <= dBest) {
       dBest = dDev;
       road = std::move(r);

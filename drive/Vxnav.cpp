@@ -8,6 +8,7 @@
 
 #include "drive/DriveOptions.h"
 #include "drive/DriveSession.h"
+#include "map/BuildMapCommand.h"
 
 namespace vxdrive {
 
@@ -30,6 +31,8 @@ int RunVxnav(int argc, const char* const* argv, std::ostream& out, std::ostream&
       }
       return RunEmbeddedGuidance(out, err);
     }
+    if (sCommand == "build-map")
+      return vxmap::RunBuildMap({args.begin() + 1, args.end()}, out, err);
     if (sCommand == "drive") {
       DriveOptions opts;
       std::string sError;

@@ -19,7 +19,8 @@
 #include "fuzz/FuzzValues.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
-#include "map/RoadNetwork.h"
+#include "network/FeatureId.h"
+#include "network/RoadGeometry.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ bool LooksLikePbf(const uint8_t* pData, size_t nSize) {
 }
 
 tagLonLat Degrees(const Bin_LonLat& pt) {
-  return {vxmap::BinToDegrees(pt.lon), vxmap::BinToDegrees(pt.lat)};
+  return {vxnet::BinToDegrees(pt.lon), vxnet::BinToDegrees(pt.lat)};
 }
 
 // Routes from ptFrom to ptTo with the engine and builds a path of the
@@ -164,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   // Each feature seen from either end, and ids that name no feature.
   for (int k = 0; k <= nAll; ++k) {
     for (const bool bReversed : {false, true}) {
-      const VRO_FEATURE_ID id = vxmap::FeatureIdOf(static_cast<std::uint32_t>(k), bReversed);
+      const VRO_FEATURE_ID id = vxnet::FeatureIdOf(static_cast<std::uint32_t>(k), bReversed);
       const int r = VroFeatureOneAttr(h, id, 0, t.szCode.get(), t.szStr1.get(), t.szStr2.get());
       FUZZ_CHECK(r == (k < nAll ? 1 : 0));
       if (r != 0) {

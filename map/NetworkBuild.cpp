@@ -5,44 +5,23 @@
 #include <cstdlib>
 #include <string>
 #include <tuple>
-#include <unordered_map>
 #include <utility>
 
 #include "map/OsmImport.h"
+#include "network/CountingTable.h"
 
 namespace vxmap {
 namespace {
 
+using vxnet::Feature;
+using vxnet::ForbiddenTurn;
+
 constexpr std::uint32_t kNoNode = UINT32_MAX;
+// Use bits per raw node: the count of uses, saturating at 2, and an end mark.
+constexpr std::uint8_t kUseMask = 3;
+constexpr std::uint8_t kEnd = 4;
 
-struct NodeUse {
-  std::uint32_t nUses = 0;
-  bool bEnd = false;
-  std::uint32_t nNet = kNoNode;
-};
-
-using NodeUseMap = std::unordered_map<std::int64_t, NodeUse>;
-
-// Calls fn(first, last) for every run of located, distinct-in-a-row nodes of
-// the way with at least two nodes (indices into way.refs, inclusive).
-template <class Fn>
-void ForEachRun(const RawWay& way, std::vector<std::uint32_t>& run, Fn&& fn) {
-  run.clear();
-  const auto flush = [&] {
-    if (run.size() >= 2) fn(run);
-    run.clear();
-  };
-  for (std::uint32_t i = 0; i < way.refs.size(); ++i) {
-    const RawNodeRef& ref = way.refs[i];
-    if (!ref.bLocated) {
-      flush();
-      continue;
-    }
-    if (!run.empty() && way.refs[run.back()].nNodeId == ref.nNodeId) continue;
-    run.push_back(i);
-  }
-  flush();
-}
+bool Located(const Bin_LonLat& p) { return p.lon != kNoLocation.lon || p.lat != kNoLocation.lat; }
 
 bool SamePoint(const Bin_LonLat& a, const Bin_LonLat& b) {
   return a.lon == b.lon && a.lat == b.lat;
@@ -50,87 +29,111 @@ bool SamePoint(const Bin_LonLat& a, const Bin_LonLat& b) {
 
 class Builder {
  public:
-  Builder(const RawOsm& raw, RoadNetwork& net) : m_raw(raw), m_net(net) {}
+  Builder(RawOsm& raw, vxnet::RoadNetwork& net) : m_raw(raw), m_net(net) {}
 
   void Run() {
-    m_net = RoadNetwork{};
-    m_net.names.push_back("");
+    m_net = vxnet::RoadNetwork{};
+    m_net.names = std::move(m_raw.names);
+    m_raw.names = vxnet::NameTable{};
+    m_use.assign(m_raw.nodeIds.size(), 0);
+    m_nNet.assign(m_raw.nodeIds.size(), kNoNode);
     CountUses();
     for (const RawWay& way : m_raw.ways) CutWay(way);
+    std::stable_sort(m_wayFeatures.begin(), m_wayFeatures.end());
     JoinCollapsedNodes();
     SetLevels();
     MapRestrictions();
   }
 
  private:
+  // Calls fn(run) for every run of located, distinct-in-a-row nodes of the
+  // way with at least two nodes (raw node indices).
+  template <class Fn>
+  void ForEachRun(const RawWay& way, Fn&& fn) {
+    m_run.clear();
+    const auto flush = [&] {
+      if (m_run.size() >= 2) fn(m_run);
+      m_run.clear();
+    };
+    for (std::uint32_t i = 0; i < way.nRefCount; ++i) {
+      const std::uint32_t n = m_raw.refs[way.nFirstRef + i];
+      if (!Located(m_raw.nodePoints[n])) {
+        flush();
+        continue;
+      }
+      if (!m_run.empty() && m_run.back() == n) continue;
+      m_run.push_back(n);
+    }
+    flush();
+  }
+
   void CountUses() {
-    std::vector<std::uint32_t> run;
     for (const RawWay& way : m_raw.ways) {
-      ForEachRun(way, run, [&](const std::vector<std::uint32_t>& r) {
-        for (std::uint32_t i : r) ++m_uses[way.refs[i].nNodeId].nUses;
-        m_uses[way.refs[r.front()].nNodeId].bEnd = true;
-        m_uses[way.refs[r.back()].nNodeId].bEnd = true;
+      ForEachRun(way, [&](const std::vector<std::uint32_t>& r) {
+        for (std::uint32_t n : r) {
+          if ((m_use[n] & kUseMask) < 2) ++m_use[n];
+        }
+        m_use[r.front()] |= kEnd;
+        m_use[r.back()] |= kEnd;
       });
     }
   }
 
   void CutWay(const RawWay& way) {
     const std::uint32_t nFirstFeature = static_cast<std::uint32_t>(m_net.features.size());
-    std::vector<std::uint32_t> run;
-    ForEachRun(way, run, [&](const std::vector<std::uint32_t>& r) {
+    ForEachRun(way, [&](const std::vector<std::uint32_t>& r) {
       std::size_t nStart = 0;
       for (std::size_t i = 1; i < r.size(); ++i) {
-        const NodeUse& use = m_uses[way.refs[r[i]].nNodeId];
-        if (i + 1 == r.size() || use.nUses >= 2 || use.bEnd) {
+        const std::uint8_t use = m_use[r[i]];
+        if (i + 1 == r.size() || (use & kUseMask) >= 2 || (use & kEnd) != 0) {
           AddFeature(way, r, nStart, i);
           nStart = i;
         }
       }
     });
     const std::uint32_t nEnd = static_cast<std::uint32_t>(m_net.features.size());
-    if (nEnd > nFirstFeature)
-      m_wayFeatures.emplace(way.nWayId, std::make_pair(nFirstFeature, nEnd));
+    if (nEnd > nFirstFeature) m_wayFeatures.push_back({way.nWayId, nFirstFeature, nEnd});
   }
 
   void AddFeature(const RawWay& way, const std::vector<std::uint32_t>& r, std::size_t nFrom,
                   std::size_t nTo) {
     const std::size_t nFirstPoint = m_net.points.size();
     for (std::size_t i = nFrom; i <= nTo; ++i) {
-      const Bin_LonLat& pt = way.refs[r[i]].pt;
+      const Bin_LonLat& pt = m_raw.nodePoints[r[i]];
       if (m_net.points.size() == nFirstPoint || !SamePoint(m_net.points.back(), pt))
         m_net.points.push_back(pt);
     }
     const std::size_t nCount = m_net.points.size() - nFirstPoint;
     if (nCount < 2) {  // no direction: passed over, its two ends become one node
       m_net.points.resize(nFirstPoint);
-      Join(NetNode(way.refs[r[nFrom]]), NetNode(way.refs[r[nTo]]));
+      Join(NetNode(r[nFrom]), NetNode(r[nTo]));
       return;
     }
     Feature f{};
-    f.nWayId = static_cast<std::uint64_t>(way.nWayId);
     f.nFirstPoint = static_cast<std::uint32_t>(nFirstPoint);
     f.nPointCount = static_cast<std::uint32_t>(nCount);
-    f.nFromNode = NetNode(way.refs[r[nFrom]]);
-    f.nToNode = NetNode(way.refs[r[nTo]]);
-    f.nName = NameIndex(way.sName);
+    f.nFromNode = NetNode(r[nFrom]);
+    f.nToNode = NetNode(r[nTo]);
+    f.nName = way.nName;
     f.nOneWay = way.nOneWay;
     f.nRoadClass = way.nRoadClass;
     f.nMaxSpeed = way.nMaxSpeed;
     f.nLevelFirst = way.nLevel;  // replaced by the node level in SetLevels
     f.nLevelLast = way.nLevel;
-    f.bRoutable = way.bRoutable;
-    f.bRoundabout = way.bRoundabout;
+    f.nFlags = static_cast<std::uint8_t>((way.bRoutable ? vxnet::kRoutable : 0) |
+                                         (way.bRoundabout ? vxnet::kRoundabout : 0));
     m_net.features.push_back(f);
+    m_net.wayIds.push_back(static_cast<std::uint64_t>(way.nWayId));
   }
 
-  std::uint32_t NetNode(const RawNodeRef& ref) {
-    NodeUse& use = m_uses[ref.nNodeId];
-    if (use.nNet == kNoNode) {
-      use.nNet = static_cast<std::uint32_t>(m_net.nodes.size());
-      m_net.nodes.push_back(ref.pt);
-      m_parent.push_back(use.nNet);
+  std::uint32_t NetNode(std::uint32_t nRaw) {
+    std::uint32_t& nNet = m_nNet[nRaw];
+    if (nNet == kNoNode) {
+      nNet = static_cast<std::uint32_t>(m_net.nodes.size());
+      m_net.nodes.push_back(m_raw.nodePoints[nRaw]);
+      m_parent.push_back(nNet);
     }
-    return use.nNet;
+    return nNet;
   }
 
   std::uint32_t Root(std::uint32_t n) {
@@ -165,13 +168,6 @@ class Builder {
     m_net.nodes = std::move(nodes);
   }
 
-  std::uint32_t NameIndex(const std::string& sName) {
-    if (sName.empty()) return 0;
-    const auto [it, bNew] = m_names.emplace(sName, static_cast<std::uint32_t>(m_net.names.size()));
-    if (bNew) m_net.names.push_back(sName);
-    return it->second;
-  }
-
   void SetLevels() {
     std::vector<int> nodeLevel(m_net.nodes.size(), INT_MAX);
     const auto take = [&](std::uint32_t nNode, int nLevel) {
@@ -193,35 +189,40 @@ class Builder {
   // Features of a way that have an end at network node nVia.
   std::vector<std::uint32_t> EndingAt(std::int64_t nWayId, std::uint32_t nVia) const {
     std::vector<std::uint32_t> out;
-    const auto it = m_wayFeatures.find(nWayId);
-    if (it == m_wayFeatures.end()) return out;
-    for (std::uint32_t k = it->second.first; k < it->second.second; ++k) {
+    const auto it =
+        std::lower_bound(m_wayFeatures.begin(), m_wayFeatures.end(), WayFeatures{nWayId, 0, 0});
+    if (it == m_wayFeatures.end() || it->nWayId != nWayId) return out;
+    for (std::uint32_t k = it->nFirst; k < it->nEnd; ++k) {
       const Feature& f = m_net.features[k];
       if (f.nFromNode == nVia || f.nToNode == nVia) out.push_back(k);
     }
     return out;
   }
 
+  // The network node of a raw node id; kNoNode when no feature uses it.
+  std::uint32_t NetNodeOfId(std::int64_t nId) const {
+    const auto it = std::lower_bound(m_raw.nodeIds.begin(), m_raw.nodeIds.end(), nId);
+    if (it == m_raw.nodeIds.end() || *it != nId) return kNoNode;
+    const std::uint32_t nNet = m_nNet[static_cast<std::size_t>(it - m_raw.nodeIds.begin())];
+    return nNet == kNoNode ? kNoNode : m_renumber[nNet];
+  }
+
   void MapRestrictions() {
     // Features ending at each node, for the only_* kinds.
-    std::vector<std::uint32_t> start(m_net.nodes.size() + 1, 0);
-    for (const Feature& f : m_net.features) {
-      ++start[f.nFromNode + 1];
-      if (f.nToNode != f.nFromNode) ++start[f.nToNode + 1];
-    }
-    for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-    std::vector<std::uint32_t> atNode(start.back());
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-    for (std::uint32_t k = 0; k < m_net.features.size(); ++k) {
-      const Feature& f = m_net.features[k];
-      atNode[fill[f.nFromNode]++] = k;
-      if (f.nToNode != f.nFromNode) atNode[fill[f.nToNode]++] = k;
-    }
+    std::vector<std::uint32_t> start, atNode;
+    vxnet::BuildCountingTable(
+        m_net.nodes.size(),
+        [&](auto&& emit) {
+          for (std::uint32_t k = 0; k < m_net.features.size(); ++k) {
+            const Feature& f = m_net.features[k];
+            emit(f.nFromNode, k);
+            if (f.nToNode != f.nFromNode) emit(f.nToNode, k);
+          }
+        },
+        start, atNode);
 
     for (const RawRestriction& rr : m_raw.restrictions) {
-      const auto via = m_uses.find(rr.nViaNode);
-      if (via == m_uses.end() || via->second.nNet == kNoNode) continue;
-      const std::uint32_t nVia = m_renumber[via->second.nNet];
+      const std::uint32_t nVia = NetNodeOfId(rr.nViaNode);
       if (nVia == kNoNode) continue;
       const std::vector<std::uint32_t> from = EndingAt(rr.nFromWay, nVia);
       const std::vector<std::uint32_t> to = EndingAt(rr.nToWay, nVia);
@@ -247,28 +248,36 @@ class Builder {
                           m_net.forbidden.end());
   }
 
-  const RawOsm& m_raw;
-  RoadNetwork& m_net;
-  NodeUseMap m_uses;
+  struct WayFeatures {
+    std::int64_t nWayId;
+    std::uint32_t nFirst, nEnd;
+    bool operator<(const WayFeatures& o) const { return nWayId < o.nWayId; }
+  };
+
+  RawOsm& m_raw;
+  vxnet::RoadNetwork& m_net;
+  std::vector<std::uint8_t> m_use;    ///< per raw node: kUseMask, kEnd
+  std::vector<std::uint32_t> m_nNet;  ///< per raw node: network node before joins
+  std::vector<std::uint32_t> m_run;
   std::vector<std::uint32_t> m_parent;    ///< joined network nodes (union-find)
   std::vector<std::uint32_t> m_renumber;  ///< network node -> final node index
-  std::unordered_map<std::string, std::uint32_t> m_names;
-  std::unordered_map<std::int64_t, std::pair<std::uint32_t, std::uint32_t>> m_wayFeatures;
+  std::vector<WayFeatures> m_wayFeatures;
 };
 
 }  // namespace
 
-bool BuildRoadNetwork(const RawOsm& raw, RoadNetwork& net, std::string& sError) {
+bool BuildRoadNetwork(RawOsm& raw, vxnet::RoadNetwork& net, std::string& sError) {
   Builder builder{raw, net};
   builder.Run();
   if (net.features.empty()) {
-    net = RoadNetwork{};
+    net = vxnet::RoadNetwork{};
     sError = "no drivable road";
     return false;
   }
   net.points.shrink_to_fit();
   net.features.shrink_to_fit();
   net.nodes.shrink_to_fit();
+  net.wayIds.shrink_to_fit();
   return true;
 }
 

@@ -1,19 +1,24 @@
-// Reading an OpenStreetMap file with libosmium into raw ways and restrictions.
+// Reading an OpenStreetMap file with libosmium into raw ways, node points and
+// restrictions, in one pass or two.
 // With OsmInputCheck.cpp, the only translation units that include libosmium.
 #include "map/OsmImport.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <future>
+#include <limits>
 #include <memory>
 #include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/visitor.hpp>
+#include <stdexcept>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "map/OsmInputCheck.h"
 #include "map/OsmTags.h"
@@ -86,9 +91,42 @@ void UseClosingPbfParser() {
   (void)bRegistered;
 }
 
-class Collector : public osmium::handler::Handler {
+// Interns names: each distinct name once in the table.
+class NameInterner {
  public:
-  explicit Collector(RawOsm& raw) : m_raw(raw) {}
+  explicit NameInterner(vxnet::NameTable& table) : m_table(table) {}
+  std::uint32_t Index(const char* szName) {
+    if (szName == nullptr || *szName == '\0') return 0;
+    const auto [it, bNew] = m_index.try_emplace(szName, 0u);
+    if (bNew) it->second = m_table.Add(szName);
+    return it->second;
+  }
+
+ private:
+  vxnet::NameTable& m_table;
+  std::unordered_map<std::string, std::uint32_t> m_index;
+};
+
+// A node's id and point, for the pass that keeps every node.
+struct NodeAt {
+  std::int64_t nId;
+  Bin_LonLat pt;
+};
+
+Bin_LonLat PointOf(const osmium::Location& loc) {
+  return loc.valid() ? Bin_LonLat{RoundToBin(loc.x()), RoundToBin(loc.y())} : kNoLocation;
+}
+
+// The first pass: drivable ways (their node ids kept in refIds), restrictions,
+// and, when asked, every node's point.
+class WayCollector : public osmium::handler::Handler {
+ public:
+  WayCollector(RawOsm& raw, std::vector<std::int64_t>& refIds, std::vector<NodeAt>* pNodes)
+      : m_raw(raw), m_refIds(refIds), m_pNodes(pNodes), m_names(raw.names) {}
+
+  void node(const osmium::Node& n) {
+    if (m_pNodes != nullptr) m_pNodes->push_back({n.id(), PointOf(n.location())});
+  }
 
   void way(const osmium::Way& w) {
     const osmium::TagList& tags = w.tags();
@@ -97,24 +135,21 @@ class Collector : public osmium::handler::Handler {
     if (nClass == 0 || tags.has_tag("area", "yes")) return;
     if (CarAccessDenied(tags["motorcar"], tags["motor_vehicle"], tags["vehicle"], tags["access"]))
       return;
-    RawWay way;
+    if (m_refIds.size() + w.nodes().size() > std::numeric_limits<std::uint32_t>::max())
+      throw std::length_error("more way nodes than the importer holds");
+    RawWay way{};
     way.nWayId = w.id();
-    const char* szName = tags["name"];
-    way.sName = szName != nullptr ? szName : "";
+    way.nName = m_names.Index(tags["name"]);
     way.nOneWay = static_cast<std::int8_t>(
         OneWayOf(tags["oneway"], tags["junction"], szHighway, way.bRoutable));
     way.nRoadClass = static_cast<std::uint8_t>(nClass);
     way.nMaxSpeed = ParseMaxSpeed(tags["maxspeed"]);
     way.nLevel = static_cast<std::int8_t>(LevelOf(tags["layer"], tags["bridge"], tags["tunnel"]));
     way.bRoundabout = IsRoundabout(tags["junction"]);
-    way.refs.reserve(w.nodes().size());
-    for (const osmium::NodeRef& ref : w.nodes()) {
-      const osmium::Location loc = ref.location();
-      RawNodeRef raw{ref.ref(), Bin_LonLat{0, 0}, loc.valid()};
-      if (raw.bLocated) raw.pt = Bin_LonLat{RoundToBin(loc.x()), RoundToBin(loc.y())};
-      way.refs.push_back(raw);
-    }
-    m_raw.ways.push_back(std::move(way));
+    way.nFirstRef = static_cast<std::uint32_t>(m_refIds.size());
+    way.nRefCount = static_cast<std::uint32_t>(w.nodes().size());
+    for (const osmium::NodeRef& ref : w.nodes()) m_refIds.push_back(ref.ref());
+    m_raw.ways.push_back(way);
   }
 
   void relation(const osmium::Relation& r) {
@@ -123,15 +158,17 @@ class Collector : public osmium::handler::Handler {
     const char* szKind = tags["restriction:motorcar"];
     if (szKind == nullptr) szKind = tags["restriction"];
     if (szKind == nullptr) return;
-    const std::string sKind = szKind;
-    const bool bOnly = sKind.rfind("only_", 0) == 0;
-    if (!bOnly && sKind.rfind("no_", 0) != 0) return;
+    const std::string_view sKind = szKind;
+    const bool bOnly = sKind.starts_with("only_");
+    if (!bOnly && !sKind.starts_with("no_")) return;
     const char* szExcept = tags["except"];
-    if (szExcept != nullptr && std::string(szExcept).find("motorcar") != std::string::npos) return;
+    if (szExcept != nullptr &&
+        std::string_view(szExcept).find("motorcar") != std::string_view::npos)
+      return;
     int nFrom = 0, nVia = 0, nTo = 0;
     RawRestriction rr{0, 0, 0, bOnly};
     for (const osmium::RelationMember& m : r.members()) {
-      const std::string sRole = m.role();
+      const std::string_view sRole = m.role();
       if (sRole == "from" && m.type() == osmium::item_type::way) {
         rr.nFromWay = m.ref();
         ++nFrom;
@@ -149,31 +186,121 @@ class Collector : public osmium::handler::Handler {
 
  private:
   RawOsm& m_raw;
+  std::vector<std::int64_t>& m_refIds;
+  std::vector<NodeAt>* m_pNodes;
+  NameInterner m_names;
 };
+
+// The second pass: the points of the nodes in raw.nodeIds. Files list nodes
+// by ascending id, so the search goes on from the last node found; a file out
+// of that order is searched from the start.
+class NodeCollector : public osmium::handler::Handler {
+ public:
+  explicit NodeCollector(RawOsm& raw) : m_raw(raw) {}
+
+  void node(const osmium::Node& n) {
+    const std::vector<std::int64_t>& ids = m_raw.nodeIds;
+    const std::int64_t nId = n.id();
+    if (nId < m_nLastId) m_nCursor = 0;
+    m_nLastId = nId;
+    if (m_nCursor < ids.size() && ids[m_nCursor] < nId) {
+      // Gallop ahead, then search the last step.
+      std::size_t nStep = 1, nLow = m_nCursor;
+      while (m_nCursor + nStep < ids.size() && ids[m_nCursor + nStep] < nId) {
+        nLow = m_nCursor + nStep;
+        nStep *= 2;
+      }
+      const std::size_t nHigh = std::min(ids.size(), m_nCursor + nStep + 1);
+      m_nCursor = static_cast<std::size_t>(
+          std::lower_bound(ids.begin() + static_cast<std::ptrdiff_t>(nLow),
+                           ids.begin() + static_cast<std::ptrdiff_t>(nHigh), nId) -
+          ids.begin());
+    }
+    if (m_nCursor < ids.size() && ids[m_nCursor] == nId)
+      m_raw.nodePoints[m_nCursor] = PointOf(n.location());
+  }
+
+ private:
+  RawOsm& m_raw;
+  std::size_t m_nCursor = 0;
+  std::int64_t m_nLastId = std::numeric_limits<std::int64_t>::min();
+};
+
+constexpr std::uint64_t kSecondPassBytes = 64ull << 20;
+
+// Runs the handler over the entities of the file, reporting progress.
+template <class Handler>
+void ReadPass(const osmium::io::File& file, osmium::osm_entity_bits::type entities,
+              Handler& handler, const char* szPass, const ReadProgress& progress) {
+  osmium::io::Reader reader{file, entities, osmium::io::read_meta::no};
+  const std::uint64_t nSize = reader.file_size();
+  while (osmium::memory::Buffer buffer = reader.read()) {
+    osmium::apply(buffer, handler);
+    if (progress) progress(szPass, reader.offset(), nSize);
+  }
+  reader.close();
+}
+
+// Replaces raw.refs' node ids by indices into the sorted, distinct ids.
+void IndexNodes(RawOsm& raw, std::vector<std::int64_t>& refIds) {
+  raw.nodeIds = refIds;
+  std::sort(raw.nodeIds.begin(), raw.nodeIds.end());
+  raw.nodeIds.erase(std::unique(raw.nodeIds.begin(), raw.nodeIds.end()), raw.nodeIds.end());
+  raw.nodeIds.shrink_to_fit();
+  raw.refs.resize(refIds.size());
+  for (std::size_t i = 0; i < refIds.size(); ++i) {
+    raw.refs[i] = static_cast<std::uint32_t>(
+        std::lower_bound(raw.nodeIds.begin(), raw.nodeIds.end(), refIds[i]) - raw.nodeIds.begin());
+  }
+  std::vector<std::int64_t>().swap(refIds);
+  raw.nodePoints.assign(raw.nodeIds.size(), kNoLocation);
+}
+
+// Takes the points of the used nodes from every node's point (sorted by id,
+// the last of equal ids winning, as a second pass would).
+void PlaceNodes(RawOsm& raw, std::vector<NodeAt>& nodes) {
+  std::stable_sort(nodes.begin(), nodes.end(),
+                   [](const NodeAt& a, const NodeAt& b) { return a.nId < b.nId; });
+  std::size_t j = 0;
+  for (std::size_t i = 0; i < raw.nodeIds.size(); ++i) {
+    while (j < nodes.size() && nodes[j].nId < raw.nodeIds[i]) ++j;
+    while (j < nodes.size() && nodes[j].nId == raw.nodeIds[i]) raw.nodePoints[i] = nodes[j++].pt;
+  }
+}
 
 }  // namespace
 
-bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError) {
+bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError, NodePass pass,
+                 const ReadProgress& progress) {
   raw = RawOsm{};
   if (szFile == nullptr || *szFile == '\0') {
     sError = "no map file given";
     return false;
   }
   try {
-    using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-    Index index;
-    osmium::handler::NodeLocationsForWays<Index> locations{index};
-    locations.ignore_errors();
-    Collector collector{raw};
     UseClosingPbfParser();
     const osmium::io::File file{szFile};
     CheckOsmInput(file);
-    osmium::io::Reader reader{file,
-                              osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
-                                  osmium::osm_entity_bits::relation,
-                              osmium::io::read_meta::no};
-    osmium::apply(reader, locations, collector);
-    reader.close();
+    if (pass == NodePass::kAuto) {
+      std::error_code ec;
+      const std::uintmax_t nBytes = std::filesystem::file_size(szFile, ec);
+      pass = !ec && nBytes >= kSecondPassBytes ? NodePass::kSecond : NodePass::kSame;
+    }
+    std::vector<std::int64_t> refIds;
+    std::vector<NodeAt> nodes;
+    WayCollector ways{raw, refIds, pass == NodePass::kSame ? &nodes : nullptr};
+    ReadPass(file,
+             osmium::osm_entity_bits::way | osmium::osm_entity_bits::relation |
+                 (pass == NodePass::kSame ? osmium::osm_entity_bits::node
+                                          : osmium::osm_entity_bits::nothing),
+             ways, "ways", progress);
+    IndexNodes(raw, refIds);
+    if (pass == NodePass::kSame) {
+      PlaceNodes(raw, nodes);
+    } else {
+      NodeCollector collector{raw};
+      ReadPass(file, osmium::osm_entity_bits::node, collector, "nodes", progress);
+    }
   } catch (const std::exception& e) {
     sError = std::string("cannot read map file ") + szFile + ": " + e.what();
     raw = RawOsm{};
@@ -182,9 +309,10 @@ bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError) {
   return true;
 }
 
-bool ImportRoadNetwork(const char* szFile, RoadNetwork& net, std::string& sError) {
+bool ImportRoadNetwork(const char* szFile, vxnet::RoadNetwork& net, std::string& sError,
+                       NodePass pass) {
   RawOsm raw;
-  if (!ReadOsmFile(szFile, raw, sError)) return false;
+  if (!ReadOsmFile(szFile, raw, sError, pass)) return false;
   if (!BuildRoadNetwork(raw, net, sError)) {
     sError = std::string("map file ") + szFile + ": " + sError;
     return false;

@@ -1,36 +1,34 @@
 // The importer: reads an OpenStreetMap file and builds the road network.
 // Reading (libosmium) and building (plain C++) are separate steps so that the
-// building rules can be exercised on records made in memory.
+// building rules can be exercised on records made in memory. Memory stays
+// bounded by the drivable roads: ways are kept as compact records over one
+// array of node indices, names once each, and only the locations of the
+// nodes the kept ways use.
 #ifndef VX_MAP_OSMIMPORT_H
 #define VX_MAP_OSMIMPORT_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "map/RoadNetwork.h"
+#include "network/RoadNetwork.h"
 
 namespace vxmap {
 
-/// A node of a way: its id and its point rounded once to Bin_LonLat units;
-/// bLocated is false when the file holds no valid location for it.
-struct RawNodeRef {
-  std::int64_t nNodeId;
-  Bin_LonLat pt;
-  bool bLocated;
-};
-
-/// A car-drivable way with its tags already interpreted (see OsmTags.h).
+/// A car-drivable way with its tags already interpreted (see OsmTags.h); its
+/// nodes are RawOsm::refs[nFirstRef .. nFirstRef + nRefCount).
 struct RawWay {
   std::int64_t nWayId;
-  std::string sName;
-  std::int8_t nOneWay;
-  std::uint8_t nRoadClass;
+  std::uint32_t nName;  ///< index in RawOsm::names
+  std::uint32_t nFirstRef;
+  std::uint32_t nRefCount;
   std::uint16_t nMaxSpeed;
+  std::uint8_t nRoadClass;
+  std::int8_t nOneWay;
   std::int8_t nLevel;
   bool bRoutable;
   bool bRoundabout;
-  std::vector<RawNodeRef> refs;
 };
 
 /// A turn restriction relation: from way, via node, to way; bOnly for the
@@ -42,18 +40,40 @@ struct RawRestriction {
   bool bOnly;
 };
 
-/// What the importer keeps of a file, in file order.
+/// What the importer keeps of a file: the ways in file order, their nodes as
+/// indices into nodeIds (the ids of the nodes the ways use, sorted, each once)
+/// with a location per node, the names, the restrictions.
 struct RawOsm {
   std::vector<RawWay> ways;
+  std::vector<std::uint32_t> refs;
+  std::vector<std::int64_t> nodeIds;
+  std::vector<Bin_LonLat> nodePoints;  ///< kNoLocation where the file gives none
+  vxnet::NameTable names;              ///< each name once; 0 is ""
   std::vector<RawRestriction> restrictions;
 };
 
-/// Reads the car-drivable ways and the turn restrictions of an .osm, .osm.pbf
-/// or .osm.bz2 file (nodes before ways, as OpenStreetMap files are ordered).
-/// False with a message in sError when the file cannot be read or parsed.
-bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError);
+/// A node point the file gives no valid location for.
+inline constexpr Bin_LonLat kNoLocation{INT32_MIN, INT32_MIN};
 
-/// Builds the network from raw ways and restrictions (net is replaced):
+/// How ReadOsmFile finds the node locations: kAuto reads the nodes in the same
+/// pass as the ways for files under 64 MiB (keeping every node's location
+/// until the ways are read) and in a second pass over the file otherwise
+/// (keeping only the locations of the nodes the drivable ways use).
+enum class NodePass { kAuto, kSame, kSecond };
+
+/// Called now and then while a file is read: the pass ("ways", "nodes"), the
+/// bytes of the file read so far and its size.
+using ReadProgress =
+    std::function<void(const char* szPass, std::uint64_t nDone, std::uint64_t nSize)>;
+
+/// Reads the car-drivable ways and the turn restrictions of an .osm, .osm.pbf
+/// or .osm.bz2 file. False with a message in sError when the file cannot be
+/// read or parsed.
+bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError,
+                 NodePass pass = NodePass::kAuto, const ReadProgress& progress = {});
+
+/// Builds the network from raw ways and restrictions (net is replaced; the
+/// names are moved out of raw):
 /// - a way is cut at every node used more than once by the drivable ways
 ///   (shared with another way, or visited twice) and at its ends; a node
 ///   without location also cuts it (the way goes on after the gap);
@@ -70,11 +90,13 @@ bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError);
 ///   end at the via node; no_* forbids each such turn, only_* forbids every
 ///   feature ending at the via node except those of the to way. Restrictions
 ///   whose members are missing or not joined at the via node are ignored.
-/// False with a message when no drivable road remains.
-bool BuildRoadNetwork(const RawOsm& raw, RoadNetwork& net, std::string& sError);
+/// The grid and the graph are not built. False with a message when no
+/// drivable road remains.
+bool BuildRoadNetwork(RawOsm& raw, vxnet::RoadNetwork& net, std::string& sError);
 
 /// ReadOsmFile then BuildRoadNetwork.
-bool ImportRoadNetwork(const char* szFile, RoadNetwork& net, std::string& sError);
+bool ImportRoadNetwork(const char* szFile, vxnet::RoadNetwork& net, std::string& sError,
+                       NodePass pass = NodePass::kAuto);
 
 }  // namespace vxmap
 

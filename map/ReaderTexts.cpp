@@ -21,11 +21,11 @@ ReaderAttr MakeAttr(const char* szName, char cMark, std::string sValue) {
 // Appends the TRN attributes of feature k at network node nNode with mark
 // cMark: one "-$<EID>" item per forbidden turn, items joined by ";", spread
 // over as many attributes as the value size needs.
-void AddTurnAttrs(const RoadNetwork& net, std::uint32_t k, std::uint32_t nNode, char cMark,
+void AddTurnAttrs(const vxnet::NetworkView& net, std::uint32_t k, std::uint32_t nNode, char cMark,
                   std::vector<ReaderAttr>& attrs) {
-  const ForbiddenTurn probe{k, nNode, 0};
+  const vxnet::ForbiddenTurn probe{k, nNode, 0};
   auto it = std::lower_bound(net.forbidden.begin(), net.forbidden.end(), probe,
-                             [](const ForbiddenTurn& a, const ForbiddenTurn& b) {
+                             [](const vxnet::ForbiddenTurn& a, const vxnet::ForbiddenTurn& b) {
                                return a.nFrom != b.nFrom ? a.nFrom < b.nFrom : a.nVia < b.nVia;
                              });
   std::string sValue;
@@ -44,23 +44,23 @@ void AddTurnAttrs(const RoadNetwork& net, std::uint32_t k, std::uint32_t nNode, 
 
 }  // namespace
 
-void WriteFeatureTexts(const RoadNetwork& net, std::uint32_t k, bool bReversed, char* szCode,
+void WriteFeatureTexts(const vxnet::NetworkView& net, std::uint32_t k, bool bReversed, char* szCode,
                        char* szStr1, char* szStr2) {
-  const Feature& f = net.features[k];
-  const int nOneWay = bReversed ? -f.nOneWay : f.nOneWay;
+  const vxnet::Feature& f = net.features[k];
+  const int nOneWay = f.nOneWay == 0 ? 0 : (f.nOneWay > 0) != bReversed ? 1 : -1;
   char szFeatureCode[vro::kCodeSize];
-  vro::FormatFeatureCode({f.nRoadClass, f.bRoundabout, nOneWay, f.bRoutable}, szFeatureCode);
+  vro::FormatFeatureCode({f.nRoadClass, f.IsRoundabout(), nOneWay, f.IsRoutable()}, szFeatureCode);
   vro::CopyTextUtf8(szCode, vro::kCodeSize, szFeatureCode);
   std::string sRoadCode = "R";  // (appended: GCC 12 misreports "R" + text)
   sRoadCode += std::to_string(f.nRoadClass);
   vro::CopyTextUtf8(szStr1, vro::kStr1Size, sRoadCode.c_str());
-  vro::CopyTextUtf8(szStr2, vro::kNameSize, net.names[f.nName].c_str());
+  vro::CopyTextUtf8(szStr2, vro::kNameSize, net.NameOf(f.nName));
 }
 
-void BuildAttributes(const RoadNetwork& net, std::uint32_t k, bool bReversed,
+void BuildAttributes(const vxnet::NetworkView& net, std::uint32_t k, bool bReversed,
                      std::vector<ReaderAttr>& attrs) {
   attrs.clear();
-  const Feature& f = net.features[k];
+  const vxnet::Feature& f = net.features[k];
   const int nLevelStart = bReversed ? f.nLevelLast : f.nLevelFirst;
   const int nLevelEnd = bReversed ? f.nLevelFirst : f.nLevelLast;
   const std::uint32_t nNodeStart = bReversed ? f.nToNode : f.nFromNode;

@@ -3,13 +3,14 @@
 #ifndef VX_ROUTE_DEGREEPOINT_H
 #define VX_ROUTE_DEGREEPOINT_H
 
-#include "map/RoadNetwork.h"
+#include "interfaces/VroTypes.h"
+#include "network/RoadGeometry.h"
 
 namespace vxroute {
 
-/// Both coordinates of p through vxmap::BinToDegrees.
+/// Both coordinates of p through vxnet::BinToDegrees.
 inline tagLonLat LonLatOf(const Bin_LonLat& p) {
-  return {vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)};
+  return {vxnet::BinToDegrees(p.lon), vxnet::BinToDegrees(p.lat)};
 }
 
 }  // namespace vxroute

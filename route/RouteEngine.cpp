@@ -7,9 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <new>
+#include <span>
 
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroTexts.h"
+#include "network/FeatureBoxGrid.h"
+#include "network/FeatureId.h"
 #include "route/DegreePoint.h"
 
 namespace vxroute {
@@ -18,6 +22,7 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kMaxSnapMetres = 5000.0;
+constexpr double kFirstSnapMetres = 100.0;
 constexpr double kHeadingDegrees = 45.0;
 constexpr double kHeadingMarginMetres = 25.0;
 // Price added to leaving the start against the heading: larger than any
@@ -51,8 +56,7 @@ bool HasHeading(double dAngle) { return std::isfinite(dAngle) && dAngle >= 0; }
 
 }  // namespace
 
-RouteEngine::RouteEngine(const vxmap::RoadNetwork& net)
-    : m_graph(net), m_grid(m_graph), m_search(m_graph), m_blocked(m_graph.FeatureCount(), 0) {}
+RouteEngine::RouteEngine(const vxnet::NetworkView& net) : m_graph(net), m_search(m_graph) {}
 
 bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
   const double x = pt.lon * 100000.0, y = pt.lat * 100000.0;
@@ -64,13 +68,11 @@ bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
 
   struct Best {
     double dMetres = kInfinity;
-    GridSegment seg{0, 0};
+    std::uint32_t nFeature = 0;
+    std::uint32_t nSeg = 0;
     double t = 0;
   } all, match;
-  auto visit = [&](const GridSegment& seg) {
-    const Bin_LonLat* p = m_graph.Points(seg.nFeature);
-    const Bin_LonLat& a = p[seg.nSeg];
-    const Bin_LonLat& b = p[seg.nSeg + 1];
+  auto visit = [&](std::uint32_t f, std::uint32_t k, const Bin_LonLat& a, const Bin_LonLat& b) {
     const double ax = (a.lon - x) * sx, ay = (a.lat - y) * sy;
     const double bx = (b.lon - x) * sx, by = (b.lat - y) * sy;
     const double dx = bx - ax, dy = by - ay;
@@ -78,33 +80,59 @@ bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
     const double t = dLen2 > 0 ? std::clamp(-(ax * dx + ay * dy) / dLen2, 0.0, 1.0) : 0.0;
     const double dMetres = std::hypot(ax + t * dx, ay + t * dy);
     if (dMetres < all.dMetres) {
-      all = {dMetres, seg, t};
+      all = {dMetres, f, k, t};
     }
     if (bHeading && dMetres < match.dMetres) {
       const double dFwd = BearingOf(a.lon, a.lat, b.lon, b.lat);
-      const HalfEdge h = HalfEdgeOf(seg.nFeature, false);
+      const HalfEdge h = HalfEdgeOf(f, false);
       if ((m_graph.AllowsDirection(h) && BearingGap(dFwd, dHeading) <= kHeadingDegrees) ||
           (m_graph.AllowsDirection(h ^ 1u) &&
            BearingGap(dFwd + 180.0, dHeading) <= kHeadingDegrees)) {
-        match = {dMetres, seg, t};
+        match = {dMetres, f, k, t};
       }
     }
   };
+  // The distance within which a better segment than those seen could lie.
   auto limit = [&] {
     const double d =
         bHeading ? std::min(match.dMetres, all.dMetres + kHeadingMarginMetres) : all.dMetres;
     return std::min(d, kMaxSnapMetres);
   };
-  m_grid.Search(x, y, sx, sy, visit, limit);
+  // Search squares around the point that grow until they hold every segment
+  // within the limit: a segment that near has a feature box meeting the
+  // square. Features are visited in index order, so ties go to the lowest.
+  const auto unit = [](double d) {
+    return static_cast<std::int32_t>(std::clamp(std::floor(d), -2147483648.0, 2147483647.0));
+  };
+  std::vector<std::uint32_t> found;
+  for (double dRadius = kFirstSnapMetres;; dRadius = std::min(kMaxSnapMetres, 2 * dRadius)) {
+    const vxnet::BinBox rect{unit(x - dRadius / sx), unit(y - dRadius / sy),
+                             unit(std::ceil(x + dRadius / sx)), unit(std::ceil(y + dRadius / sy))};
+    found.clear();
+    vxnet::SearchFeatureGrid(m_graph.Net(), rect, found);
+    std::sort(found.begin(), found.end());
+    for (const std::uint32_t f : found) {
+      if (!m_graph.IsUsable(f)) {
+        continue;
+      }
+      const std::span<const Bin_LonLat> p = m_graph.Points(f);
+      for (std::uint32_t k = 0; k + 1 < p.size(); ++k) {
+        visit(f, k, p[k], p[k + 1]);
+      }
+    }
+    if (limit() <= dRadius || dRadius >= kMaxSnapMetres) {
+      break;
+    }
+  }
 
   const Best& best = bHeading && match.dMetres <= all.dMetres + kHeadingMarginMetres ? match : all;
   if (!(best.dMetres <= kMaxSnapMetres)) {
     return false;
   }
-  const std::uint32_t f = best.seg.nFeature;
-  const Bin_LonLat* p = m_graph.Points(f);
-  const std::uint32_t n = m_graph.PointCount(f);
-  std::uint32_t k = best.seg.nSeg;
+  const std::uint32_t f = best.nFeature;
+  const std::span<const Bin_LonLat> p = m_graph.Points(f);
+  const std::size_t n = p.size();
+  std::uint32_t k = best.nSeg;
   const Bin_LonLat& a = p[k];
   const Bin_LonLat& b = p[k + 1];
   snap.nFeature = f;
@@ -116,7 +144,7 @@ bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
     ++k;
   }
   snap.nSeg = k;
-  const vxmap::Feature& ft = m_graph.Net().features[f];
+  const vxnet::Feature& ft = m_graph.Net().features[f];
   snap.nNode = SamePoint(snap.pt, p[0])       ? static_cast<std::int64_t>(ft.nFromNode)
                : SamePoint(snap.pt, p[n - 1]) ? static_cast<std::int64_t>(ft.nToNode)
                                               : -1;
@@ -127,8 +155,8 @@ void RouteEngine::LegPoints(HalfEdge h, const Snap* pFrom, const Snap* pTo,
                             std::vector<Bin_LonLat>& pts) const {
   const std::uint32_t f = FeatureOf(h);
   const bool bRev = IsReversed(h);
-  const Bin_LonLat* p = m_graph.Points(f);
-  const long n = m_graph.PointCount(f);
+  const std::span<const Bin_LonLat> p = m_graph.Points(f);
+  const long n = static_cast<long>(p.size());
   pts.clear();
   long nFirst = bRev ? n - 1 : 0;
   long nLast = bRev ? 0 : n - 1;
@@ -167,13 +195,14 @@ void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
   if (start.bAtNode) {
     for (HalfEdge h : m_graph.Leaving(static_cast<std::uint32_t>(s.nNode))) {
       const bool bTargetOn = t.nNode < 0 && FeatureOf(h) == t.nFeature;
-      if ((!m_blocked[FeatureOf(h)] || bTargetOn) && m_graph.AllowsDirection(h)) {
+      if (m_graph.IsUsable(FeatureOf(h)) && (!IsBlocked(FeatureOf(h)) || bTargetOn) &&
+          m_graph.AllowsDirection(h)) {
         ways.push_back(h);
         bearings.push_back(m_graph.StartBearing(h));
       }
     }
   } else {
-    const Bin_LonLat* p = m_graph.Points(s.nFeature);
+    const std::span<const Bin_LonLat> p = m_graph.Points(s.nFeature);
     const double dFwd =
         BearingOf(p[s.nSeg].lon, p[s.nSeg].lat, p[s.nSeg + 1].lon, p[s.nSeg + 1].lat);
     for (bool bRev : {false, true}) {
@@ -257,7 +286,7 @@ int RouteEngine::FindPath(const tagLonLat& ptStart, const tagLonLat& ptEnd, doub
   BuildStart(s, t, dAngle, start);
   BuildTarget(t, target);
   std::vector<RouteLeg> legs;
-  if (!m_search.Run(start, target, m_cost, m_blocked, legs)) {
+  if (!m_search.Run(start, target, m_cost, m_pBlocked.get(), legs)) {
     return -1;
   }
 
@@ -291,7 +320,7 @@ int RouteEngine::RetrieveNextEdge(char* szCode, char* szStr1, char* szStr2, char
     return 0;
   }
   const DeliveredEdge& e = m_route[m_nNext++];
-  const vxmap::Feature& ft = m_graph.Net().features[e.nFeature];
+  const vxnet::Feature& ft = m_graph.Net().features[e.nFeature];
   m_pts.resize(e.pts.size());
   std::transform(e.pts.begin(), e.pts.end(), m_pts.begin(), LonLatOf);
   const unsigned short wPtNum = static_cast<unsigned short>(m_pts.size());
@@ -303,14 +332,12 @@ int RouteEngine::RetrieveNextEdge(char* szCode, char* szStr1, char* szStr2, char
     std::snprintf(szStr1, vro::kStr1Size, "R%u", unsigned{ft.nRoadClass});
   }
   if (szStr2 != nullptr) {
-    const auto& names = m_graph.Net().names;
-    vro::CopyTextUtf8(szStr2, vro::kNameSize,
-                      ft.nName < names.size() ? names[ft.nName].c_str() : "");
+    vro::CopyTextUtf8(szStr2, vro::kNameSize, m_graph.Net().NameOf(ft.nName));
   }
   if (szRoadAttr != nullptr) {
     std::snprintf(szRoadAttr, vro::kAttrSize, "%u", unsigned{ft.nMaxSpeed});
   }
-  id = vxmap::FeatureIdOf(e.nFeature, e.bReversed);
+  id = vxnet::FeatureIdOf(e.nFeature, e.bReversed);
   dEdgeLen = LineLength(wPtNum, m_pts.data());
   pPts = m_pts.data();
   return wPtNum;
@@ -325,16 +352,31 @@ void RouteEngine::Reset() {
 void RouteEngine::AddBlock(const VRO_FEATURE_ID& id) {
   std::uint32_t nFeature = 0;
   bool bReversed = false;
-  if (vxmap::DecodeFeatureId(id, nFeature, bReversed) && nFeature < m_blocked.size()) {
-    m_blocked[nFeature] = 1;
+  if (!vxnet::DecodeFeatureId(id, nFeature, bReversed) || nFeature >= m_graph.FeatureCount() ||
+      IsBlocked(nFeature)) {
+    return;
   }
+  if (!m_pBlocked) {
+    m_pBlocked.reset(static_cast<std::uint8_t*>(std::calloc(m_graph.FeatureCount(), 1)));
+    if (!m_pBlocked) {
+      throw std::bad_alloc();
+    }
+  }
+  m_blockedList.push_back(nFeature);
+  m_pBlocked[nFeature] = 1;
 }
 
-void RouteEngine::RemoveAllBlocks() { std::fill(m_blocked.begin(), m_blocked.end(), 0); }
+void RouteEngine::RemoveAllBlocks() {
+  for (const std::uint32_t f : m_blockedList) {
+    m_pBlocked[f] = 0;
+  }
+  m_blockedList.clear();
+}
 
 std::size_t RouteEngine::MemoryBytes() const {
-  std::size_t n = sizeof(*this) + m_graph.MemoryBytes() + m_grid.MemoryBytes() +
-                  m_search.MemoryBytes() + m_blocked.capacity() +
+  std::size_t n = sizeof(*this) + m_graph.MemoryBytes() + m_search.MemoryBytes() +
+                  (m_pBlocked ? m_graph.FeatureCount() : 0) +
+                  m_blockedList.capacity() * sizeof(std::uint32_t) +
                   m_route.capacity() * sizeof(DeliveredEdge) + m_pts.capacity() * sizeof(tagLonLat);
   for (const DeliveredEdge& e : m_route) {
     n += e.pts.capacity() * sizeof(Bin_LonLat);

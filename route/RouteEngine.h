@@ -23,18 +23,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "route/RouteGraph.h"
 #include "route/RouteSearch.h"
-#include "route/SpatialGrid.h"
 
 namespace vxroute {
 
 class RouteEngine {
  public:
-  /// Indexes net; throws std::bad_alloc when memory runs out.
-  explicit RouteEngine(const vxmap::RoadNetwork& net);
+  /// Over net, whose arrays must outlive the engine. On a compiled map (graph
+  /// and grid stored) nothing is built or allocated by the network's size
+  /// until the first query; otherwise the graph and grid are built here.
+  /// Throws std::bad_alloc when memory runs out.
+  explicit RouteEngine(const vxnet::NetworkView& net);
 
   /// Finds a route; the number of edges found (0 when start and target
   /// snap to the same point), or -1 when there is no route. Drops any
@@ -90,10 +94,16 @@ class RouteEngine {
                  std::vector<Bin_LonLat>& pts) const;
   double PriceOf(std::uint32_t nFeature, const std::vector<Bin_LonLat>& pts) const;
 
+  bool IsBlocked(std::uint32_t nFeature) const { return m_pBlocked && m_pBlocked[nFeature] != 0; }
+
+  struct Free {
+    void operator()(void* p) const { std::free(p); }
+  };
+
   RouteGraph m_graph;
-  SpatialGrid m_grid;
   RouteSearch m_search;
-  std::vector<std::uint8_t> m_blocked;
+  std::unique_ptr<std::uint8_t[], Free> m_pBlocked;  ///< one flag per feature, at the first block
+  std::vector<std::uint32_t> m_blockedList;          ///< the features flagged
   CostModel m_cost;
 
   std::vector<DeliveredEdge> m_route;

@@ -4,13 +4,14 @@
 #define VX_ROUTE_ROUTEHANDLE_H
 
 #include "interfaces/VroRoute.h"
-#include "map/RoadNetwork.h"
+#include "network/RoadNetwork.h"
 
 namespace vxroute {
 
-/// An engine handle over net, which must outlive it; null when memory runs
+/// An engine handle over net, whose arrays must outlive it (a graph and grid
+/// the view lacks are built and owned by the engine); null when memory runs
 /// out. Close it with VroRouteClose.
-VRO_ROUTE* OpenRoute(const vxmap::RoadNetwork& net);
+VRO_ROUTE* OpenRoute(const vxnet::NetworkView& net);
 
 }  // namespace vxroute
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <new>
 
 namespace vxroute {
 
@@ -22,11 +23,22 @@ constexpr double kTurnDegrees = 45.0;
 
 }  // namespace
 
-RouteSearch::RouteSearch(const RouteGraph& graph)
-    : m_graph(graph),
-      m_dCost(std::size_t{graph.FeatureCount()} * 2, kInfinity),
-      m_nParent(std::size_t{graph.FeatureCount()} * 2, kRoot),
-      m_nStamp(std::size_t{graph.FeatureCount()} * 2, 0) {}
+RouteSearch::RouteSearch(const RouteGraph& graph) : m_graph(graph) {}
+
+void RouteSearch::Allocate() {
+  const std::size_t n = std::size_t{m_graph.FeatureCount()} * 2;
+  // calloc leaves large blocks as untouched zero pages: a search maps only
+  // the pages of the states it reaches.
+  Array<std::uint32_t> stamp(static_cast<std::uint32_t*>(std::calloc(n, sizeof(std::uint32_t))));
+  Array<double> cost(static_cast<double*>(std::malloc(n * sizeof(double))));
+  Array<std::uint32_t> parent(static_cast<std::uint32_t*>(std::malloc(n * sizeof(std::uint32_t))));
+  if (n > 0 && (!stamp || !cost || !parent)) throw std::bad_alloc();
+  m_nStamp = std::move(stamp);
+  m_dCost = std::move(cost);
+  m_nParent = std::move(parent);
+  m_nStates = n;
+  m_nGeneration = 0;
+}
 
 double RouteSearch::FullCost(HalfEdge h) const {
   const std::uint32_t f = FeatureOf(h);
@@ -34,7 +46,7 @@ double RouteSearch::FullCost(HalfEdge h) const {
 }
 
 double RouteSearch::Estimate(HalfEdge h) const {
-  const Bin_LonLat& p = m_graph.Net().nodes[m_graph.StartNode(h)];
+  const Bin_LonLat& p = m_graph.NodePoint(m_graph.StartNode(h));
   const double dMetres = m_graph.LowerBoundMetres(p.lon, p.lat, m_pTarget->dX, m_pTarget->dY);
   return m_pCost->bShortest ? dMetres : dMetres / m_graph.MaxSpeed();
 }
@@ -70,13 +82,12 @@ void RouteSearch::Expand(HalfEdge hArrived, double dArrive, std::uint32_t nParen
   const std::uint32_t v = m_graph.EndNode(hArrived);
   const std::uint32_t fFrom = FeatureOf(hArrived);
   const double dBearing = m_graph.EndBearing(hArrived);
-  const std::vector<std::uint8_t>& blocked = *m_pBlocked;
   bool bOtherWay = false;
   bool bCanTurnBack = false;
   for (HalfEdge b : m_graph.Leaving(v)) {
     const std::uint32_t fTo = FeatureOf(b);
-    if ((blocked[fTo] && !IsTargetFeature(fTo)) || !m_graph.AllowsDirection(b) ||
-        m_graph.IsForbidden(fFrom, v, fTo)) {
+    if (!m_graph.IsUsable(fTo) || (IsBlocked(fTo) && !IsTargetFeature(fTo)) ||
+        !m_graph.AllowsDirection(b) || m_graph.IsForbidden(fFrom, v, fTo)) {
       continue;
     }
     if (b == (hArrived ^ 1u)) {
@@ -95,16 +106,19 @@ void RouteSearch::Expand(HalfEdge hArrived, double dArrive, std::uint32_t nParen
 }
 
 bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, const CostModel& cost,
-                      const std::vector<std::uint8_t>& blocked, std::vector<RouteLeg>& legs) {
+                      const std::uint8_t* pBlocked, std::vector<RouteLeg>& legs) {
   legs.clear();
+  if (m_nStates == 0) {
+    Allocate();
+  }
   m_pTarget = &target;
   m_pCost = &cost;
-  m_pBlocked = &blocked;
+  m_pBlocked = pBlocked;
   m_dGoal = kInfinity;
   m_nSettled = 0;
   m_queue.clear();
   if (++m_nGeneration == 0) {
-    std::fill(m_nStamp.begin(), m_nStamp.end(), 0);
+    std::fill(m_nStamp.get(), m_nStamp.get() + m_nStates, 0u);
     m_nGeneration = 1;
   }
 
@@ -144,7 +158,7 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
     if (IsTargetFeature(FeatureOf(h))) {
       OfferGoal(item.dCost + target.dPartial[IsReversed(h) ? 1 : 0], h, true, false);
     }
-    if ((*m_pBlocked)[FeatureOf(h)]) {
+    if (IsBlocked(FeatureOf(h))) {
       continue;  // entered only to reach the target on it, never driven through
     }
     const double dArrive = item.dCost + FullCost(h);
@@ -165,7 +179,7 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
   }
   std::uint32_t nCur = m_nGoalLast;
   bool bToTarget = m_bGoalPartial;
-  while (nCur < kFirstVirtual && legs.size() <= m_nParent.size()) {
+  while (nCur < kFirstVirtual && legs.size() <= m_nStates) {
     legs.push_back({nCur, false, bToTarget});
     bToTarget = false;
     nCur = m_nParent[nCur];
@@ -178,8 +192,8 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
 }
 
 std::size_t RouteSearch::MemoryBytes() const {
-  return m_dCost.capacity() * sizeof(double) + m_nParent.capacity() * sizeof(std::uint32_t) +
-         m_nStamp.capacity() * sizeof(std::uint32_t) + m_queue.capacity() * sizeof(QueueItem);
+  return m_nStates * (sizeof(double) + 2 * sizeof(std::uint32_t)) +
+         m_queue.capacity() * sizeof(QueueItem);
 }
 
 }  // namespace vxroute

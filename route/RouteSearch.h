@@ -1,11 +1,14 @@
 // The turn-aware A* search over half-edges (a feature in one direction of
 // travel). One search object serves one query at a time and keeps its work
-// arrays between queries.
+// arrays between queries; they are allocated at the first query, as pages
+// the system hands out zeroed and maps only where a search writes.
 #ifndef VX_ROUTE_ROUTESEARCH_H
 #define VX_ROUTE_ROUTESEARCH_H
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "route/RouteGraph.h"
@@ -61,12 +64,13 @@ class RouteSearch {
 
   /// Cheapest route from start to target over usable features, honouring
   /// one-way marks, forbidden turns and turning back only where nothing else
-  /// leaves a node. A blocked feature (one flag per feature) is never driven
-  /// through; the target may still be reached on one, and a start leg may
-  /// lie on one.
-  /// Fills legs in travel order; false when no route exists.
+  /// leaves a node. A blocked feature (pBlocked, one flag per feature, or null
+  /// for none) is never driven through; the target may still be reached on
+  /// one, and a start leg may lie on one. Start legs must lie on usable
+  /// features. Fills legs in travel order; false when no route exists.
+  /// Throws std::bad_alloc when the work arrays cannot be had.
   bool Run(const SearchStart& start, const SearchTarget& target, const CostModel& cost,
-           const std::vector<std::uint8_t>& blocked, std::vector<RouteLeg>& legs);
+           const std::uint8_t* pBlocked, std::vector<RouteLeg>& legs);
 
   /// Half-edges taken off the queue by the last Run.
   std::size_t Settled() const { return m_nSettled; }
@@ -84,6 +88,16 @@ class RouteSearch {
     }
   };
 
+  struct Free {
+    void operator()(void* p) const { std::free(p); }
+  };
+  template <class T>
+  using Array = std::unique_ptr<T[], Free>;
+
+  void Allocate();
+  bool IsBlocked(std::uint32_t nFeature) const {
+    return m_pBlocked != nullptr && m_pBlocked[nFeature] != 0;
+  }
   bool IsTargetFeature(std::uint32_t nFeature) const;
   double FullCost(HalfEdge h) const;
   double Estimate(HalfEdge h) const;
@@ -92,9 +106,10 @@ class RouteSearch {
   void OfferGoal(double dCost, std::uint32_t nLast, bool bPartial, bool bDirect);
 
   const RouteGraph& m_graph;
-  std::vector<double> m_dCost;
-  std::vector<std::uint32_t> m_nParent;
-  std::vector<std::uint32_t> m_nStamp;
+  std::size_t m_nStates = 0;       ///< 2 * features once allocated, else 0
+  Array<double> m_dCost;           ///< valid where m_nStamp is the generation
+  Array<std::uint32_t> m_nParent;  ///< likewise
+  Array<std::uint32_t> m_nStamp;   ///< zeroed at allocation
   std::vector<QueueItem> m_queue;
   std::uint32_t m_nGeneration = 0;
   std::size_t m_nSettled = 0;
@@ -102,7 +117,7 @@ class RouteSearch {
   // The query being run.
   const SearchTarget* m_pTarget = nullptr;
   const CostModel* m_pCost = nullptr;
-  const std::vector<std::uint8_t>* m_pBlocked = nullptr;
+  const std::uint8_t* m_pBlocked = nullptr;
   double m_dGoal = 0.0;
   std::uint32_t m_nGoalLast = 0;
   bool m_bGoalPartial = false;

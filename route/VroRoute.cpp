@@ -4,17 +4,18 @@
 
 #include <new>
 
+#include "network/ReaderNetwork.h"
 #include "route/RouteEngine.h"
 #include "route/RouteHandle.h"
 
 struct VRO_ROUTE {
-  explicit VRO_ROUTE(const vxmap::RoadNetwork& net) : engine(net) {}
+  explicit VRO_ROUTE(const vxnet::NetworkView& net) : engine(net) {}
   vxroute::RouteEngine engine;
 };
 
 namespace vxroute {
 
-VRO_ROUTE* OpenRoute(const vxmap::RoadNetwork& net) {
+VRO_ROUTE* OpenRoute(const vxnet::NetworkView& net) {
   try {
     return new VRO_ROUTE(net);
   } catch (...) {
@@ -28,7 +29,7 @@ VRO_ROUTE* VroRouteOpen(VRO_READER* hReader) {
   if (hReader == nullptr) {
     return nullptr;
   }
-  const vxmap::RoadNetwork* pNet = vxmap::NetworkOf(hReader);
+  const vxnet::NetworkView* pNet = vxnet::NetworkOfReader(hReader);
   return pNet == nullptr ? nullptr : vxroute::OpenRoute(*pNet);
 }
 
@@ -73,7 +74,11 @@ void VroRouteReset(VRO_ROUTE* hRoute) {
 
 void VroRouteAddBlockEdge(VRO_ROUTE* hRoute, const VRO_FEATURE_ID& id) {
   if (hRoute != nullptr) {
-    hRoute->engine.AddBlock(id);
+    try {
+      hRoute->engine.AddBlock(id);
+    } catch (...) {
+      // Out of memory for the block flags: the block is not set.
+    }
   }
 }
 

@@ -28,8 +28,7 @@
 #include "drive/Utf8.h"
 #include "drive/Vehicle.h"
 #include "interfaces/VroGeo.h"
-#include "map/RoadGeometry.h"
-#include "map/RoadNetwork.h"
+#include "network/RoadGeometry.h"
 
 using namespace vxdrive;
 
@@ -430,10 +429,10 @@ TEST(DriveMapRoads, DirectionsAndIntegerPoints) {
   EXPECT_DOUBLE_EQ(PlaneDirection({0, 0}, {-1, 0}), 180.0);
   EXPECT_DOUBLE_EQ(PlaneDirection({0, 0}, {0, -1}), 270.0);
   EXPECT_EQ(PlaneDirection({1, 1}, {1, 1}), -1.0);
-  EXPECT_DOUBLE_EQ(vxmap::BearingGap(350, 10), 20.0);
-  EXPECT_DOUBLE_EQ(vxmap::BearingGap(10, 190), 180.0);
-  EXPECT_DOUBLE_EQ(vxmap::BearingGap(90, 90 + 720), 0.0);
-  const Bin_LonLat b = ToBin({vxmap::BinToDegrees(1340001), vxmap::BinToDegrees(-5250099)});
+  EXPECT_DOUBLE_EQ(vxnet::BearingGap(350, 10), 20.0);
+  EXPECT_DOUBLE_EQ(vxnet::BearingGap(10, 190), 180.0);
+  EXPECT_DOUBLE_EQ(vxnet::BearingGap(90, 90 + 720), 0.0);
+  const Bin_LonLat b = ToBin({vxnet::BinToDegrees(1340001), vxnet::BinToDegrees(-5250099)});
   EXPECT_EQ(b.lon, 1340001);
   EXPECT_EQ(b.lat, -5250099);
   const Bin_LonLat far = ToBin({1e300, NAN});

@@ -18,7 +18,9 @@
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
-#include "map/RoadNetwork.h"
+#include "network/FeatureId.h"
+#include "network/ReaderNetwork.h"
+#include "network/RoadGeometry.h"
 
 namespace {
 
@@ -30,7 +32,7 @@ Bin_LonLat At(double x, double y) {
 }
 
 tagLonLat Degrees(const Bin_LonLat& p) {
-  return {vxmap::BinToDegrees(p.lon), vxmap::BinToDegrees(p.lat)};
+  return {vxnet::BinToDegrees(p.lon), vxnet::BinToDegrees(p.lat)};
 }
 
 // The map point of a junction: degrees times 100000, truncated.
@@ -119,7 +121,7 @@ class Town : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(s_hReader, nullptr) << VroReaderLastError();
     ASSERT_NE(s_hRoute, nullptr);
-    m_pNet = vxmap::NetworkOf(s_hReader);
+    m_pNet = vxnet::NetworkOfReader(s_hReader);
     ASSERT_NE(m_pNet, nullptr);
   }
 
@@ -127,7 +129,7 @@ class Town : public ::testing::Test {
     return m_pNet->points[m_pNet->features[f].nFirstPoint];
   }
   Bin_LonLat LastPoint(std::uint32_t f) const {
-    const vxmap::Feature& ft = m_pNet->features[f];
+    const vxnet::Feature& ft = m_pNet->features[f];
     return m_pNet->points[ft.nFirstPoint + ft.nPointCount - 1];
   }
 
@@ -137,12 +139,12 @@ class Town : public ::testing::Test {
     for (std::uint32_t f = 0; f < m_pNet->features.size(); ++f) {
       const bool bForward = Same(FirstPoint(f), a) && Same(LastPoint(f), b);
       if (!bForward && !(Same(FirstPoint(f), b) && Same(LastPoint(f), a))) continue;
-      const vxmap::Feature& ft = m_pNet->features[f];
+      const vxnet::Feature& ft = m_pNet->features[f];
       for (std::uint32_t i = 0; i < ft.nPointCount; ++i) {
         r.pts.push_back(Degrees(m_pNet->points[ft.nFirstPoint + i]));
       }
       if (!bForward) std::reverse(r.pts.begin(), r.pts.end());
-      r.id = vxmap::FeatureIdOf(f, !bForward);
+      r.id = vxnet::FeatureIdOf(f, !bForward);
       return r;
     }
     ADD_FAILURE() << "no road from " << a.lon << "," << a.lat << " to " << b.lon << "," << b.lat;
@@ -162,7 +164,7 @@ class Town : public ::testing::Test {
     for (int i = 0; i < n; ++i) {
       std::uint32_t f = 0;
       bool bReversed = false;
-      EXPECT_TRUE(vxmap::DecodeFeatureId(ids[i], f, bReversed));
+      EXPECT_TRUE(vxnet::DecodeFeatureId(ids[i], f, bReversed));
       EXPECT_FALSE(VroReaderIsSameFeature(s_hReader, ids[i], in.id));
       seen.push_back({Same(FirstPoint(f), at) ? LastPoint(f) : FirstPoint(f), angles[i]});
     }
@@ -254,8 +256,8 @@ class Town : public ::testing::Test {
   double Leaving(const VRO_FEATURE_ID& id, const tagLonLat& pt) const {
     std::uint32_t f = 0;
     bool bReversed = false;
-    EXPECT_TRUE(vxmap::DecodeFeatureId(id, f, bReversed));
-    const vxmap::Feature& ft = m_pNet->features[f];
+    EXPECT_TRUE(vxnet::DecodeFeatureId(id, f, bReversed));
+    const vxnet::Feature& ft = m_pNet->features[f];
     const Bin_LonLat* p = &m_pNet->points[ft.nFirstPoint];
     const Bin_LonLat at = MapPoint(pt);
     return Same(p[0], at) ? Bearing(p[0], p[1])
@@ -266,7 +268,7 @@ class Town : public ::testing::Test {
   // A network node or a point inside a feature, at random.
   tagLonLat AnyPoint(std::mt19937& rng) const {
     if (rng() % 2 == 0) return NodePoint(rng() % m_pNet->nodes.size());
-    const vxmap::Feature& f = m_pNet->features[rng() % m_pNet->features.size()];
+    const vxnet::Feature& f = m_pNet->features[rng() % m_pNet->features.size()];
     const std::uint32_t i = f.nFirstPoint + static_cast<std::uint32_t>(rng() % (f.nPointCount - 1));
     const tagLonLat a = Degrees(m_pNet->points[i]), b = Degrees(m_pNet->points[i + 1]);
     return {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
@@ -274,7 +276,7 @@ class Town : public ::testing::Test {
 
   static VRO_READER* s_hReader;
   static VRO_ROUTE* s_hRoute;
-  const vxmap::RoadNetwork* m_pNet = nullptr;
+  const vxnet::NetworkView* m_pNet = nullptr;
 };
 
 VRO_READER* Town::s_hReader = nullptr;
@@ -398,11 +400,11 @@ std::size_t EdgeIndex(const std::vector<PathEdge>& v, const tagLonLat* p) {
 TEST_F(Town, EveryJunctionAsTheMapDescribesIt) {
   // Every feature driven into either end, against the roads the network
   // holds at that point: one-way marks, levels and forbidden turns applied.
-  const vxmap::RoadNetwork& net = *m_pNet;
+  const vxnet::NetworkView& net = *m_pNet;
   int nRoads = 0;
   for (std::uint32_t f = 0; f < net.features.size(); ++f) {
     for (const bool bReversed : {false, true}) {
-      const vxmap::Feature& ft = net.features[f];
+      const vxnet::Feature& ft = net.features[f];
       const Bin_LonLat from = bReversed ? LastPoint(f) : FirstPoint(f);
       const Bin_LonLat at = bReversed ? FirstPoint(f) : LastPoint(f);
       const Arrival in = Road(from, at);
@@ -411,13 +413,13 @@ TEST_F(Town, EveryJunctionAsTheMapDescribesIt) {
       const double aIn = Bearing(in.pts[in.pts.size() - 2], in.pts.back());
       std::vector<Seen> want;
       for (std::uint32_t g = 0; g < net.features.size(); ++g) {
-        const vxmap::Feature& gt = net.features[g];
+        const vxnet::Feature& gt = net.features[g];
         const bool bStart = Same(FirstPoint(g), at);
         if (g == f || (!bStart && !Same(LastPoint(g), at))) continue;
         if (gt.nOneWay == (bStart ? -1 : 1)) continue;
         if ((bStart ? gt.nLevelFirst : gt.nLevelLast) != nLevel) continue;
         if (std::binary_search(net.forbidden.begin(), net.forbidden.end(),
-                               vxmap::ForbiddenTurn{f, nVia, g}, [](const auto& x, const auto& y) {
+                               vxnet::ForbiddenTurn{f, nVia, g}, [](const auto& x, const auto& y) {
                                  return std::tie(x.nFrom, x.nVia, x.nTo) <
                                         std::tie(y.nFrom, y.nVia, y.nTo);
                                })) {

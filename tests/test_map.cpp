@@ -23,12 +23,15 @@
 #include "interfaces/VroRead.h"
 #include "map/OsmImport.h"
 #include "map/OsmTags.h"
-#include "map/RoadNetwork.h"
+#include "network/FeatureId.h"
+#include "network/ReaderNetwork.h"
+#include "network/RoadGeometry.h"
 
 namespace {
 
-using vxmap::Feature;
-using vxmap::RoadNetwork;
+using vxnet::Feature;
+using vxnet::NetworkView;
+using vxnet::RoadNetwork;
 
 // Writes a small OpenStreetMap XML file node by node, way by way.
 class OsmWriter {
@@ -78,8 +81,12 @@ RoadNetwork Import(const std::string& sPath) {
   return net;
 }
 
+std::vector<Bin_LonLat> PointsOf(const NetworkView& net, const Feature& f) {
+  const std::span<const Bin_LonLat> pts = net.PointsOf(f);
+  return {pts.begin(), pts.end()};
+}
 std::vector<Bin_LonLat> PointsOf(const RoadNetwork& net, const Feature& f) {
-  return {net.points.begin() + f.nFirstPoint, net.points.begin() + f.nFirstPoint + f.nPointCount};
+  return PointsOf(net.View(), f);
 }
 
 // Index of the feature cut from way nWay that starts at point (nLon, nLat).
@@ -87,9 +94,14 @@ int FeatureFrom(const RoadNetwork& net, std::uint64_t nWay, std::int32_t nLon, s
   for (std::size_t k = 0; k < net.features.size(); ++k) {
     const Feature& f = net.features[k];
     const Bin_LonLat& p = net.points[f.nFirstPoint];
-    if (f.nWayId == nWay && p.lon == nLon && p.lat == nLat) return static_cast<int>(k);
+    if (net.wayIds[k] == nWay && p.lon == nLon && p.lat == nLat) return static_cast<int>(k);
   }
   return -1;
+}
+
+std::string NameOf(const NetworkView& net, std::uint32_t nName) { return net.NameOf(nName); }
+std::string NameOf(const RoadNetwork& net, std::uint32_t nName) {
+  return NameOf(net.View(), nName);
 }
 
 struct Attr {
@@ -126,7 +138,7 @@ struct Reader {
     while (VroReaderNextFeature(h, c, s1, s2, id, p) > 0) {
       std::uint32_t k = 0;
       bool bRev = true;
-      EXPECT_TRUE(vxmap::DecodeFeatureId(id, k, bRev));
+      EXPECT_TRUE(vxnet::DecodeFeatureId(id, k, bRev));
       EXPECT_FALSE(bRev);
       out.push_back(k);
     }
@@ -296,8 +308,8 @@ TEST(MapImport, CutsAtJunctionsOnlyAndSharesExactPoints) {
   const Bin_LonLat& c = net.nodes[net.features[e].nFromNode];
   EXPECT_EQ(c.lon, 1340100);
   EXPECT_EQ(c.lat, 5250000);
-  EXPECT_EQ(net.names[net.features[w].nName], "East Street");
-  EXPECT_EQ(net.names[net.features[s].nName], "");
+  EXPECT_EQ(NameOf(net, net.features[w].nName), "East Street");
+  EXPECT_EQ(NameOf(net, net.features[s].nName), "");
   EXPECT_EQ(net.features[s].nRoadClass, 3);
   EXPECT_TRUE(net.forbidden.empty());
 }
@@ -320,7 +332,7 @@ TEST(MapImport, ReadsCompressedFilesLikePlainOnes) {
     EXPECT_EQ(fromBz2.points[i].lon, plain.points[i].lon);
     EXPECT_EQ(fromBz2.points[i].lat, plain.points[i].lat);
   }
-  EXPECT_EQ(fromBz2.names, plain.names);
+  EXPECT_EQ(fromBz2.names.bytes, plain.names.bytes);
 }
 
 TEST(MapImport, RoundsOnceAndPassesOverSinglePointStretches) {
@@ -406,8 +418,8 @@ TEST(MapImport, OneWayFormsReachFeaturesAndCodes) {
   ASSERT_EQ(net.features.size(), forms.size());
   const int kWant[] = {1, 1, 1, -1, 0, 0, 1, 1, 0, 0};
   for (std::size_t i = 0; i < forms.size(); ++i) EXPECT_EQ(net.features[i].nOneWay, kWant[i]) << i;
-  EXPECT_FALSE(net.features[5].bRoutable);
-  EXPECT_TRUE(net.features[6].bRoutable);
+  EXPECT_FALSE(net.features[5].IsRoutable());
+  EXPECT_TRUE(net.features[6].IsRoutable());
   EXPECT_EQ(net.features[9].nMaxSpeed, 48);
   EXPECT_EQ(net.features[7].nRoadClass, 1);
 
@@ -415,16 +427,16 @@ TEST(MapImport, OneWayFormsReachFeaturesAndCodes) {
   const char kMarks[] = "+++-00++00";
   char c[6], s1[21], s2[301];
   for (std::uint32_t k = 0; k < forms.size(); ++k) {
-    ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(k, false), 0, c, s1, s2), 1);
+    ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(k, false), 0, c, s1, s2), 1);
     EXPECT_EQ(std::strlen(c), 5u);
     EXPECT_EQ(c[3], kMarks[k]) << k;
     EXPECT_EQ(c[4], k == 5 ? 'X' : '0');
     EXPECT_EQ(c[2], k == 6 ? 'C' : '0') << k;  // the roundabout
-    EXPECT_EQ(net.features[k].bRoundabout, k == 6);
+    EXPECT_EQ(net.features[k].IsRoundabout(), k == 6);
     EXPECT_EQ(s1[0], 'R');
     EXPECT_EQ(std::atoi(s1 + 1), net.features[k].nRoadClass);
     // Driven against its digitisation, a one-way road shows the mirrored mark.
-    ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(k, true), 0, c, s1, s2), 1);
+    ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(k, true), 0, c, s1, s2), 1);
     const char cMirror = kMarks[k] == '+' ? '-' : kMarks[k] == '-' ? '+' : '0';
     EXPECT_EQ(c[3], cMirror) << k;
     EXPECT_EQ(c[2], k == 6 ? 'C' : '0') << k;
@@ -457,7 +469,7 @@ TEST(MapImport, LevelsAtConnectedAndUnconnectedEnds) {
   ASSERT_EQ(net.features.size(), 6u);
   const Feature& bridgeSouth = net.features[1];
   const Feature& bridgeNorth = net.features[2];
-  EXPECT_EQ(bridgeSouth.nWayId, 42u);
+  EXPECT_EQ(net.wayIds[1], 42u);
   EXPECT_EQ(bridgeSouth.nLevelFirst, 0);  // joined to the ground road at node 4
   EXPECT_EQ(bridgeSouth.nLevelLast, 1);   // above the street
   EXPECT_EQ(bridgeNorth.nLevelFirst, 1);
@@ -475,12 +487,12 @@ TEST(MapImport, LevelsAtConnectedAndUnconnectedEnds) {
 
   Reader r(sPath);
   char c[6], s1[21], s2[301];
-  ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(1, false), 0, c, s1, s2), 1);
+  ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(1, false), 0, c, s1, s2), 1);
   std::vector<Attr> a = ReadAttrs(r.h);
   EXPECT_EQ(AttrValue(a, "LVL+"), "0");
   EXPECT_EQ(AttrValue(a, "LVL-"), "1");
   EXPECT_EQ(AttrValue(a, "EID0"), "2");
-  ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(1, true), 0, c, s1, s2), 1);
+  ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(1, true), 0, c, s1, s2), 1);
   a = ReadAttrs(r.h);
   EXPECT_EQ(AttrValue(a, "LVL+"), "1");
   EXPECT_EQ(AttrValue(a, "LVL-"), "0");
@@ -514,14 +526,14 @@ TEST(MapImport, RestrictionsBecomeTurnLists) {
   // Features 0..5 are ways 1,2,3,4,6,7; network node of node 5 is features[0].nToNode.
   const std::uint32_t nVia = net.features[0].nToNode;
   std::set<std::tuple<int, int, int>> got;
-  for (const vxmap::ForbiddenTurn& t : net.forbidden) got.insert({t.nFrom, t.nVia, t.nTo});
+  for (const vxnet::ForbiddenTurn& t : net.forbidden) got.insert({t.nFrom, t.nVia, t.nTo});
   const std::set<std::tuple<int, int, int>> want = {
       {0, nVia, 3},                                            // no_left_turn
       {2, nVia, 0}, {2, nVia, 1}, {2, nVia, 2}, {2, nVia, 4},  // only_straight_on
   };
   EXPECT_EQ(got, want);
   EXPECT_TRUE(std::is_sorted(net.forbidden.begin(), net.forbidden.end(),
-                             [](const vxmap::ForbiddenTurn& a, const vxmap::ForbiddenTurn& b) {
+                             [](const vxnet::ForbiddenTurn& a, const vxnet::ForbiddenTurn& b) {
                                return std::tie(a.nFrom, a.nVia, a.nTo) <
                                       std::tie(b.nFrom, b.nVia, b.nTo);
                              }));
@@ -529,19 +541,19 @@ TEST(MapImport, RestrictionsBecomeTurnLists) {
   Reader r(sPath);
   char c[6], s1[21], s2[301];
   // Way 3 (south arm, 3 -> 5) ends at the via node: its last end lists edges 1, 2, 3, 5.
-  ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(2, false), 0, c, s1, s2), 1);
+  ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(2, false), 0, c, s1, s2), 1);
   std::vector<Attr> a = ReadAttrs(r.h);
   EXPECT_EQ(AttrValue(a, "TRN-"), "-$1;-$2;-$3;-$5");
   EXPECT_EQ(AttrValue(a, "TRN+"), "");
   // Driven reversed, that end is where the drive starts: the list moves to "+".
-  ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(2, true), 0, c, s1, s2), 1);
+  ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(2, true), 0, c, s1, s2), 1);
   a = ReadAttrs(r.h);
   EXPECT_EQ(AttrValue(a, "TRN+"), "-$1;-$2;-$3;-$5");
   EXPECT_EQ(AttrValue(a, "TRN-"), "");
-  ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(0, false), 0, c, s1, s2), 1);
+  ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(0, false), 0, c, s1, s2), 1);
   EXPECT_EQ(AttrValue(ReadAttrs(r.h), "TRN-"), "-$4");
   // The way that cannot be entered has no list of its own.
-  ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(3, false), 0, c, s1, s2), 1);
+  ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(3, false), 0, c, s1, s2), 1);
   a = ReadAttrs(r.h);
   EXPECT_EQ(AttrValue(a, "TRN-") + AttrValue(a, "TRN+"), "");
 }
@@ -684,31 +696,31 @@ TEST(MapReader, FeatureIdsAreStableAndNeverNull) {
   const VRO_FEATURE_ID null{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0}};
   std::uint32_t k = 0;
   bool bRev = false;
-  EXPECT_FALSE(vxmap::DecodeFeatureId(null, k, bRev));
+  EXPECT_FALSE(vxnet::DecodeFeatureId(null, k, bRev));
   for (std::uint32_t n : {0u, 1u, 0xFFFFFFFFu}) {
     for (bool r : {false, true}) {
-      const VRO_FEATURE_ID id = vxmap::FeatureIdOf(n, r);
+      const VRO_FEATURE_ID id = vxnet::FeatureIdOf(n, r);
       EXPECT_FALSE(std::equal(id.dw, id.dw + 4, null.dw));
-      ASSERT_TRUE(vxmap::DecodeFeatureId(id, k, bRev));
+      ASSERT_TRUE(vxnet::DecodeFeatureId(id, k, bRev));
       EXPECT_EQ(k, n);
       EXPECT_EQ(bRev, r);
       VRO_FEATURE_ID bent = id;
       bent.dw[3] ^= 1u;
-      EXPECT_FALSE(vxmap::DecodeFeatureId(bent, k, bRev));
+      EXPECT_FALSE(vxnet::DecodeFeatureId(bent, k, bRev));
     }
   }
-  EXPECT_EQ(VroReaderIsSameFeature(a.h, vxmap::FeatureIdOf(2, false), vxmap::FeatureIdOf(2, true)),
+  EXPECT_EQ(VroReaderIsSameFeature(a.h, vxnet::FeatureIdOf(2, false), vxnet::FeatureIdOf(2, true)),
             1);
-  EXPECT_EQ(VroReaderIsSameFeature(a.h, vxmap::FeatureIdOf(2, false), vxmap::FeatureIdOf(3, false)),
+  EXPECT_EQ(VroReaderIsSameFeature(a.h, vxnet::FeatureIdOf(2, false), vxnet::FeatureIdOf(3, false)),
             0);
   EXPECT_EQ(VroReaderIsSameFeature(a.h, null, null), 0);
-  EXPECT_EQ(VroReaderIsSameFeature(a.h, vxmap::FeatureIdOf(4, false), vxmap::FeatureIdOf(4, false)),
+  EXPECT_EQ(VroReaderIsSameFeature(a.h, vxnet::FeatureIdOf(4, false), vxnet::FeatureIdOf(4, false)),
             0);  // beyond the map
   char c[6], s1[21], s2[301];
   EXPECT_EQ(VroFeatureOneAttr(a.h, null, 0, c, s1, s2), 0);
   EXPECT_EQ(VroReaderNextAttr(a.h, c, s1, s2), 0);
-  EXPECT_EQ(VroFeatureOneAttr(a.h, vxmap::FeatureIdOf(4, false), 0, c, s1, s2), 0);
-  EXPECT_EQ(VroFeatureOneAttr(nullptr, vxmap::FeatureIdOf(0, false), 0, c, s1, s2), 0);
+  EXPECT_EQ(VroFeatureOneAttr(a.h, vxnet::FeatureIdOf(4, false), 0, c, s1, s2), 0);
+  EXPECT_EQ(VroFeatureOneAttr(nullptr, vxnet::FeatureIdOf(0, false), 0, c, s1, s2), 0);
 }
 
 TEST(MapReader, DegreesGiveBackTheSameUnits) {
@@ -721,7 +733,7 @@ TEST(MapReader, DegreesGiveBackTheSameUnits) {
   for (int i = 0; i < 1000000; ++i) values.push_back(any(rng));
   int nPlainMisses = 0;
   for (std::int32_t v : values) {
-    const double d = vxmap::BinToDegrees(v);
+    const double d = vxnet::BinToDegrees(v);
     ASSERT_EQ(static_cast<std::int64_t>(d * 100000.0), v) << v;
     ASSERT_LE(std::fabs(d - v / 100000.0), 4 * std::numeric_limits<double>::epsilon() * 180.0);
     nPlainMisses += static_cast<std::int64_t>((v / 100000.0) * 100000.0) != v;
@@ -791,8 +803,8 @@ TEST(MapReader, RectangleSearchMatchesAFullScan) {
   w.Way(3000, diag, {{"highway", "motorway"}});
   const std::string sPath = w.Save("grid.osm");
   Reader r(sPath);
-  const RoadNetwork& net = *vxmap::NetworkOf(r.h);
-  EXPECT_EQ(vxmap::NetworkOf(nullptr), nullptr);
+  const NetworkView& net = *vxnet::NetworkOfReader(r.h);
+  EXPECT_EQ(vxnet::NetworkOfReader(nullptr), nullptr);
   ASSERT_EQ(net.features.size(), 2u * kN * (kN - 1) + (kN - 1));
 
   std::mt19937 rng(7);
@@ -833,7 +845,7 @@ TEST(MapReader, RectangleSearchMatchesAFullScan) {
 TEST(MapReader, SearchHandsOutPointsTextsAndAttributes) {
   const std::string sPath = CrossingFile("attrs.osm", {{"highway", "primary"}, {"oneway", "-1"}});
   Reader r(sPath);
-  const RoadNetwork& net = *vxmap::NetworkOf(r.h);
+  const NetworkView& net = *vxnet::NetworkOfReader(r.h);
   char c[6], s1[21], s2[301];
   VRO_FEATURE_ID id;
   Bin_LonLat* p = nullptr;
@@ -890,7 +902,7 @@ TEST(MapReader, TextsNeverExceedTheBuffers) {
   std::memset(s2, '#', sizeof s2);
   std::memset(s1, '#', sizeof s1);
   std::memset(c, '#', sizeof c);
-  ASSERT_EQ(VroFeatureOneAttr(r.h, vxmap::FeatureIdOf(0, false), 0, c, s1, s2), 1);
+  ASSERT_EQ(VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(0, false), 0, c, s1, s2), 1);
   EXPECT_EQ(s2[301], '#');
   EXPECT_EQ(std::strlen(s2), 300u);  // 150 whole characters
   EXPECT_EQ(std::string(s2), sLong.substr(0, 300));
@@ -920,10 +932,10 @@ TEST(MapReader, TextsNeverExceedTheBuffers) {
 TEST(MapSampleTown, LoadsWithItsStreetsRingRoundaboutBridgeAndRestrictions) {
   Reader r(std::string(VX_SOURCE_DIR) + "/data/sample-town.osm");
   ASSERT_NE(r.h, nullptr);
-  const RoadNetwork& net = *vxmap::NetworkOf(r.h);
+  const NetworkView& net = *vxnet::NetworkOfReader(r.h);
   ASSERT_EQ(net.features.size(), 161u);
   std::map<std::string, std::vector<const Feature*>> byName;
-  for (const Feature& f : net.features) byName[net.names[f.nName]].push_back(&f);
+  for (const Feature& f : net.features) byName[NameOf(net, f.nName)].push_back(&f);
   // Grid point (x, y) in blocks, in reader units.
   const auto grid = [](double x, double y) {
     return Bin_LonLat{static_cast<std::int32_t>(1339400 + 150 * x),
@@ -942,7 +954,7 @@ TEST(MapSampleTown, LoadsWithItsStreetsRingRoundaboutBridgeAndRestrictions) {
   ASSERT_EQ(byName["Marktplatz"].size(), 4u);
   for (const Feature* f : byName["Marktplatz"]) EXPECT_EQ(f->nOneWay, 1);
   for (const Feature& f : net.features) {
-    EXPECT_EQ(f.bRoundabout, net.names[f.nName] == "Marktplatz");
+    EXPECT_EQ(f.IsRoundabout(), NameOf(net, f.nName) == "Marktplatz");
   }
   for (const Feature* f : byName["Birkenweg"]) EXPECT_EQ(f->nOneWay, 1);
   for (const Feature* f : byName["Ulmenstraße"]) EXPECT_EQ(f->nOneWay, -1);
@@ -962,7 +974,7 @@ TEST(MapSampleTown, LoadsWithItsStreetsRingRoundaboutBridgeAndRestrictions) {
       if (!same(nEnd == 0 ? a : b, under)) continue;
       const int nLevel = nEnd == 0 ? f.nLevelFirst : f.nLevelLast;
       const std::uint32_t nNode = nEnd == 0 ? f.nFromNode : f.nToNode;
-      if (net.names[f.nName] == "Brückenstraße") {
+      if (NameOf(net, f.nName) == "Brückenstraße") {
         ++nBridge;
         EXPECT_EQ(nLevel, 1);
         bridgeNodes.insert(nNode);
@@ -987,7 +999,7 @@ TEST(MapSampleTown, LoadsWithItsStreetsRingRoundaboutBridgeAndRestrictions) {
     return UINT32_MAX;
   };
   EXPECT_EQ(net.forbidden[0].nVia, nodeAt(grid(3, 3)));
-  EXPECT_EQ(net.names[net.features[net.forbidden[0].nTo].nName], "Finkenstraße");
+  EXPECT_EQ(NameOf(net, net.features[net.forbidden[0].nTo].nName), "Finkenstraße");
   for (int i = 1; i < 4; ++i) EXPECT_EQ(net.forbidden[i].nVia, nodeAt(grid(5, 6)));
 
   // Dead ends: nodes at the end of a single feature (car park, cul-de-sac).

@@ -17,15 +17,17 @@
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
+#include "network/FeatureBoxGrid.h"
+#include "network/FeatureId.h"
+#include "network/ReaderNetwork.h"
 #include "route/DegreePoint.h"
-#include "route/RouteGraph.h"
 #include "route/RouteHandle.h"
-#include "route/SpatialGrid.h"
 
 namespace {
 
-using vxmap::Feature;
-using vxmap::RoadNetwork;
+using vxnet::Feature;
+using vxnet::NetworkView;
+using vxnet::RoadNetwork;
 
 constexpr std::int32_t kBaseLon = 1300000;  // 13.0 degrees
 constexpr std::int32_t kBaseLat = 5200000;  // 52.0 degrees
@@ -33,7 +35,6 @@ constexpr std::int32_t kBaseLat = 5200000;  // 52.0 degrees
 /// Builds a network in map units relative to (13.0, 52.0).
 struct NetBuilder {
   RoadNetwork net;
-  NetBuilder() { net.names.push_back(""); }
 
   std::uint32_t Node(std::int32_t x, std::int32_t y) {
     net.nodes.push_back({kBaseLon + x, kBaseLat + y});
@@ -56,16 +57,18 @@ struct NetBuilder {
     f.nOneWay = static_cast<std::int8_t>(nOneWay);
     f.nRoadClass = static_cast<std::uint8_t>(nClass);
     f.nMaxSpeed = nMaxSpeed;
-    f.bRoutable = true;
+    f.nFlags = vxnet::kRoutable;
     if (!name.empty()) {
-      net.names.push_back(name);
-      f.nName = static_cast<std::uint32_t>(net.names.size() - 1);
+      f.nName = net.names.Add(name);
     }
     net.features.push_back(f);
     return static_cast<std::uint32_t>(net.features.size() - 1);
   }
   void Forbid(std::uint32_t from, std::uint32_t via, std::uint32_t to) {
     net.forbidden.push_back({from, via, to});
+    std::sort(net.forbidden.begin(), net.forbidden.end(), [](const auto& x, const auto& y) {
+      return std::tie(x.nFrom, x.nVia, x.nTo) < std::tie(y.nFrom, y.nVia, y.nTo);
+    });
   }
 };
 
@@ -103,7 +106,7 @@ std::vector<Edge> Retrieve(VRO_ROUTE* h) {
     e.str1 = szStr1;
     e.name = szStr2;
     e.attr = szAttr;
-    EXPECT_TRUE(vxmap::DecodeFeatureId(id, e.nFeature, e.bReversed));
+    EXPECT_TRUE(vxnet::DecodeFeatureId(id, e.nFeature, e.bReversed));
     e.dLen = dLen;
     e.pts.assign(pPts, pPts + n);
     EXPECT_GE(n, 2);
@@ -129,18 +132,19 @@ std::vector<Edge> Retrieve(VRO_ROUTE* h) {
 /// one-way mark, no forbidden turn, turning back only where nothing else
 /// leaves the node, and every joint exactly on the network node where the
 /// features meet (a junction found by truncating the joint's coordinates).
-void CheckRules(const RoadNetwork& net, const std::vector<Edge>& edges) {
+void CheckRules(const NetworkView& net, const std::vector<Edge>& edges) {
   std::vector<int> nDegree(net.nodes.size(), 0);
   for (const Feature& f : net.features) {
-    if (f.bRoutable && f.nFromNode < nDegree.size() && f.nToNode < nDegree.size()) {
+    if (f.IsRoutable() && f.nFromNode < nDegree.size() && f.nToNode < nDegree.size()) {
       ++nDegree[f.nFromNode];
       ++nDegree[f.nToNode];
     }
   }
   for (std::size_t i = 0; i < edges.size(); ++i) {
     const Edge& e = edges[i];
-    const Feature& f = net.features.at(e.nFeature);
-    EXPECT_TRUE(f.bRoutable);
+    ASSERT_LT(e.nFeature, net.features.size());
+    const Feature& f = net.features[e.nFeature];
+    EXPECT_TRUE(f.IsRoutable());
     EXPECT_TRUE(f.nOneWay == 0 || (f.nOneWay > 0) != e.bReversed) << "edge " << i;
     if (i + 1 == edges.size()) {
       break;
@@ -151,7 +155,7 @@ void CheckRules(const RoadNetwork& net, const std::vector<Edge>& edges) {
                               static_cast<std::int32_t>(std::trunc(e.pts.back().lat * 100000.0))};
     EXPECT_EQ(junction.lon, net.nodes[v].lon) << "edge " << i;
     EXPECT_EQ(junction.lat, net.nodes[v].lat) << "edge " << i;
-    for (const vxmap::ForbiddenTurn& t : net.forbidden) {
+    for (const vxnet::ForbiddenTurn& t : net.forbidden) {
       EXPECT_FALSE(t.nFrom == e.nFeature && t.nVia == v && t.nTo == next.nFeature)
           << "forbidden turn at edge " << i;
     }
@@ -171,7 +175,7 @@ std::vector<std::uint32_t> Features(const std::vector<Edge>& edges) {
 
 /// A handle that closes itself.
 struct Engine {
-  explicit Engine(const RoadNetwork& net) : h(vxroute::OpenRoute(net)) {}
+  explicit Engine(const RoadNetwork& net) : h(vxroute::OpenRoute(net.View())) {}
   ~Engine() { VroRouteClose(h); }
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -253,16 +257,16 @@ TEST(RouteEngine, BlockedFeatureIsAvoidedUntilBlocksAreRemoved) {
   ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
   EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
   // The reversed id blocks the feature in both directions.
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.ab, true));
+  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(sq.ab, true));
   ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 3);
   EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd, sq.bc}));
   ASSERT_EQ(e.Find(At(1000, 0), At(0, 0)), 3);
   Retrieve(e.h);
   // Blocking every way on leaves no route; an unknown id changes nothing.
   VroRouteRemoveAllBlockEdge(e.h);
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.da, false));
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.bc, false));
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(999, false));
+  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(sq.da, false));
+  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(sq.bc, false));
+  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(999, false));
   const VRO_FEATURE_ID nullId{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}};
   VroRouteAddBlockEdge(e.h, nullId);
   EXPECT_LT(e.Find(At(500, 0), At(500, 1000)), 0);
@@ -536,7 +540,7 @@ TEST(RouteEngine, TextsStayWithinTheirBuffers) {
   EXPECT_EQ(std::strlen(buf[2]), 300u);
   EXPECT_EQ(std::string(buf[2]), name.substr(0, 300));
   // Cut before a character that would not fit whole.
-  b.net.names[1] = "x" + name;
+  b.net.features[0].nName = b.net.names.Add("x" + name);
   Engine odd(b.net);
   ASSERT_EQ(odd.Find(At(0, 0), At(1000, 0)), 1);
   ASSERT_NE(VroRouteRetrieveStart(odd.h), 0);
@@ -609,7 +613,7 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
     EXPECT_NEAR(dLen, dist[t], 1e-6 * dist[t]) << s << " -> " << t;
     EXPECT_TRUE(Same(edges.front().pts.front(), vxroute::LonLatOf(net.nodes[s])));
     EXPECT_TRUE(Same(edges.back().pts.back(), vxroute::LonLatOf(net.nodes[t])));
-    CheckRules(net, edges);
+    CheckRules(net.View(), edges);
   }
   // With forbidden turns at random junctions the routes still keep every rule.
   for (std::uint32_t f = 0; f < b.net.features.size(); f += 3) {
@@ -622,9 +626,6 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
       }
     }
   }
-  std::sort(b.net.forbidden.begin(), b.net.forbidden.end(), [](const auto& x, const auto& y) {
-    return std::tie(x.nFrom, x.nVia, x.nTo) < std::tie(y.nFrom, y.nVia, y.nTo);
-  });
   Engine ruled(b.net);
   int nRouted = 0;
   for (int q = 0; q < 80; ++q) {
@@ -632,7 +633,7 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
     const tagLonLat z = At(static_cast<int>(rng() % 5500), static_cast<int>(rng() % 5500));
     if (ruled.Find(a, z, static_cast<double>(rng() % 360), "fastest", 5.0, 30.0) > 0) {
       ++nRouted;
-      CheckRules(b.net, Retrieve(ruled.h));
+      CheckRules(b.net.View(), Retrieve(ruled.h));
     }
   }
   EXPECT_GT(nRouted, 60);
@@ -644,11 +645,9 @@ TEST(RouteEngine, GridRoutesAreShortestAndConsistent) {
   }
 }
 
-// The segment grid: every segment within the search limit of a point is
-// visited, also long segments crossing many cells in any direction; and a
-// network of long segments does not fill cells in proportion to the cells
-// each one's box covers.
-TEST(RouteGrid, SearchVisitsEverySegmentWithinTheLimit) {
+// Snapping: the start and target go to the nearest usable segment, however
+// long the segments and wherever the point, as a scan of every segment finds.
+TEST(RouteEngine, SnapsToTheNearestSegment) {
   std::mt19937 rng(7);
   std::uniform_int_distribution<std::int32_t> coord(0, 20000);
   NetBuilder b;
@@ -657,49 +656,57 @@ TEST(RouteGrid, SearchVisitsEverySegmentWithinTheLimit) {
     // Some short, some across the whole area, some axis-parallel.
     const std::int32_t dx = k % 3 == 0 ? coord(rng) / 100 : coord(rng) - 10000;
     const std::int32_t dy = k % 7 == 0 ? 0 : k % 3 == 0 ? coord(rng) / 100 : coord(rng) - 10000;
-    const Bin_LonLat& p0 = b.net.nodes[n0];
+    const Bin_LonLat p0 = b.net.nodes[n0];
     const std::uint32_t n1 = b.Node(p0.lon - kBaseLon + dx, p0.lat - kBaseLat + dy);
     if (dx != 0 || dy != 0) b.Road(n0, n1);
   }
-  const vxroute::RouteGraph graph(b.net);
-  const vxroute::SpatialGrid grid(graph);
-  const double sx = 0.68, sy = 1.11;  // metres per map unit, as near 52 degrees
-  for (int q = 0; q < 400; ++q) {
-    const double x = kBaseLon + coord(rng), y = kBaseLat + coord(rng);
-    const double dLimit = q % 2 == 0 ? 500.0 : 3000.0;
-    std::vector<int> visited(b.net.features.size(), 0);
-    grid.Search(
-        x, y, sx, sy, [&](const vxroute::GridSegment& seg) { visited[seg.nFeature] = 1; },
-        [&] { return dLimit; });
-    for (std::uint32_t f = 0; f < b.net.features.size(); ++f) {
-      const Bin_LonLat* p = graph.Points(f);
-      const double ax = (p[0].lon - x) * sx, ay = (p[0].lat - y) * sy;
+  Engine e(b.net);
+  for (int q = 0; q < 200; ++q) {
+    const tagLonLat pt = At(coord(rng), coord(rng));
+    double dLonDeg = 0, dLatDeg = 0;
+    GetUnitDegree(pt, dLonDeg, dLatDeg);
+    const double sx = 1.0 / (dLonDeg * 100000.0), sy = 1.0 / (dLatDeg * 100000.0);
+    const auto metres = [&](double dLon, double dLat) {
+      return std::hypot((dLon - pt.lon) * 100000.0 * sx, (dLat - pt.lat) * 100000.0 * sy);
+    };
+    double dBest = INFINITY, dBestT = 0;
+    std::uint32_t nBest = 0;
+    for (std::uint32_t k = 0; k < b.net.features.size(); ++k) {
+      const Bin_LonLat* p = &b.net.points[b.net.features[k].nFirstPoint];
+      const double ax = (p[0].lon - pt.lon * 100000.0) * sx;
+      const double ay = (p[0].lat - pt.lat * 100000.0) * sy;
       const double dx = (p[1].lon - p[0].lon) * sx, dy = (p[1].lat - p[0].lat) * sy;
       const double t = std::clamp(-(ax * dx + ay * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-      if (std::hypot(ax + t * dx, ay + t * dy) < dLimit) {
-        EXPECT_EQ(visited[f], 1) << "feature " << f << " query " << q;
+      if (std::hypot(ax + t * dx, ay + t * dy) < dBest) {
+        dBest = std::hypot(ax + t * dx, ay + t * dy);
+        dBestT = t;
+        nBest = k;
       }
     }
+    // To the far end of the nearest road: a route along it alone, whose first
+    // point is the snapped start.
+    const Bin_LonLat* p = &b.net.points[b.net.features[nBest].nFirstPoint];
+    const tagLonLat end = vxroute::LonLatOf(p[dBestT < 0.5 ? 1 : 0]);
+    ASSERT_GT(e.Find(pt, end, -1, "shortest"), 0) << "query " << q;
+    const tagLonLat s = Retrieve(e.h).front().pts.front();
+    EXPECT_NEAR(metres(s.lon, s.lat), dBest, 1.0) << "query " << q;
   }
 }
 
-TEST(RouteGrid, LongSegmentsKeepTheIndexLinear) {
+TEST(RouteEngine, LongFeaturesKeepTheGridLinear) {
   // 20,000 roads from one corner of a 100 km square to the other, beside a
-  // town of short ones: filed by their boxes they would fill every cell.
+  // town of short ones: filed by their boxes in the finest cells they would
+  // fill every cell.
   NetBuilder b;
   const std::uint32_t a = b.Node(0, 0), c = b.Node(1000000, 1000000);
   for (int k = 0; k < 20000; ++k) b.Road(a, c);
   for (std::int32_t i = 0; i < 100; ++i) b.Road(b.Node(100 * i, 0), b.Node(100 * i, 100));
-  const vxroute::RouteGraph graph(b.net);
-  const vxroute::SpatialGrid grid(graph);
-  EXPECT_LT(grid.MemoryBytes(), 20100u * 13u * sizeof(vxroute::GridSegment) + 20100u * 4u);
+  const vxnet::GridData grid = vxnet::BuildFeatureGrid(b.net.View());
+  EXPECT_LE(grid.items.size(), 20100u * vxnet::kMaxCellsPerFeature);
+  EXPECT_LT(grid.cellStart.size(), 2 * (4u * 20100u + 16u));
   // The engine still snaps to them.
-  VRO_ROUTE* h = vxroute::OpenRoute(b.net);
-  ASSERT_NE(h, nullptr);
-  EXPECT_GE(
-      VroRouteFindPath(h, At(500000, 500000), At(1000000, 1000000), -1, 0, "shortest", 0, nullptr),
-      0);
-  VroRouteClose(h);
+  Engine e(b.net);
+  EXPECT_GE(e.Find(At(500000, 500000), At(1000000, 1000000), -1, "shortest"), 0);
 }
 
 TEST(RouteEngine, InconsistentFeaturesAreLeftOut) {
@@ -710,7 +717,7 @@ TEST(RouteEngine, InconsistentFeaturesAreLeftOut) {
   ASSERT_EQ(e.Find(At(0, 0), At(1000, 1000)), 2);
   EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd}));
   // Not routable: the start snaps past it to the nearest usable road.
-  sq.b.net.features[sq.da].bRoutable = false;
+  sq.b.net.features[sq.da].nFlags = 0;
   Engine e2(sq.b.net);
   ASSERT_EQ(e2.Find(At(0, 0), At(1000, 1000)), 1);
   EXPECT_EQ(Features(Retrieve(e2.h)), (std::vector<std::uint32_t>{sq.cd}));
@@ -722,7 +729,7 @@ class RouteEngineTown : public ::testing::Test {
   void SetUp() override {
     m_hReader = VroReaderOpen(VX_SOURCE_DIR "/data/sample-town.osm");
     ASSERT_NE(m_hReader, nullptr) << VroReaderLastError();
-    m_pNet = vxmap::NetworkOf(m_hReader);
+    m_pNet = vxnet::NetworkOfReader(m_hReader);
     ASSERT_NE(m_pNet, nullptr);
     m_hRoute = VroRouteOpen(m_hReader);
     ASSERT_NE(m_hRoute, nullptr);
@@ -734,14 +741,14 @@ class RouteEngineTown : public ::testing::Test {
   tagLonLat NodeAt(std::size_t i) const { return vxroute::LonLatOf(m_pNet->nodes[i]); }
 
   VRO_READER* m_hReader = nullptr;
-  const RoadNetwork* m_pNet = nullptr;
+  const NetworkView* m_pNet = nullptr;
   VRO_ROUTE* m_hRoute = nullptr;
 };
 
 TEST_F(RouteEngineTown, EveryPointTruncatesBack) {
   ASSERT_FALSE(m_pNet->nodes.empty());
-  for (const std::vector<Bin_LonLat>* v : {&m_pNet->nodes, &m_pNet->points}) {
-    for (const Bin_LonLat& p : *v) {
+  for (const std::span<const Bin_LonLat> v : {m_pNet->nodes, m_pNet->points}) {
+    for (const Bin_LonLat& p : v) {
       const tagLonLat d = vxroute::LonLatOf(p);
       ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lon * 100000.0)), p.lon);
       ASSERT_EQ(static_cast<std::int32_t>(std::trunc(d.lat * 100000.0)), p.lat);
@@ -776,7 +783,7 @@ TEST_F(RouteEngineTown, RoutesKeepTheRulesAndFitThePathLibrary) {
       for (const Edge& e : *edges) {
         EXPECT_EQ(path.AddEdge(e.code.c_str(), e.str1.c_str(), e.name.c_str(), e.attr.c_str(),
                                static_cast<unsigned short>(e.pts.size()), e.pts.data(),
-                               vxmap::FeatureIdOf(e.nFeature, e.bReversed), e.dLen),
+                               vxnet::FeatureIdOf(e.nFeature, e.bReversed), e.dLen),
                   1);
       }
     }
@@ -786,7 +793,7 @@ TEST_F(RouteEngineTown, RoutesKeepTheRulesAndFitThePathLibrary) {
 }
 
 TEST_F(RouteEngineTown, EveryTurnRestrictionAndOneWayIsHonoured) {
-  const RoadNetwork& net = *m_pNet;
+  const NetworkView& net = *m_pNet;
   ASSERT_FALSE(net.forbidden.empty());
   auto pointOf = [&](std::uint32_t f, std::uint32_t i) {
     return vxroute::LonLatOf(net.points[net.features[f].nFirstPoint + i]);
@@ -794,7 +801,7 @@ TEST_F(RouteEngineTown, EveryTurnRestrictionAndOneWayIsHonoured) {
   // From inside the arriving feature, heading for the junction, to the
   // middle of the feature the turn leads into.
   int nRouted = 0;
-  for (const vxmap::ForbiddenTurn& t : net.forbidden) {
+  for (const vxnet::ForbiddenTurn& t : net.forbidden) {
     const Feature& from = net.features[t.nFrom];
     const bool bForward = from.nToNode == t.nVia;
     const tagLonLat a = pointOf(t.nFrom, bForward ? from.nPointCount - 2 : 1);
@@ -816,7 +823,7 @@ TEST_F(RouteEngineTown, EveryTurnRestrictionAndOneWayIsHonoured) {
   int nOneWays = 0;
   for (std::uint32_t f = 0; f < net.features.size(); ++f) {
     const Feature& ft = net.features[f];
-    if (ft.nOneWay == 0 || !ft.bRoutable) continue;
+    if (ft.nOneWay == 0 || !ft.IsRoutable()) continue;
     ++nOneWays;
     const std::uint32_t nFrom = ft.nOneWay > 0 ? ft.nToNode : ft.nFromNode;
     const std::uint32_t nTo = ft.nOneWay > 0 ? ft.nFromNode : ft.nToNode;
@@ -838,7 +845,7 @@ TEST_F(RouteEngineTown, BlockedFeatureIsAvoided) {
     }
     const auto before = Features(Retrieve(m_hRoute));
     const std::uint32_t nBlocked = before[before.size() / 2];
-    VroRouteAddBlockEdge(m_hRoute, vxmap::FeatureIdOf(nBlocked, false));
+    VroRouteAddBlockEdge(m_hRoute, vxnet::FeatureIdOf(nBlocked, false));
     if (VroRouteFindPath(m_hRoute, a, z, -1, 0, "fastest", 0, nullptr) >= 0) {
       const auto around = Features(Retrieve(m_hRoute));
       EXPECT_EQ(std::count(around.begin(), around.end(), nBlocked), 0);

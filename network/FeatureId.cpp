@@ -1,8 +1,7 @@
-// Feature identifiers of the road network: the feature index, a direction
-// flag and two check words that keep every identifier apart from the null id.
-#include "map/RoadNetwork.h"
+// Feature identifiers: the index, a direction flag and two check words.
+#include "network/FeatureId.h"
 
-namespace vxmap {
+namespace vxnet {
 namespace {
 constexpr std::uint32_t kTag = 0x56584D31u;    // "VXM1"
 constexpr std::uint32_t kMixer = 0x5A5A5A5Au;  // dw[3] = index ^ kMixer
@@ -19,4 +18,4 @@ bool DecodeFeatureId(const VRO_FEATURE_ID& id, std::uint32_t& nFeature, bool& bR
   return true;
 }
 
-}  // namespace vxmap
+}  // namespace vxnet

@@ -1,14 +1,26 @@
-// Small measures on the road network shared by the route engine and the
-// drive simulator: the speed assumed for a road class, and bearings on the
-// plane of raw coordinates.
-#ifndef VX_MAP_ROADGEOMETRY_H
-#define VX_MAP_ROADGEOMETRY_H
+// Small measures on the road network shared by the reader, the route engine
+// and the drive simulator: map units as degrees, the speed assumed for a road
+// class, and bearings on the plane of raw coordinates.
+#ifndef VX_NETWORK_ROADGEOMETRY_H
+#define VX_NETWORK_ROADGEOMETRY_H
 
 #include <cmath>
+#include <cstdint>
 #include <iterator>
 #include <numbers>
 
-namespace vxmap {
+namespace vxnet {
+
+/// Degrees of a coordinate in Bin_LonLat units, for handing map points out as
+/// tagLonLat: the double nearest nUnits / 100000 whose product with 100000.0,
+/// truncated toward zero, gives nUnits back (junction description finds map
+/// points that way). Plain division misses for about 3 values in 100.
+inline double BinToDegrees(std::int32_t nUnits) {
+  double d = nUnits / 100000.0;
+  for (int i = 0; i < 4 && static_cast<std::int64_t>(d * 100000.0) != nUnits; ++i)
+    d = std::nextafter(d, nUnits >= 0 ? HUGE_VAL : -HUGE_VAL);
+  return d;
+}
 
 /// Speed in km/h used for a road class (1 motorway .. 7 residential) when the
 /// feature has no maxspeed of its own; 30 for any other class.
@@ -33,6 +45,6 @@ inline double BearingGap(double a, double b) {
   return d > 180.0 ? 360.0 - d : d;
 }
 
-}  // namespace vxmap
+}  // namespace vxnet
 
 #endif

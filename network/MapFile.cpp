@@ -1,0 +1,212 @@
+// Opening a compiled map: mapping, header and section table checks, and the
+// structural checks that need no big section read (docs/map-format.md).
+#include "network/MapFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "network/FeatureBoxGrid.h"
+#include "network/RouteGraphData.h"
+
+namespace vxnet {
+namespace {
+
+std::string IdText(std::uint32_t nId) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) {
+    const char c = static_cast<char>((nId >> (8 * i)) & 0xFFu);
+    s += c >= 0x20 && c < 0x7F ? c : '?';
+  }
+  return s;
+}
+
+struct Expected {
+  std::uint32_t nId;
+  std::uint32_t nRecordSize;
+};
+
+constexpr Expected kRequired[] = {
+    {section::kGraphInfo, sizeof(GraphInfo)},
+    {section::kFeatures, sizeof(Feature)},
+    {section::kPoints, sizeof(Bin_LonLat)},
+    {section::kNodes, sizeof(Bin_LonLat)},
+    {section::kNameOffsets, 4},
+    {section::kNameBytes, 1},
+    {section::kForbidden, sizeof(ForbiddenTurn)},
+    {section::kGridLevels, sizeof(GridLevel)},
+    {section::kGridCells, 4},
+    {section::kGridItems, 4},
+    {section::kLengths, 4},
+    {section::kBearings, 2},
+    {section::kGraphFlags, 1},
+    {section::kLeavingStart, 4},
+    {section::kLeaving, 4},
+};
+
+}  // namespace
+
+bool HasMapMagic(const char* szPath) {
+  if (szPath == nullptr) return false;
+  std::FILE* f = std::fopen(szPath, "rb");
+  if (f == nullptr) return false;
+  char sz[sizeof kMapMagic] = {};
+  const bool bMagic =
+      std::fread(sz, 1, sizeof sz, f) == sizeof sz && std::memcmp(sz, kMapMagic, sizeof sz) == 0;
+  std::fclose(f);
+  return bMagic;
+}
+
+std::unique_ptr<MappedMap> MappedMap::Open(const char* szPath, std::string& sError) {
+  const std::string sName = std::string("compiled map ") + (szPath != nullptr ? szPath : "");
+  const int fd = szPath != nullptr ? ::open(szPath, O_RDONLY | O_CLOEXEC) : -1;
+  if (fd < 0) {
+    sError = "cannot open " + sName + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    sError = sName + " is not a regular file";
+    return nullptr;
+  }
+  std::unique_ptr<MappedMap> m(new MappedMap);
+  m->m_nSize = static_cast<std::size_t>(st.st_size);
+  if (m->m_nSize < sizeof(MapHeader)) {
+    ::close(fd);
+    sError = sName + " is truncated: " + std::to_string(m->m_nSize) + " bytes, less than a header";
+    return nullptr;
+  }
+  void* p = ::mmap(nullptr, m->m_nSize, PROT_READ, MAP_SHARED, fd, 0);
+  ::close(fd);
+  if (p == MAP_FAILED) {
+    sError = "cannot map " + sName + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  m->m_pBase = static_cast<const unsigned char*>(p);
+  if (!m->Validate(sName, sError)) return nullptr;
+  return m;
+}
+
+MappedMap::~MappedMap() {
+  if (m_pBase != nullptr) ::munmap(const_cast<unsigned char*>(m_pBase), m_nSize);
+}
+
+bool MappedMap::Validate(const std::string& sName, std::string& sError) {
+  MapHeader h;
+  std::memcpy(&h, m_pBase, sizeof h);
+  const auto fail = [&](const std::string& sWhy) {
+    sError = sName + sWhy;
+    return false;
+  };
+  if (std::memcmp(h.szMagic, kMapMagic, sizeof h.szMagic) != 0)
+    return fail(" is not a compiled map (no VXMAP header)");
+  if (h.nByteOrder != kByteOrderMark)
+    return fail(" was written with another byte order than this machine's");
+  if (h.nMajor != kFormatMajor)
+    return fail(" has format version " + std::to_string(h.nMajor) + "." + std::to_string(h.nMinor) +
+                "; this reader reads version " + std::to_string(kFormatMajor) + ".x");
+  const std::uint32_t nHeaderCrc = h.nHeaderCrc;
+  h.nHeaderCrc = 0;
+  if (SectionCrc(&h, sizeof h) != nHeaderCrc) return fail(" is corrupt: header checksum");
+  if (h.nFileSize > m_nSize)
+    return fail(" is truncated: " + std::to_string(m_nSize) + " bytes of " +
+                std::to_string(h.nFileSize));
+  if (h.nFileSize < m_nSize) return fail(" is corrupt: bytes after the end its header gives");
+  const std::uint64_t nTableBytes = std::uint64_t{h.nSectionCount} * sizeof(SectionEntry);
+  if (nTableBytes > m_nSize - sizeof h) return fail(" is corrupt: section table past the end");
+  if (SectionCrc(m_pBase + sizeof h, nTableBytes) != h.nTableCrc)
+    return fail(" is corrupt: section table checksum");
+  m_sections = {reinterpret_cast<const SectionEntry*>(m_pBase + sizeof h), h.nSectionCount};
+
+  // Every section inside the file, aligned, whole records; small ones intact.
+  const SectionEntry* found[std::size(kRequired)] = {};
+  for (const SectionEntry& s : m_sections) {
+    const std::string sSection = " is corrupt: section " + IdText(s.nId);
+    if (s.nOffset % 8 != 0 || s.nOffset < sizeof h + nTableBytes || s.nOffset > m_nSize ||
+        s.nSize > m_nSize - s.nOffset)
+      return fail(sSection + " lies outside the file or is not 8-byte aligned");
+    if (s.nRecordSize == 0 || s.nSize % s.nRecordSize != 0)
+      return fail(sSection + " is not a whole number of records");
+    if (s.nSize <= kSmallSectionBytes && SectionCrc(m_pBase + s.nOffset, s.nSize) != s.nCrc)
+      return fail(sSection + " checksum");
+    for (std::size_t i = 0; i < std::size(kRequired); ++i) {
+      if (kRequired[i].nId != s.nId) continue;
+      if (found[i] != nullptr) return fail(sSection + " appears twice");
+      if (s.nRecordSize != kRequired[i].nRecordSize)
+        return fail(sSection + " has records of " + std::to_string(s.nRecordSize) + " bytes");
+      found[i] = &s;
+    }
+  }
+  for (std::size_t i = 0; i < std::size(kRequired); ++i) {
+    if (found[i] == nullptr)
+      return fail(" is corrupt: section " + IdText(kRequired[i].nId) + " missing");
+  }
+  const auto span = [&]<class T>(std::size_t i, const T*) {
+    return std::span<const T>(reinterpret_cast<const T*>(m_pBase + found[i]->nOffset),
+                              found[i]->nSize / sizeof(T));
+  };
+  NetworkView& v = m_view;
+  const std::span<const GraphInfo> info = span(0, static_cast<const GraphInfo*>(nullptr));
+  v.features = span(1, static_cast<const Feature*>(nullptr));
+  v.points = span(2, static_cast<const Bin_LonLat*>(nullptr));
+  v.nodes = span(3, static_cast<const Bin_LonLat*>(nullptr));
+  v.nameOffsets = span(4, static_cast<const std::uint32_t*>(nullptr));
+  v.nameBytes = span(5, static_cast<const char*>(nullptr));
+  v.forbidden = span(6, static_cast<const ForbiddenTurn*>(nullptr));
+  v.grid.levels = span(7, static_cast<const GridLevel*>(nullptr));
+  v.grid.cellStart = span(8, static_cast<const std::uint32_t*>(nullptr));
+  v.grid.items = span(9, static_cast<const std::uint32_t*>(nullptr));
+  v.graph.lengths = span(10, static_cast<const float*>(nullptr));
+  v.graph.bearings = span(11, static_cast<const std::uint16_t*>(nullptr));
+  v.graph.flags = span(12, static_cast<const std::uint8_t*>(nullptr));
+  v.graph.leavingStart = span(13, static_cast<const std::uint32_t*>(nullptr));
+  v.graph.leaving = span(14, static_cast<const std::uint32_t*>(nullptr));
+
+  // The counts that tie the sections together, and the small sections' values.
+  const std::size_t nFeatures = v.features.size();
+  if (info.size() != 1)
+    return fail(" is corrupt: GINF holds " + std::to_string(info.size()) + " records");
+  v.graph.info = info[0];
+  const GraphInfo& gi = v.graph.info;
+  if (!(std::isfinite(gi.dMaxSpeed) && gi.dMaxSpeed >= 1.0 && std::isfinite(gi.dLonScale) &&
+        gi.dLonScale >= 0.0 && std::isfinite(gi.dLatScale) && gi.dLatScale >= 0.0))
+    return fail(" is corrupt: GINF values out of range");
+  if (nFeatures == 0) return fail(" holds no drivable road");
+  if (nFeatures > kMaxFeatures) return fail(" is corrupt: too many features");
+  if (v.nameOffsets.empty() || v.nameBytes.empty() || v.nameBytes.back() != '\0')
+    return fail(" is corrupt: the names do not end with a NUL");
+  if (v.graph.lengths.size() != nFeatures || v.graph.flags.size() != nFeatures ||
+      v.graph.bearings.size() != 2 * nFeatures)
+    return fail(" is corrupt: graph sections do not match the feature count");
+  if (v.graph.leavingStart.size() != v.nodes.size() + 1)
+    return fail(" is corrupt: GLVS does not match the node count");
+  if (v.grid.levels.empty() || v.grid.levels.size() > kMaxGridLevels || v.grid.cellStart.empty())
+    return fail(" is corrupt: GRDL level count");
+  std::uint64_t nCells = 0;
+  for (const GridLevel& g : v.grid.levels) {
+    if (g.nFirstCell != nCells || !GridLevelSane(g, v.grid.cellStart.size() - 1))
+      return fail(" is corrupt: GRDL level out of range");
+    nCells += static_cast<std::uint64_t>(g.nCols) * static_cast<std::uint64_t>(g.nRows);
+  }
+  if (v.grid.cellStart.size() != nCells + 1)
+    return fail(" is corrupt: GRDC does not match the grid levels");
+  return true;
+}
+
+bool MappedMap::VerifyAll(std::string& sError) const {
+  for (const SectionEntry& s : m_sections) {
+    if (SectionCrc(m_pBase + s.nOffset, s.nSize) != s.nCrc) {
+      sError = "section " + IdText(s.nId) + " checksum";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace vxnet

@@ -1,0 +1,35 @@
+// The road network held in vectors: names, its view and its size.
+#include "network/RoadNetwork.h"
+
+namespace vxnet {
+
+std::uint32_t NameTable::Add(std::string_view sName) {
+  offsets.push_back(static_cast<std::uint32_t>(bytes.size()));
+  bytes.insert(bytes.end(), sName.begin(), sName.end());
+  bytes.push_back('\0');
+  return static_cast<std::uint32_t>(offsets.size() - 1);
+}
+
+NetworkView RoadNetwork::View() const {
+  NetworkView v;
+  v.points = points;
+  v.features = features;
+  v.nodes = nodes;
+  v.nameOffsets = names.offsets;
+  v.nameBytes = names.bytes;
+  v.forbidden = forbidden;
+  v.grid = {grid.levels, grid.cellStart, grid.items};
+  v.graph = {graph.lengths,      graph.bearings, graph.flags,
+             graph.leavingStart, graph.leaving,  graph.info};
+  return v;
+}
+
+std::size_t RoadNetwork::Bytes() const {
+  const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
+  return sizeof(*this) + bytes(points) + bytes(features) + bytes(nodes) + bytes(names.offsets) +
+         bytes(names.bytes) + bytes(forbidden) + bytes(wayIds) + bytes(grid.levels) +
+         bytes(grid.cellStart) + bytes(grid.items) + bytes(graph.lengths) + bytes(graph.bearings) +
+         bytes(graph.flags) + bytes(graph.leavingStart) + bytes(graph.leaving);
+}
+
+}  // namespace vxnet

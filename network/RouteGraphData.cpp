@@ -1,0 +1,73 @@
+// Building the route graph: geodesic lengths, bearings, leaving lists.
+#include "network/RouteGraphData.h"
+
+#include <algorithm>
+#include <numbers>
+
+#include "interfaces/VroGeo.h"
+#include "network/CountingTable.h"
+
+namespace vxnet {
+namespace {
+
+// Metres per degree: along a meridian at least 110574 (its value at the
+// equator), along a parallel at least 111319 times the cosine of latitude.
+constexpr double kMinMetresPerDegreeLat = 110574.0;
+constexpr double kMinMetresPerDegreeLon = 111319.0;
+// Slack for the flat-plane estimate over longer distances.
+constexpr double kLowerBoundSlack = 0.99;
+
+tagLonLat LonLatOf(const Bin_LonLat& p) { return {BinToDegrees(p.lon), BinToDegrees(p.lat)}; }
+
+}  // namespace
+
+GraphData BuildRouteGraph(const NetworkView& net) {
+  GraphData g;
+  const std::size_t nFeatures = net.features.size();
+  const std::size_t nNodes = net.nodes.size();
+  g.lengths.assign(nFeatures, 0.0f);
+  g.bearings.assign(nFeatures * 2, 0);
+  g.flags.assign(nFeatures, 0);
+  for (std::size_t f = 0; f < nFeatures; ++f) {
+    const Feature& ft = net.features[f];
+    const std::span<const Bin_LonLat> p = net.PointsOf(ft);
+    if (f >= kMaxFeatures || p.empty() || ft.nFromNode >= nNodes || ft.nToNode >= nNodes ||
+        !ft.IsRoutable())
+      continue;
+    g.flags[f] = kUsable;
+    double dLen = 0.0;
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+      dLen += SegmentLength(LonLatOf(p[i]), LonLatOf(p[i + 1]));
+    }
+    g.lengths[f] = static_cast<float>(dLen);
+    const std::size_t n = p.size();
+    g.bearings[2 * f] = BearingUnits(BearingOf(p[0].lon, p[0].lat, p[1].lon, p[1].lat));
+    g.bearings[2 * f + 1] =
+        BearingUnits(BearingOf(p[n - 2].lon, p[n - 2].lat, p[n - 1].lon, p[n - 1].lat));
+    g.info.dMaxSpeed = std::max(g.info.dMaxSpeed, FeatureSpeedKmh(ft) / 3.6);
+  }
+  BuildCountingTable(
+      nNodes,
+      [&](auto&& emit) {
+        for (std::uint32_t f = 0; f < nFeatures; ++f) {
+          if ((g.flags[f] & kUsable) == 0) continue;
+          emit(net.features[f].nFromNode, HalfEdgeOf(f, false));
+          emit(net.features[f].nToNode, HalfEdgeOf(f, true));
+        }
+      },
+      g.leavingStart, g.leaving);
+  for (const ForbiddenTurn& t : net.forbidden) {
+    if (t.nFrom < nFeatures) g.flags[t.nFrom] |= kTurnRule;
+  }
+  double dMaxAbsLat = 0.0;
+  for (const Bin_LonLat& p : net.nodes) {
+    dMaxAbsLat = std::max(dMaxAbsLat, std::fabs(p.lat / 100000.0));
+  }
+  dMaxAbsLat = std::min(dMaxAbsLat, 90.0);
+  g.info.dLatScale = kMinMetresPerDegreeLat / 100000.0 * kLowerBoundSlack;
+  g.info.dLonScale = kMinMetresPerDegreeLon * std::cos(dMaxAbsLat * std::numbers::pi / 180.0) /
+                     100000.0 * kLowerBoundSlack;
+  return g;
+}
+
+}  // namespace vxnet
