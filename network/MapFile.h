@@ -21,6 +21,12 @@ namespace vxnet {
 bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string& sError,
                   std::vector<SectionEntry>* pTable = nullptr);
 
+/// Recomputes the header's and every section's checksum of a compiled map
+/// held in memory, so that a changed file reaches the checks behind the
+/// checksums (tests and fuzzing). Does nothing to bytes that are not a
+/// header; sections outside the bytes keep their checksum.
+void RestampChecksums(std::span<char> file);
+
 /// True when the file begins with the compiled map's magic.
 bool HasMapMagic(const char* szPath);
 

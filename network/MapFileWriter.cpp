@@ -62,6 +62,26 @@ std::uint32_t SectionCrc(const void* p, std::uint64_t n) {
   return static_cast<std::uint32_t>(crc);
 }
 
+void RestampChecksums(std::span<char> file) {
+  MapHeader h;
+  if (file.size() < sizeof h) return;
+  std::memcpy(&h, file.data(), sizeof h);
+  const std::uint64_t nTable = std::uint64_t{h.nSectionCount} * sizeof(SectionEntry);
+  if (nTable > file.size() - sizeof h) return;
+  char* pTable = file.data() + sizeof h;
+  for (std::uint32_t i = 0; i < h.nSectionCount; ++i) {
+    SectionEntry s;
+    std::memcpy(&s, pTable + i * sizeof s, sizeof s);
+    if (s.nOffset > file.size() || s.nSize > file.size() - s.nOffset) continue;
+    s.nCrc = SectionCrc(file.data() + s.nOffset, s.nSize);
+    std::memcpy(pTable + i * sizeof s, &s, sizeof s);
+  }
+  h.nTableCrc = SectionCrc(pTable, nTable);
+  h.nHeaderCrc = 0;
+  h.nHeaderCrc = SectionCrc(&h, sizeof h);
+  std::memcpy(file.data(), &h, sizeof h);
+}
+
 bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string& sError,
                   std::vector<SectionEntry>* pTable) {
   const GraphInfo info = net.graph.info;

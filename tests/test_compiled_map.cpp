@@ -300,18 +300,7 @@ vxnet::SectionEntry& SectionOf(Bytes& b, std::uint32_t nId) {
   throw std::runtime_error("no such section");
 }
 
-// Recomputes every checksum, so that a change reaches the structural checks.
-void FixChecksums(Bytes& b) {
-  vxnet::MapHeader& h = HeaderOf(b);
-  vxnet::SectionEntry* t = TableOf(b);
-  for (std::uint32_t i = 0; i < h.nSectionCount; ++i) {
-    if (t[i].nOffset <= b.size() && t[i].nSize <= b.size() - t[i].nOffset)
-      t[i].nCrc = vxnet::SectionCrc(b.data() + t[i].nOffset, t[i].nSize);
-  }
-  h.nTableCrc = vxnet::SectionCrc(t, h.nSectionCount * sizeof(vxnet::SectionEntry));
-  h.nHeaderCrc = 0;
-  h.nHeaderCrc = vxnet::SectionCrc(&h, sizeof h);
-}
+void FixChecksums(Bytes& b) { vxnet::RestampChecksums(b); }
 
 std::string OpenError(const Bytes& b, const std::string& sName) {
   const std::string sPath = TempPath(sName);
