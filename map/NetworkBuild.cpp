@@ -37,8 +37,17 @@ class Builder {
     m_raw.names = vxnet::NameTable{};
     m_use.assign(m_raw.nodeIds.size(), 0);
     m_nNet.assign(m_raw.nodeIds.size(), kNoNode);
+    // The restrictions' via nodes as raw node indices; then the ids can go.
+    for (const RawRestriction& rr : m_raw.restrictions) m_via.push_back(RawIndexOf(rr.nViaNode));
+    m_raw.nodeIds = {};
     CountUses();
+    ReserveOutput();
     for (const RawWay& way : m_raw.ways) CutWay(way);
+    // The ways' nodes are not needed any more: their memory goes back.
+    m_raw.ways = {};
+    m_raw.refs = {};
+    m_raw.nodePoints = {};
+    m_use = {};
     std::stable_sort(m_wayFeatures.begin(), m_wayFeatures.end());
     JoinCollapsedNodes();
     SetLevels();
@@ -79,13 +88,37 @@ class Builder {
     }
   }
 
+  // True when node i of run r ends a feature: the run's last node, a node
+  // used twice or more, or the end of another run.
+  bool EndsFeature(const std::vector<std::uint32_t>& r, std::size_t i) const {
+    const std::uint8_t use = m_use[r[i]];
+    return i + 1 == r.size() || (use & kUseMask) >= 2 || (use & kEnd) != 0;
+  }
+
+  // Reserves the network's arrays for the most features and points the
+  // ways can give (hardly more than they get), so that they never grow by
+  // copying, which would double their memory for a moment on a large map.
+  void ReserveOutput() {
+    std::size_t nFeatures = 0, nPoints = 0;
+    for (const RawWay& way : m_raw.ways) {
+      ForEachRun(way, [&](const std::vector<std::uint32_t>& r) {
+        for (std::size_t i = 1; i < r.size(); ++i) {
+          if (EndsFeature(r, i)) ++nFeatures;
+        }
+        nPoints += r.size();
+      });
+    }
+    m_net.features.reserve(nFeatures);
+    m_net.wayIds.reserve(nFeatures);
+    m_net.points.reserve(nPoints + nFeatures);
+  }
+
   void CutWay(const RawWay& way) {
     const std::uint32_t nFirstFeature = static_cast<std::uint32_t>(m_net.features.size());
     ForEachRun(way, [&](const std::vector<std::uint32_t>& r) {
       std::size_t nStart = 0;
       for (std::size_t i = 1; i < r.size(); ++i) {
-        const std::uint8_t use = m_use[r[i]];
-        if (i + 1 == r.size() || (use & kUseMask) >= 2 || (use & kEnd) != 0) {
+        if (EndsFeature(r, i)) {
           AddFeature(way, r, nStart, i);
           nStart = i;
         }
@@ -152,6 +185,7 @@ class Builder {
   void JoinCollapsedNodes() {
     m_renumber.assign(m_parent.size(), kNoNode);
     std::vector<Bin_LonLat> nodes;
+    nodes.reserve(m_parent.size());
     const auto number = [&](std::uint32_t& n) {
       const std::uint32_t r = Root(n);
       if (m_renumber[r] == kNoNode) {
@@ -199,12 +233,17 @@ class Builder {
     return out;
   }
 
-  // The network node of a raw node id; kNoNode when no feature uses it.
-  std::uint32_t NetNodeOfId(std::int64_t nId) const {
+  // The raw node index of a node id; kNoNode when no drivable way uses it.
+  std::uint32_t RawIndexOf(std::int64_t nId) const {
     const auto it = std::lower_bound(m_raw.nodeIds.begin(), m_raw.nodeIds.end(), nId);
     if (it == m_raw.nodeIds.end() || *it != nId) return kNoNode;
-    const std::uint32_t nNet = m_nNet[static_cast<std::size_t>(it - m_raw.nodeIds.begin())];
-    return nNet == kNoNode ? kNoNode : m_renumber[nNet];
+    return static_cast<std::uint32_t>(it - m_raw.nodeIds.begin());
+  }
+
+  // The network node of a raw node index; kNoNode when no feature uses it.
+  std::uint32_t NetNodeOf(std::uint32_t nRaw) const {
+    if (nRaw == kNoNode || m_nNet[nRaw] == kNoNode) return kNoNode;
+    return m_renumber[m_nNet[nRaw]];
   }
 
   void MapRestrictions() {
@@ -221,8 +260,9 @@ class Builder {
         },
         start, atNode);
 
-    for (const RawRestriction& rr : m_raw.restrictions) {
-      const std::uint32_t nVia = NetNodeOfId(rr.nViaNode);
+    for (std::size_t i = 0; i < m_raw.restrictions.size(); ++i) {
+      const RawRestriction& rr = m_raw.restrictions[i];
+      const std::uint32_t nVia = NetNodeOf(m_via[i]);
       if (nVia == kNoNode) continue;
       const std::vector<std::uint32_t> from = EndingAt(rr.nFromWay, nVia);
       const std::vector<std::uint32_t> to = EndingAt(rr.nToWay, nVia);
@@ -262,6 +302,7 @@ class Builder {
   std::vector<std::uint32_t> m_parent;    ///< joined network nodes (union-find)
   std::vector<std::uint32_t> m_renumber;  ///< network node -> final node index
   std::vector<WayFeatures> m_wayFeatures;
+  std::vector<std::uint32_t> m_via;  ///< per restriction: its via node's raw index
 };
 
 }  // namespace
@@ -274,10 +315,6 @@ bool BuildRoadNetwork(RawOsm& raw, vxnet::RoadNetwork& net, std::string& sError)
     sError = "no drivable road";
     return false;
   }
-  net.points.shrink_to_fit();
-  net.features.shrink_to_fit();
-  net.nodes.shrink_to_fit();
-  net.wayIds.shrink_to_fit();
   return true;
 }
 
