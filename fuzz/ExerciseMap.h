@@ -10,9 +10,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "CPath/CPath.h"
@@ -175,6 +177,30 @@ inline void ExerciseMap(VRO_READER* h, std::size_t nSize, bool bExact) {
     FUZZ_CHECK(VroRouteRetrieveStart(hRoute) == 0);
     VroRouteClose(hRoute);
   }
+}
+
+/// Writes the bytes to sFile and opens it with VroReaderOpen: a failure must
+/// come with a reason, a success without one; a map that opens is exercised
+/// (ExerciseMap) and closed. Nothing happens when the file cannot be written.
+inline void OpenAndExercise(const std::string& sFile, const void* pData, std::size_t nSize,
+                            bool bExact) {
+  std::FILE* f = std::fopen(sFile.c_str(), "wb");
+  if (f == nullptr) {
+    return;
+  }
+  const bool bWritten = std::fwrite(pData, 1, nSize, f) == nSize;
+  std::fclose(f);
+  if (!bWritten) {
+    return;
+  }
+  VRO_READER* h = VroReaderOpen(sFile.c_str());
+  if (h == nullptr) {
+    FUZZ_CHECK(VroReaderLastError() != nullptr && VroReaderLastError()[0] != '\0');
+    return;
+  }
+  FUZZ_CHECK(VroReaderLastError()[0] == '\0');
+  ExerciseMap(h, nSize, bExact);
+  VroReaderClose(h);
 }
 
 }  // namespace vxfuzz

@@ -38,22 +38,6 @@ bool LooksLikePbf(const uint8_t* pData, size_t nSize) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   static const TempFile temp;
   const std::string& sFile = LooksLikePbf(pData, nSize) ? temp.sPbf : temp.sXml;
-  std::FILE* f = std::fopen(sFile.c_str(), "wb");
-  if (f == nullptr) {
-    return 0;
-  }
-  const bool bWritten = std::fwrite(pData, 1, nSize, f) == nSize;
-  std::fclose(f);
-  if (!bWritten) {
-    return 0;
-  }
-  VRO_READER* h = VroReaderOpen(sFile.c_str());
-  if (h == nullptr) {
-    FUZZ_CHECK(VroReaderLastError() != nullptr && VroReaderLastError()[0] != '\0');
-    return 0;
-  }
-  FUZZ_CHECK(VroReaderLastError()[0] == '\0');
-  vxfuzz::ExerciseMap(h, nSize, true);
-  VroReaderClose(h);
+  vxfuzz::OpenAndExercise(sFile, pData, nSize, true);
   return 0;
 }

@@ -32,22 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     std::memcpy(bytes.data(), vxnet::kMapMagic, sizeof vxnet::kMapMagic);
     vxnet::RestampChecksums(bytes);
   }
-  std::FILE* f = std::fopen(temp.sPath.c_str(), "wb");
-  if (f == nullptr) {
-    return 0;
-  }
-  const bool bWritten = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  std::fclose(f);
-  if (!bWritten) {
-    return 0;
-  }
-  VRO_READER* h = VroReaderOpen(temp.sPath.c_str());
-  if (h == nullptr) {
-    FUZZ_CHECK(VroReaderLastError() != nullptr && VroReaderLastError()[0] != '\0');
-    return 0;
-  }
-  FUZZ_CHECK(VroReaderLastError()[0] == '\0');
-  vxfuzz::ExerciseMap(h, nSize, false);
-  VroReaderClose(h);
+  vxfuzz::OpenAndExercise(temp.sPath, bytes.data(), bytes.size(), false);
   return 0;
 }

@@ -1,5 +1,5 @@
 // The map reader: eight calls the path library makes, and the calls that open
-// and close our own reader over an OpenStreetMap file.
+// and close our own reader over an OpenStreetMap file or a compiled map.
 //
 // Our reader (libVroRead) holds the car-drivable roads of the file, cut into
 // features at junctions and dead ends (see map/OsmImport.h). Every call takes
@@ -83,9 +83,13 @@ VRO_API int VroReaderNextFeature(VRO_READER*, char* szCode, char* szStr1, char* 
 /// not count); 0 when either is not a feature id of this reader (the null id).
 VRO_API int VroReaderIsSameFeature(VRO_READER*, const VRO_FEATURE_ID& a, const VRO_FEATURE_ID& b);
 
-/// Opens an OpenStreetMap file (.osm, .osm.pbf, .osm.bz2); null on failure.
-/// The caller owns the reader and closes it with VroReaderClose.
-/// Fails for a missing, unreadable or malformed file and for a file without
+/// Opens a map: a compiled map file (written by `vxnav build-map`, recognised
+/// by its header, mapped read-only and shared, docs/map-format.md) or an
+/// OpenStreetMap file (.osm, .osm.pbf, .osm.bz2, imported). Both give the
+/// same answers to every call. Null on failure. The caller owns the reader
+/// and closes it with VroReaderClose.
+/// Fails for a missing, unreadable or malformed file, for a compiled map that
+/// is truncated, corrupt or of a newer format version, and for a file without
 /// any car-drivable road. One reader serves one thread at a time.
 VRO_API VRO_READER* VroReaderOpen(const char* szMapFile);
 /// Why the last VroReaderOpen on this thread failed; empty after a success.

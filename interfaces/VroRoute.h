@@ -36,7 +36,10 @@ VRO_API void VroRouteAddBlockEdge(VRO_ROUTE*, const VRO_FEATURE_ID& id);
 VRO_API void VroRouteRemoveAllBlockEdge(VRO_ROUTE*);
 
 /// Opens a route engine on the road network of a reader from VroReaderOpen;
-/// null on failure. The caller owns it and closes it before the reader.
+/// null on failure (also for a handle our VroReaderOpen did not give). The
+/// caller owns it and closes it before the reader. On a compiled map the
+/// engine uses the stored route graph, builds nothing and allocates its work
+/// arrays at the first query; on an imported map it builds its graph here.
 /// This engine's VroRouteFindPath: szRouteArg "fastest" (default, also null
 /// or "") or "shortest", any other text finds nothing; dRouteArg1 a penalty
 /// per turn of more than 45 degrees and dRouteArg2 a penalty for turning back
