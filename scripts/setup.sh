@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgeographiclib-dev libosmium2-dev libprotozero-dev libboost-dev libpugixml-dev
   zlib1g-dev libbz2-dev libexpat1-dev liblz4-dev
-  clang libclang-rt-14-dev valgrind jq
+  clang libclang-rt-14-dev clang-format clang-tidy doxygen valgrind jq
 )
 
 missing=()
