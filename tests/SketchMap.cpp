@@ -76,28 +76,11 @@ bool AsTag(const Word& w, std::pair<std::string, std::string>& tag) {
   return true;
 }
 
+// Text for an XML attribute value in double quotes.
 std::string Escaped(const std::string& s) {
   std::string out;
   for (const char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
+    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '"' ? "&quot;" : std::string(1, c);
   }
   return out;
 }
@@ -118,38 +101,40 @@ Bin_LonLat Units(const tagLonLat& p) {
           static_cast<std::int32_t>(std::trunc(p.lat * 100000.0))};
 }
 
-// A grid step of dMetres where one map unit is dUnitMetres, in whole units.
-std::int32_t Step(double dMetres, double dUnitMetres) {
+// A grid step of dMetres in whole map units of dUnitMetres each, at most a degree.
+std::int64_t Step(double dMetres, double dUnitMetres) {
   const double dUnits = dMetres / dUnitMetres;
-  if (!(dUnits > 0.0 && dUnits < 1e6)) {
+  if (!(dUnits > 0.0 && dUnits <= 100000.0)) {
     throw std::invalid_argument("grid step out of range");
   }
-  return std::max<std::int32_t>(1, static_cast<std::int32_t>(std::lround(dUnits)));
+  return std::max<std::int64_t>(1, std::llround(dUnits));
 }
 
 }  // namespace
 
 SketchMap::SketchMap(std::string_view sDrawing, const SketchGrid& grid) {
-  const auto nLon0 = static_cast<std::int32_t>(std::lround(grid.origin.lon * 100000.0));
-  const auto nLat0 = static_cast<std::int32_t>(std::lround(grid.origin.lat * 100000.0));
-  if (!(std::fabs(grid.origin.lon) <= 180.0 && std::fabs(grid.origin.lat) < 89.0)) {
+  if (!(std::fabs(grid.origin.lon) <= 180.0 && std::fabs(grid.origin.lat) <= 85.0)) {
     throw std::invalid_argument("grid origin out of range");
   }
   const double dCos = std::cos(grid.origin.lat * std::numbers::pi / 180.0);
-  const std::int32_t nColumn = Step(grid.dColumnMetres, kMetresPerUnit * dCos);
-  const std::int32_t nLine = Step(grid.dLineMetres, kMetresPerUnit);
-  std::int32_t nRow = 0;
-  std::int32_t nCol = 0;
+  const std::int64_t nColumn = Step(grid.dColumnMetres, kMetresPerUnit * dCos);
+  const std::int64_t nLine = Step(grid.dLineMetres, kMetresPerUnit);
+  std::int64_t nLon = std::llround(grid.origin.lon * 100000.0);
+  std::int64_t nLat = std::llround(grid.origin.lat * 100000.0);
+  const std::int64_t nLon0 = nLon;
   for (const char c : sDrawing) {
     if (c == '\n') {
-      ++nRow;
-      nCol = 0;
+      nLon = nLon0;
+      nLat -= nLine;
       continue;
     }
     if (std::isalnum(static_cast<unsigned char>(c)) != 0) {
-      AddNode(c, {nLon0 + nCol * nColumn, nLat0 - nRow * nLine});
+      if (std::llabs(nLon) > 18000000 || std::llabs(nLat) > 9000000) {
+        throw std::invalid_argument(std::string("node ") + c + " lies off the earth");
+      }
+      AddNode(c, {static_cast<std::int32_t>(nLon), static_cast<std::int32_t>(nLat)});
     }
-    ++nCol;
+    nLon += nColumn;
   }
 }
 
@@ -285,34 +270,35 @@ SketchReader::SketchReader(const SketchMap& map) : m_map(map) {
              ("vx_sketch_" + std::to_string(getpid()) + "_" + std::to_string(++s_nFiles) + ".osm"))
                 .string();
   std::ofstream(m_sFile, std::ios::binary) << m_map.Xml();
-  m_hReader = VroReaderOpen(m_sFile.c_str());
-  if (m_hReader == nullptr) {
-    const std::string sWhy = VroReaderLastError();
-    Close();
-    throw std::runtime_error("the reader refuses the sketch: " + sWhy);
-  }
-  m_hRoute = VroRouteOpen(m_hReader);
-  const vxmap::RoadNetwork* pNet = vxmap::NetworkOf(m_hReader);
-  if (m_hRoute == nullptr || pNet == nullptr) {
-    Close();
-    throw std::runtime_error("no route engine over the sketch");
-  }
-  // Each feature is a run of its way's nodes: the run whose points are the
-  // feature's points.
-  for (const vxmap::Feature& f : pNet->features) {
-    const std::string& sWay = m_map.WayNodes().at(f.nWayId - 1);
-    const Bin_LonLat* pPts = &pNet->points[f.nFirstPoint];
-    std::string sNodes;
-    for (std::size_t i = 0; sNodes.empty() && i + f.nPointCount <= sWay.size(); ++i) {
-      std::size_t j = 0;
-      while (j < f.nPointCount && Same(m_map.Point(sWay[i + j]), pPts[j])) ++j;
-      if (j == f.nPointCount) sNodes = sWay.substr(i, j);
+  try {
+    m_hReader = VroReaderOpen(m_sFile.c_str());
+    if (m_hReader == nullptr) {
+      throw std::runtime_error(std::string("the reader refuses the sketch: ") +
+                               VroReaderLastError());
     }
-    if (sNodes.empty()) {
-      Close();
-      throw std::runtime_error("a feature of way " + sWay + " lies on none of its nodes");
+    m_hRoute = VroRouteOpen(m_hReader);
+    const vxmap::RoadNetwork* pNet = vxmap::NetworkOf(m_hReader);
+    if (m_hRoute == nullptr || pNet == nullptr) {
+      throw std::runtime_error("no route engine over the sketch");
     }
-    m_featureNodes.push_back(sNodes);
+    // Each feature is the run of its way's nodes that lies on its points.
+    for (const vxmap::Feature& f : pNet->features) {
+      const std::string& sWay = m_map.WayNodes().at(f.nWayId - 1);
+      const Bin_LonLat* pPts = &pNet->points[f.nFirstPoint];
+      std::string sNodes;
+      for (std::size_t i = 0; sNodes.empty() && i + f.nPointCount <= sWay.size(); ++i) {
+        std::size_t j = 0;
+        while (j < f.nPointCount && Same(m_map.Point(sWay[i + j]), pPts[j])) ++j;
+        if (j == f.nPointCount) sNodes = sWay.substr(i, j);
+      }
+      if (sNodes.empty()) {
+        throw std::runtime_error("a feature of way " + sWay + " lies on none of its nodes");
+      }
+      m_featureNodes.push_back(sNodes);
+    }
+  } catch (...) {
+    Close();
+    throw;
   }
 }
 

@@ -110,7 +110,9 @@ class SketchMap {
 /// A sketch opened with the real map reader and route engine, over an
 /// OpenStreetMap file written to the temporary directory. Owns the file, the
 /// reader and the engine; removes and closes them when destroyed. The
-/// queries below leave the reader's search limits as they were.
+/// features are matched to the sketch's ways through the reader's network
+/// (map/RoadNetwork.h), so only Cross() searches the reader, and it leaves the
+/// search limits GetCrossEdge sets. Route() leaves the engine's blocks.
 class SketchReader {
  public:
   /// Opens the map; throws std::runtime_error when the reader or the engine

@@ -227,34 +227,33 @@ TEST(RouteEngine, OneWayMarksAreHonoured) {
 }
 
 TEST(RouteEngine, BlockedFeatureIsAvoidedUntilBlocksAreRemoved) {
-  Square sq(0);
-  Engine e(sq.b.net);
-  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+  SketchMap m(R"(
+d---------c
+|         |
+|         |
+a---------b
+  )");
+  const SketchReader s(m.Ways("ab; bc; cd; da"));
+  VRO_ROUTE* h = s.Engine();
+  EXPECT_EQ(s.Route('a', 'b'), "ab");
   // The reversed id blocks the feature in both directions.
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.ab, true));
-  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 3);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd, sq.bc}));
-  ASSERT_EQ(e.Find(At(1000, 0), At(0, 0)), 3);
-  Retrieve(e.h);
+  VroRouteAddBlockEdge(h, s.Feature("ba"));
+  EXPECT_EQ(s.Route('a', 'b'), "ad dc cb");
+  EXPECT_EQ(s.Route('b', 'a'), "bc cd da");
   // Blocking every way on leaves no route; an unknown id changes nothing.
-  VroRouteRemoveAllBlockEdge(e.h);
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.da, false));
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(sq.bc, false));
-  VroRouteAddBlockEdge(e.h, vxmap::FeatureIdOf(999, false));
-  const VRO_FEATURE_ID nullId{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}};
-  VroRouteAddBlockEdge(e.h, nullId);
-  EXPECT_LT(e.Find(At(500, 0), At(500, 1000)), 0);
-  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  VroRouteRemoveAllBlockEdge(h);
+  VroRouteAddBlockEdge(h, s.Feature("da"));
+  VroRouteAddBlockEdge(h, s.Feature("bc"));
+  VroRouteAddBlockEdge(h, vxmap::FeatureIdOf(999, false));
+  VroRouteAddBlockEdge(h, VRO_FEATURE_ID{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}});
+  EXPECT_EQ(s.Route(s.Between('a', 'b'), s.Between('d', 'c')), "no route");
+  EXPECT_EQ(VroRouteRetrieveStart(h), 0);
   // A start or target on a blocked feature still lies there: its piece up
   // to the start or target is used, the feature is not driven through.
-  ASSERT_EQ(e.Find(At(0, 500), At(500, 1000)), 2);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd}));
-  ASSERT_EQ(e.Find(At(500, 1000), At(1000, 500)), 2);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.cd, sq.bc}));
-  VroRouteRemoveAllBlockEdge(e.h);
-  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+  EXPECT_EQ(s.Route(s.Between('a', 'd'), s.Between('d', 'c')), "*d d*");
+  EXPECT_EQ(s.Route(s.Between('d', 'c'), s.Between('b', 'c')), "*c c*");
+  VroRouteRemoveAllBlockEdge(h);
+  EXPECT_EQ(s.Route('a', 'b'), "ab");
 }
 
 TEST(RouteEngine, FastestAndShortestDifferWhereTheyShould) {
