@@ -300,18 +300,51 @@ void ExpectRoads(std::vector<Seen> seen, std::vector<Seen> want) {
   }
 }
 
-// A drawn map's nodes lie on the documented grid; mistakes in a sketch are
-// refused rather than drawn into another map.
-TEST(SketchMap, GridAndMistakes) {
+// A drawn map's nodes lie on the documented grid, its words become the
+// tags and members written; mistakes are refused rather than drawn into
+// another map.
+TEST(SketchMap, GridTagsMembersAndMistakes) {
   SketchMap m(R"(
     c
     |
 a---b
   )");
-  const SketchReader s(m.Ways("ab; bc"));
+  m.Ways("ab 'Smith & Sons' primary; bc oneway=yes")
+      .Node('b', "highway=traffic_signals")
+      .Relation("restriction:hgv=no_u_turn except=motorcar from:ab via:bc to:ab");
+  const SketchReader s(m);
   EXPECT_NEAR(SegmentLength(s.At('a'), s.At('b')), 40.0, 0.8);
   EXPECT_NEAR(SegmentLength(s.At('b'), s.At('c')), 40.0, 0.8);
-  EXPECT_EQ(s.At('a').lat, s.At('b').lat);
+  EXPECT_EQ(s.At('b').lon, s.At('c').lon);
+  EXPECT_EQ(m.Xml(), R"(<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6">
+<node id="97" lat="52.49946" lon="13.40000"/>
+<node id="98" lat="52.49946" lon="13.40060">
+  <tag k="highway" v="traffic_signals"/>
+</node>
+<node id="99" lat="52.49982" lon="13.40060"/>
+<way id="1">
+  <nd ref="97"/>
+  <nd ref="98"/>
+  <tag k="name" v="Smith &amp; Sons"/>
+  <tag k="highway" v="primary"/>
+</way>
+<way id="2">
+  <nd ref="98"/>
+  <nd ref="99"/>
+  <tag k="highway" v="residential"/>
+  <tag k="oneway" v="yes"/>
+</way>
+<relation id="1">
+  <member type="way" ref="1" role="from"/>
+  <member type="way" ref="2" role="via"/>
+  <member type="way" ref="1" role="to"/>
+  <tag k="type" v="restriction"/>
+  <tag k="restriction:hgv" v="no_u_turn"/>
+  <tag k="except" v="motorcar"/>
+</relation>
+</osm>
+)");
   EXPECT_THROW(SketchMap("a--a"), std::invalid_argument);
   EXPECT_THROW(m.Ways("ax"), std::invalid_argument);
   EXPECT_THROW(m.Ways("a 'x'"), std::invalid_argument);
