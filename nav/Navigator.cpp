@@ -191,6 +191,25 @@ double Navigator::Impl::Tolerance(const Fix& fix) const {
   return std::max(m_settings.dTolerance, m_settings.dAccuracySigmas * Accuracy(fix));
 }
 
+// Where the match of a fix may start: the edge some way behind where the
+// vehicle is expected, so that neither an earlier pass of the route nor a
+// noisy match that ran ahead keeps the right edge from being found; without
+// an expected place, the last match on the route.
+const PathGuid* Navigator::Impl::MatchFrom(const Fix& fix) {
+  if (!m_bTracking) {
+    return m_lastOnRoute ? &*m_lastOnRoute : nullptr;
+  }
+  const double dSigma = Accuracy(fix);
+  const double dSpeed = std::isfinite(fix.dSpeed) && fix.dSpeed > 0 ? fix.dSpeed : 0.0;
+  const double dBack = kGateSigmas * std::sqrt(m_dAlongVar + dSigma * dSigma) + Tolerance(fix);
+  m_matchFrom = PathGuid{};
+  if (!m_line.EdgeAt(m_dAlong + dSpeed * std::max(0.0, fix.dTime - m_dTrackTime) - dBack,
+                     m_matchFrom.idEdge)) {
+    return nullptr;
+  }
+  return &m_matchFrom;
+}
+
 // Moves the expected place along the route to this fix and says whether the
 // fix heads away from the route there.
 bool Navigator::Impl::HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, double dSigma) {
@@ -263,8 +282,7 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
     return u;
   }
   NavGuid nav{};
-  const int r =
-      m_path.TestPoint(fix.pt, dTol, nav, fix.dHeading, m_lastOnRoute ? &*m_lastOnRoute : nullptr);
+  const int r = m_path.TestPoint(fix.pt, dTol, nav, fix.dHeading, MatchFrom(fix));
   u.state.match = static_cast<MatchResult>(r);
   u.state.bHasMatch = r != 0;
   u.state.ptMatch = nav.ptClose;
@@ -286,7 +304,8 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
     u.state.dToDestination = std::max(0.0, m_line.Length() - dAlong);
     u.state.dTimeToDestination = m_line.TimeLeft(nav);
   }
-  if (r == 2) {
+  const bool bLastEdge = nav.dTurnAngle < 0 && nav.wNextPtNum == 0;
+  if (r == 2 || (bLastEdge && nav.dDist <= m_settings.dArrivalAccuracies * Accuracy(fix))) {
     m_bArrived = true;
     u.state.state = RouteState::kArrived;
     Push(u, fix.pt, Arrival{});

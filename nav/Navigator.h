@@ -206,6 +206,10 @@ struct Settings {
   /// row also put the vehicle off the route. dHeadingGap 0 turns the test off.
   double dHeadingGap = 40.0;
   double dHeadingMinSpeed = 3.0;
+  /// Arrived also on the route's last edge within this many accuracies of
+  /// its end (CPath::TestPoint's own test is 20 m, too near for a fix whose
+  /// error stays tens of metres for a while); 0 for CPath's test alone.
+  double dArrivalAccuracies = 2.0;
   double dPrepareSeconds = 20.0;       ///< "In ...": this many seconds ahead at the road's speed,
   double dPrepareMin = 150.0;          ///< but not nearer than this (metres)
   double dPrepareMax = 1000.0;         ///< nor farther than this

@@ -38,6 +38,7 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
   void DoClosure(double dAhead, const NavGuid& nav, Update& u);
   double Accuracy(const Fix& fix) const;
   double Tolerance(const Fix& fix) const;
+  const PathGuid* MatchFrom(const Fix& fix);
   bool HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, double dSigma);
   void Judge(const Fix& fix, double dSince, int nMatch, const NavGuid& nav, Update& u);
   void Push(Update& u, const tagLonLat& pt, Event::Data data) const;
@@ -74,6 +75,7 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
   double m_dAlong = 0.0;     // metres along the route
   double m_dAlongVar = 0.0;  // its variance, square metres
   double m_dTrackTime = 0.0;
+  PathGuid m_matchFrom{};  // names the edge the match starts at
 
   Announcer m_announcer;
   // Roads that may be taken at each manoeuvre seen, by its point and the

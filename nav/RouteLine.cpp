@@ -28,6 +28,7 @@ void RouteLine::Build(const CPath& path) {
       m_pts.push_back(p);
     }
     m_edgeEnd.push_back(m_along.empty() ? 0.0 : m_along.back());
+    m_edgeId.push_back(g.idEdge);
     const double dSpeed = RoadSpeedKmh(g.nRoadAttr, g.nCode) / 3.6;
     m_edgeSpeed.push_back(dSpeed);
     const double dLen = m_edgeEnd.back() - (k > 0 ? m_edgeEnd[k - 1] : 0.0);
@@ -49,6 +50,16 @@ bool RouteLine::AlongOf(const NavGuid& nav, double& dAlong) const {
     return false;
   }
   dAlong = std::max(0.0, m_edgeEnd[it->second] - nav.dDist);
+  return true;
+}
+
+bool RouteLine::EdgeAt(double dAlong, VRO_FEATURE_ID& id) const {
+  if (m_edgeEnd.empty()) {
+    return false;
+  }
+  const std::size_t k = static_cast<std::size_t>(
+      std::lower_bound(m_edgeEnd.begin(), m_edgeEnd.end(), dAlong) - m_edgeEnd.begin());
+  id = m_edgeId[std::min(k, m_edgeId.size() - 1)];
   return true;
 }
 

@@ -30,6 +30,10 @@ class RouteLine {
   /// Seconds from the route's start to its end.
   double Time() const { return m_edgeTime.empty() ? 0.0 : m_timeFrom.front(); }
 
+  /// The feature of the edge that holds metre dAlong of the route (the first
+  /// edge before the start, the last beyond the end); false for no route.
+  bool EdgeAt(double dAlong, VRO_FEATURE_ID& id) const;
+
   /// The smallest gap in degrees between dHeading and the direction of any
   /// stretch of the route that meets metres dFrom..dTo; 180 when none does.
   double HeadingGap(double dHeading, double dFrom, double dTo) const;
@@ -39,10 +43,11 @@ class RouteLine {
   std::vector<double> m_along;   // metres from the start to each point
   std::vector<double> m_dir;     // direction of the stretch from each point; -1 none
   std::unordered_map<const tagLonLat*, std::size_t> m_edgeOf;  // edge points -> edge index
-  std::vector<double> m_edgeEnd;    // metres from the start to each edge's end
-  std::vector<double> m_edgeSpeed;  // m/s on each edge
-  std::vector<double> m_edgeTime;   // seconds on each edge
-  std::vector<double> m_timeFrom;   // seconds from each edge's start to the destination
+  std::vector<double> m_edgeEnd;         // metres from the start to each edge's end
+  std::vector<VRO_FEATURE_ID> m_edgeId;  // each edge's feature
+  std::vector<double> m_edgeSpeed;       // m/s on each edge
+  std::vector<double> m_edgeTime;        // seconds on each edge
+  std::vector<double> m_timeFrom;        // seconds from each edge's start to the destination
 };
 
 }  // namespace vxnav
