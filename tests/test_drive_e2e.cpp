@@ -63,7 +63,7 @@ RunResult Cli(std::vector<std::string> args) {
 std::vector<std::string> Kinds(const DriveRecord& rec) {
   std::vector<std::string> kinds;
   for (const DriveEvent& e : rec.events) {
-    kinds.push_back(e.sKind);
+    kinds.push_back(LogKindName(e.kind));
   }
   return kinds;
 }
@@ -72,7 +72,7 @@ std::vector<std::string> Kinds(const DriveRecord& rec) {
 std::vector<std::string> Texts(const DriveRecord& rec, const std::string& sKind) {
   std::vector<std::string> texts;
   for (const DriveEvent& e : rec.events) {
-    if (e.sKind == sKind) {
+    if (LogKindName(e.kind) == sKind) {
       texts.push_back(e.sText);
     }
   }
@@ -176,10 +176,10 @@ TEST(DriveEndToEnd, CleanDriveAnnouncesEveryManoeuvreAndArrives) {
             1);
   // One fix a second, each on the route, the last one arrived.
   ASSERT_FALSE(r.record.fixes.empty());
-  EXPECT_EQ(r.record.fixes.back().nResult, 2);
+  EXPECT_EQ(r.record.fixes.back().state, vxnav::RouteState::kArrived);
   for (std::size_t i = 0; i < r.record.fixes.size(); ++i) {
     EXPECT_EQ(r.record.fixes[i].dTime, static_cast<double>(i));
-    EXPECT_NE(r.record.fixes[i].nResult, 3) << i;
+    EXPECT_NE(r.record.fixes[i].state, vxnav::RouteState::kOffRoute) << i;
   }
   // The log has one line per event, no fixes without --verbose.
   EXPECT_EQ(std::count(r.sOut.begin(), r.sOut.end(), '\n'),
@@ -225,10 +225,11 @@ TEST(DriveEndToEnd, MissedTurnGoesOffRouteAfterThreeFixesAndReroutes) {
   while (r.record.fixes[iFix].dTime < tOff) {
     ++iFix;
   }
-  EXPECT_EQ(r.record.fixes[iFix].nResult, 3);
-  EXPECT_EQ(r.record.fixes[iFix - 1].nResult, 3);
-  EXPECT_EQ(r.record.fixes[iFix - 2].nResult, 3);
-  EXPECT_NE(r.record.fixes[iFix - 3].nResult, 3);
+  const vxnav::RouteState kOff = vxnav::RouteState::kOffRoute;
+  EXPECT_EQ(r.record.fixes[iFix].state, kOff);
+  EXPECT_EQ(r.record.fixes[iFix - 1].state, kOff);
+  EXPECT_EQ(r.record.fixes[iFix - 2].state, kOff);
+  EXPECT_NE(r.record.fixes[iFix - 3].state, kOff);
   // The new route starts near where the vehicle left the old one.
   EXPECT_LT(SegmentLength(r.record.routes[1].pts.front(), r.record.fixes[iFix].pt), 30.0);
 }
@@ -254,7 +255,7 @@ TEST(DriveEndToEnd, ClosureRoutesAroundTheClosedRoad) {
   EXPECT_FALSE(HasStretch(r.record.routes[1], closed[0], closed[1]));
   // The vehicle drove the new route: no fix was off it.
   for (const RecordedFix& f : r.record.fixes) {
-    EXPECT_NE(f.nResult, 3) << f.dTime;
+    EXPECT_NE(f.state, vxnav::RouteState::kOffRoute) << f.dTime;
   }
 }
 
