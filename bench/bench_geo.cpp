@@ -1,17 +1,16 @@
 // SegmentLength against GeographicLib's geodesic inverse on the same random
 // segments, in one run: road segments (1 m to 1 km) and long ones (10 km to
 // 20,000 km, where SegmentLength hands over to GeographicLib); prints the time
-// per call of both and their ratio.
+// per call of both (best pass, thread CPU time) and their ratio.
 #include <benchmark/benchmark.h>
 
 #include <GeographicLib/Geodesic.hpp>
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <vector>
 
+#include "bench/BestPass.h"
 #include "interfaces/VroGeo.h"
 
 namespace {
@@ -60,26 +59,6 @@ void BM_Length(benchmark::State& state) {
 BENCHMARK(BM_Length<Segment_>)->Name("BM_SegmentLength")->Arg(0)->Arg(1);
 BENCHMARK(BM_Length<Inverse>)->Name("BM_GeographicLibInverse")->Arg(0)->Arg(1);
 
-double ThreadCpuNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
-}
-
-// Nanoseconds of this thread's CPU time per call over all segments of a kind:
-// the best of 20 passes (CPU time, so that other work on a shared machine
-// does not count against the slower contender's longer passes).
-double NsPerCall(int nKind, double (*f)(const Segment&)) {
-  const auto& v = Segments(nKind);
-  double best = 1e30;
-  for (int r = 0; r < 20; ++r) {
-    const double t0 = ThreadCpuNs();
-    for (const Segment& s : v) benchmark::DoNotOptimize(f(s));
-    best = std::min(best, (ThreadCpuNs() - t0) / static_cast<double>(v.size()));
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,7 +66,9 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   for (int nKind : {0, 1}) {
-    const double dOurs = NsPerCall(nKind, Segment_), dRef = NsPerCall(nKind, Inverse);
+    const auto& v = Segments(nKind);
+    const double dOurs = vxbench::BestNsPerCall(v, Segment_);
+    const double dRef = vxbench::BestNsPerCall(v, Inverse);
     std::printf("%s segments: SegmentLength %.1f ns, GeographicLib Inverse %.1f ns, ratio %.1f\n",
                 nKind == 0 ? "road (1 m - 1 km)" : "long (10 km - 20,000 km)", dOurs, dRef,
                 dRef / dOurs);
