@@ -85,6 +85,8 @@ TEST(Geo, PolesAndBadInputAreDefined) {
               SegmentLength({13.4, 52.5}, {13.41, 52.51}), 1e-6);
 }
 
+namespace {
+
 // A random segment: the first point anywhere (a quarter of them within 10
 // degrees of a pole, down to 1e-9 degree and onto it; a tenth within half a
 // degree of the antimeridian), a random azimuth and a geodesic length
@@ -135,6 +137,8 @@ double HalfLonRad(const tagLonLat& a, const tagLonLat& b) {
 double HalfLatRad(const tagLonLat& a, const tagLonLat& b) {
   return (b.lat - a.lat) * 0.5 * vxgeo::kRadPerDegree;
 }
+
+}  // namespace
 
 // Every segment is checked three ways: SegmentLength is within 0.1 mm of
 // GeographicLib's inverse; the short-arc formula measures every chord below
