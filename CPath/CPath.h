@@ -54,29 +54,31 @@ class VX_CPATH_API CPath {
   /// One road edge: identifier, texts as numbers, length, box, links, points.
   /// Allocated in one block with its points and its name.
   struct NavEdge {
-    VRO_FEATURE_ID id;
-    int bTwoWay;
-    short nCode;
-    char* szName;
-    short nRoadAttr;
-    double dEdgeLen;
-    double dReserved1;
-    double dReserved2;
-    double dMinLon;
-    double dMinLat;
-    double dMaxLon;
-    double dMaxLat;
-    NavEdge* pPrev;
-    NavEdge* pNext;
-    unsigned short wPtNum;
-    tagLonLat pts[1];
+    VRO_FEATURE_ID id;      ///< the map feature it was made from; the null id when none
+    int bTwoWay;            ///< 0 when its code carries a one-way mark ('+' or '-'), else 1
+    short nCode;            ///< road code number ("R5" gives 5), its low 16 bits
+    char* szName;           ///< road name in its block; null when the edge has none
+    short nRoadAttr;        ///< road attribute number (the engine's maxspeed), low 16 bits
+    double dEdgeLen;        ///< length in metres, given or computed
+    double dReserved1;      ///< reserved, 0
+    double dReserved2;      ///< reserved, 0
+    double dMinLon;         ///< bounding box of the points: least longitude
+    double dMinLat;         ///< least latitude
+    double dMaxLon;         ///< greatest longitude
+    double dMaxLat;         ///< greatest latitude
+    NavEdge* pPrev;         ///< the edge before, null for the first
+    NavEdge* pNext;         ///< the edge after, null for the last
+    unsigned short wPtNum;  ///< number of points, at least 2
+    tagLonLat pts[1];       ///< the points in the order of travel (wPtNum of them)
   };
 
+  /// An empty path without map reader.
   CPath();
   /// Deep copy into the new path's own heap; the copy's cursor starts null.
   CPath(const CPath& other);
   /// Clears this path, then deep-copies other; self-assignment does nothing.
   CPath& operator=(const CPath& other);
+  /// Releases every edge and the heap.
   virtual ~CPath();
   /// Releases every edge and the heap; the cursor becomes null.
   virtual void Clear();
@@ -90,11 +92,14 @@ class VX_CPATH_API CPath {
   /// The texts and points are copied.
   int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
               unsigned short wPtNum, const tagLonLat* const pPts);
+  /// As AddEdge above, with the edge's map feature id.
   int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
               unsigned short wPtNum, const tagLonLat* const pPts, const VRO_FEATURE_ID& id);
+  /// As AddEdge above, with the feature id and the length in metres (not computed).
   int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
               unsigned short wPtNum, const tagLonLat* const pPts, const VRO_FEATURE_ID& id,
               double dEdgeLen);
+  /// As AddEdge above, with the length in metres (not computed) and no feature id.
   int AddEdge(const char* szCode, const char* szStr1, const char* szStr2, const char* szRoadAttr,
               unsigned short wPtNum, const tagLonLat* const pPts, double dEdgeLen);
 
@@ -102,6 +107,7 @@ class VX_CPATH_API CPath {
   int StartEdge() const;
   /// Hands out the cursor's edge (points stay owned by the path) and moves on.
   int NextEdge(unsigned short& wPtNum, tagLonLat*& pPts) const;
+  /// As NextEdge above, with the edge's feature id.
   int NextEdge(unsigned short& wPtNum, tagLonLat*& pPts, VRO_FEATURE_ID& id) const;
 
   /// Matches a position fix: 0 nothing to match, 1 on the path, 2 arrived,
@@ -154,13 +160,13 @@ class VX_CPATH_API CPath {
   /// The edge that starts at the first node dAheadDist ahead of pt's match.
   NavEdge* FindNode(const tagLonLat& pt, double dAngle) const;
 
-  VRO_READER* hReader;
-  NavEdge* pHead;
-  NavEdge* pTail;
-  mutable NavEdge* pCursor;
-  double dMatchDist;
-  double dAheadDist;
-  void* hHeap;
+  VRO_READER* hReader;       ///< the map reader given by SetVroReader; not owned
+  NavEdge* pHead;            ///< the first edge, null when the path is empty
+  NavEdge* pTail;            ///< the last edge, null when the path is empty
+  mutable NavEdge* pCursor;  ///< the iteration cursor of StartEdge/NextEdge and guidance
+  double dMatchDist;         ///< FindNode's match tolerance in metres
+  double dAheadDist;         ///< FindNode's look-ahead in metres
+  void* hHeap;               ///< the private edge heap, null until the first edge
 
  private:
   /// Rebuilds the boxes index that speeds up matching from the edge list.

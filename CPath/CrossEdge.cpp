@@ -114,6 +114,9 @@ bool SameBin(const Bin_LonLat& a, const Bin_LonLat& b) { return a.lon == b.lon &
 
 }  // namespace
 
+// Over the size limits: the junction description is one sequence of reader calls whose order is
+// part of the contract; it is to be split into steps that keep that order.
+// NOLINTNEXTLINE(readability-function-size,readability-function-cognitive-complexity)
 int CPath::GetCrossEdge(VRO_READER* hReader, const NavGuid& guid, VRO_FEATURE_ID* pIDs,
                         double* pAngles, unsigned short wMaxNum, int bTurnCheck, int bLevelCheck,
                         const char* pszCat, char cPri1, char cPri2) {

@@ -172,6 +172,9 @@ int CPath::AddEdge(const char* szCode, const char* szStr1, const char* szStr2,
   return AddEdge(szCode, szStr1, szStr2, szRoadAttr, wPtNum, pPts, vx::kNullFeatureId, dEdgeLen);
 }
 
+// Over the size limit: the checks and the filling of one record in the documented
+// order; to be split into a check step and a fill step.
+// NOLINTNEXTLINE(readability-function-size)
 int CPath::AddEdge(const char* szCode, const char* szStr1, const char* szStr2,
                    const char* szRoadAttr, unsigned short wPtNum, const tagLonLat* const pPts,
                    const VRO_FEATURE_ID& id, double dEdgeLen) {

@@ -19,6 +19,9 @@ bool SamePosition(const tagLonLat& a, const tagLonLat& b) {
 
 }  // namespace
 
+// Over the size limits: the match rules in their documented order (reset, match, last edge, move
+// across a node, fill); to be split along those steps.
+// NOLINTNEXTLINE(readability-function-size,readability-function-cognitive-complexity)
 int CPath::TestPoint(const tagLonLat& pt, double dTol, NavGuid& nav, double dAngle,
                      const PathGuid* const pGuid) const {
   // The start edge's id is taken before nav is reset: the application may

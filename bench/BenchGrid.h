@@ -16,6 +16,18 @@ constexpr int kGrid = 320;
 /// when it cannot be written.
 const std::string& LargeGridFile();
 
+/// A small generated town for the guidance benchmark: a grid of n x n
+/// junctions 150 m apart near (10.0 E, 50.0 N), residential streets with
+/// every fourth row and column a 50 km/h main road, some streets one way and
+/// some blocks' streets left out (dead ends and detours), chosen by the seed.
+/// Written to the temporary directory; returns its path, empty when it
+/// cannot be written. The corners: TownGridCorner.
+std::string TownGridFile(int n, unsigned nSeed);
+
+/// The south-west (bNorthEast false) or north-east corner of TownGridFile's
+/// grid of n x n junctions, longitude and latitude in degrees.
+void TownGridCorner(int n, bool bNorthEast, double& dLon, double& dLat);
+
 }  // namespace vxbench
 
 #endif

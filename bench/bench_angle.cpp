@@ -2,12 +2,12 @@
 // prints the ratio of the two times per call.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <random>
 #include <vector>
 
+#include "bench/BestPass.h"
 #include "geometry/CAngleNum.h"
 
 namespace {
@@ -47,30 +47,16 @@ void BM_Atan2(benchmark::State& state) {
 }
 BENCHMARK(BM_Atan2);
 
-// Nanoseconds per call over all pairs, repeated.
-template <class F>
-double NsPerCall(F f) {
-  const auto& pairs = Pairs();
-  double best = 1e30;
-  for (int r = 0; r < 20; ++r) {
-    const auto t0 = std::chrono::steady_clock::now();
-    for (const Pair& p : pairs) benchmark::DoNotOptimize(f(p));
-    const auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::nano>(t1 - t0).count() / pairs.size());
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const double dAngle =
-      NsPerCall([](const Pair& p) { return CAngleNum<3600>::GetAngle(p.x1, p.y1, p.x2, p.y2); });
-  const double dAtan2 =
-      NsPerCall([](const Pair& p) { return std::atan2(p.y2 - p.y1, p.x2 - p.x1); });
+  const double dAngle = vxbench::BestNsPerCall(
+      Pairs(), [](const Pair& p) { return CAngleNum<3600>::GetAngle(p.x1, p.y1, p.x2, p.y2); });
+  const double dAtan2 = vxbench::BestNsPerCall(
+      Pairs(), [](const Pair& p) { return std::atan2(p.y2 - p.y1, p.x2 - p.x1); });
   std::printf("GetAngle %.2f ns, atan2 %.2f ns, ratio GetAngle/atan2 = %.2f\n", dAngle, dAtan2,
               dAngle / dAtan2);
   return 0;

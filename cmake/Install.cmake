@@ -1,7 +1,7 @@
 # Installs the headers, the libraries, the CMake package and the pkg-config file.
 include(CMakePackageConfigHelpers)
 
-set(VX_INSTALL_TARGETS VX_CPath VroGeo)
+set(VX_INSTALL_TARGETS VX_CPath VX_Nav VroGeo)
 foreach(t VroRead VroRoute)
   if(TARGET ${t})
     list(APPEND VX_INSTALL_TARGETS ${t})
@@ -18,6 +18,10 @@ foreach(dir CPath interfaces geometry BaseLib)
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/VX_CPath/${dir}
     FILES_MATCHING PATTERN "*.h" PATTERN "*Internal*.h" EXCLUDE)
 endforeach()
+
+# The navigator's one public header; its internal headers stay in the tree.
+install(FILES ${PROJECT_SOURCE_DIR}/nav/Navigator.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/VX_CPath/nav)
 
 set(VX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/VX_CPath)
 install(EXPORT VX_CPathTargets NAMESPACE VX_CPath:: DESTINATION ${VX_CMAKE_DIR})

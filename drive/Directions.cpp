@@ -1,11 +1,9 @@
-// Plane directions and integer points.
+// Integer points.
 #include "drive/Directions.h"
 
 #include <climits>
 #include <cmath>
 #include <cstdint>
-
-#include "network/RoadGeometry.h"
 
 namespace vxdrive {
 
@@ -25,11 +23,12 @@ std::int32_t ToUnits(double dDegrees) {
 
 Bin_LonLat ToBin(const tagLonLat& pt) { return {ToUnits(pt.lon), ToUnits(pt.lat)}; }
 
-double PlaneDirection(const tagLonLat& a, const tagLonLat& b) {
-  if (a.lon == b.lon && a.lat == b.lat) {
-    return -1.0;
+double FromBin(std::int32_t nUnits) {
+  double d = nUnits / 100000.0;
+  for (int i = 0; i < 4 && ToUnits(d) != nUnits; ++i) {
+    d = std::nextafter(d, nUnits >= 0 ? HUGE_VAL : -HUGE_VAL);
   }
-  return vxnet::BearingOf(a.lon, a.lat, b.lon, b.lat);
+  return d;
 }
 
 }  // namespace vxdrive

@@ -1,11 +1,12 @@
 // Command-line parsing of `vxnav drive`: every value checked, nothing guessed.
 #include "drive/DriveOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <map>
+#include <initializer_list>
 
 namespace vxdrive {
 
@@ -73,89 +74,140 @@ bool ParseLonLat(const std::string& s, tagLonLat& pt) {
   return true;
 }
 
+namespace {
+
+// One option of `vxnav drive`: its names, the value it takes (empty for a
+// flag), what a valid value is, its lines in the usage text, and what it
+// does to the settings. The usage text and the parser both read this table.
+struct OptionSpec {
+  const char* szName;
+  const char* szAlias;  // a short form, or null
+  const char* szValue;  // the value's placeholder in the usage; null for a flag
+  const char* szExpected;
+  const char* szHelp;  // lines of the usage text, separated by '\n'
+  bool bSimulation;    // belongs to a simulated drive, not to --gpx
+  std::function<bool(const std::string&, DriveOptions&)> apply;
+};
+
+bool Text(const std::string& v, std::string& s) {
+  s = v;
+  return !v.empty();
+}
+
+template <class E>
+bool Choice(const std::string& v, std::initializer_list<std::pair<const char*, E>> choices, E& e) {
+  for (const auto& [szName, value] : choices) {
+    if (v == szName) {
+      e = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+const std::vector<OptionSpec>& Options() {
+  static const std::vector<OptionSpec> table = {
+      {"--map", nullptr, "FILE", "a file name",
+       "OpenStreetMap file (.osm, .osm.pbf, .osm.bz2) or compiled\nmap (vxnav build-map); "
+       "default: the sample town",
+       false, [](const std::string& v, DriveOptions& o) { return Text(v, o.sMap); }},
+      {"--from", nullptr, "LON,LAT", "lon,lat in degrees",
+       "start; default: 13.3955,52.4975 on the sample town,\na tenth inside the west edge of "
+       "another map\n(with --gpx: the first recorded point)",
+       false,
+       [](const std::string& v, DriveOptions& o) {
+         return o.bFromGiven = ParseLonLat(v, o.ptFrom);
+       }},
+      {"--to", nullptr, "LON,LAT", "lon,lat in degrees",
+       "destination; default: 13.4045,52.5030 on the sample\ntown, a tenth inside the east edge "
+       "of another map\n(with --gpx: the last recorded point)",
+       false,
+       [](const std::string& v, DriveOptions& o) { return o.bToGiven = ParseLonLat(v, o.ptTo); }},
+      {"--gpx", nullptr, "FILE", "a file name",
+       "replay a recorded drive (GPX 1.0 or 1.1, track or route)\ninstead of simulating one; "
+       "accuracy from <hdop> x 5 m\nor an <accuracy> element (metres), else 10 m",
+       false, [](const std::string& v, DriveOptions& o) { return Text(v, o.sGpx); }},
+      {"--seed", nullptr, "N", "a whole number from 0 to 18446744073709551615",
+       "seed of the simulated GPS noise (default 1)", true,
+       [](const std::string& v, DriveOptions& o) { return ParseInteger(v, o.nSeed); }},
+      {"--noise", nullptr, "METRES", "metres from 0 to 1000",
+       "GPS position noise, standard deviation per axis,\nreported as the fixes' accuracy "
+       "(default 3)",
+       true,
+       [](const std::string& v, DriveOptions& o) { return ParseRange(v, 0, 1000, o.dNoise); }},
+      {"--noise-model", nullptr, "MODEL", "white or gauss-markov",
+       "white (default): independent errors; gauss-markov:\nerrors correlated over 30 s", true,
+       [](const std::string& v, DriveOptions& o) {
+         return Choice(v,
+                       {std::pair{"white", NoiseModel::kWhite},
+                        std::pair{"gauss-markov", NoiseModel::kGaussMarkov}},
+                       o.noiseModel);
+       }},
+      {"--heading-noise", nullptr, "DEG", "degrees from 0 to 180",
+       "heading noise, standard deviation (default 5)", true,
+       [](const std::string& v, DriveOptions& o) {
+         return ParseRange(v, 0, 180, o.dHeadingNoise);
+       }},
+      {"--miss-turn", nullptr, "N", "a manoeuvre number from 1",
+       "drive straight on at the Nth manoeuvre, then on\nuntil the new route comes", true,
+       [](const std::string& v, DriveOptions& o) {
+         return ParseInteger(v, o.nMissTurn) && o.nMissTurn >= 1;
+       }},
+      {"--closure", nullptr, "METRES", "metres from 0 to 10000000",
+       "the road this far ahead is closed: route around it", false,
+       [](const std::string& v, DriveOptions& o) { return ParseRange(v, 0, 1e7, o.dClosure); }},
+      {"--tolerance", nullptr, "METRES", "metres from 1 to 1000",
+       "match radius, the off-route distance (default 25;\nthe least one under the accuracy "
+       "policy)",
+       false,
+       [](const std::string& v, DriveOptions& o) { return ParseRange(v, 1, 1000, o.dTolerance); }},
+      {"--tolerance-policy", nullptr, "POLICY", "accuracy or fixed",
+       "accuracy (default): the radius is at least three\ntimes the fix's accuracy; fixed: "
+       "always --tolerance",
+       false,
+       [](const std::string& v, DriveOptions& o) {
+         return Choice(v,
+                       {std::pair{"accuracy", vxnav::TolerancePolicy::kAccuracy},
+                        std::pair{"fixed", vxnav::TolerancePolicy::kFixed}},
+                       o.tolerancePolicy);
+       }},
+      {"--off-route-fixes", nullptr, "N", "a count from 1 to 100",
+       "fixes off the route in a row before a reroute (default 3)", false,
+       [](const std::string& v, DriveOptions& o) {
+         return ParseInteger(v, o.nOffRouteFixes) && o.nOffRouteFixes >= 1 &&
+                o.nOffRouteFixes <= 100;
+       }},
+      {"--geojson", nullptr, "FILE", "a file name",
+       "write route(s), fixes, matches and manoeuvres as GeoJSON", false,
+       [](const std::string& v, DriveOptions& o) { return Text(v, o.sGeoJson); }},
+      {"--svg", nullptr, "FILE", "a file name",
+       "draw the map, route(s), fixes and manoeuvres as SVG", false,
+       [](const std::string& v, DriveOptions& o) { return Text(v, o.sSvg); }},
+      {"--verbose", "-v", nullptr, "", "also log every fix", false,
+       [](const std::string&, DriveOptions& o) { return o.bVerbose = true; }},
+      {"--help", "-h", nullptr, "", "this text", false,
+       [](const std::string&, DriveOptions&) { return true; }},
+  };
+  return table;
+}
+
+const OptionSpec* FindOption(const std::string& sName) {
+  for (const OptionSpec& spec : Options()) {
+    if (sName == spec.szName || (spec.szAlias != nullptr && sName == spec.szAlias)) {
+      return &spec;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 ParseStatus ParseDriveOptions(const std::vector<std::string>& args, DriveOptions& opts,
                               std::string& sError) {
   DriveOptions o = opts;
   bool bSimulationOption = false;
-  // Options that take a value: each reads it into o, false when malformed.
-  using Reader = std::function<bool(const std::string&)>;
-  const std::map<std::string, std::pair<Reader, const char*>> valued = {
-      {"--map",
-       {[&](const std::string& v) {
-          o.sMap = v;
-          return !v.empty();
-        },
-        "a file name"}},
-      {"--from",
-       {[&](const std::string& v) { return o.bFromGiven = ParseLonLat(v, o.ptFrom); },
-        "lon,lat in degrees"}},
-      {"--to",
-       {[&](const std::string& v) { return o.bToGiven = ParseLonLat(v, o.ptTo); },
-        "lon,lat in degrees"}},
-      {"--gpx",
-       {[&](const std::string& v) {
-          o.sGpx = v;
-          return !v.empty();
-        },
-        "a file name"}},
-      {"--seed",
-       {[&](const std::string& v) {
-          bSimulationOption = true;
-          return ParseInteger(v, o.nSeed);
-        },
-        "a whole number from 0 to 18446744073709551615"}},
-      {"--noise",
-       {[&](const std::string& v) {
-          bSimulationOption = true;
-          return ParseRange(v, 0, 1000, o.dNoise);
-        },
-        "metres from 0 to 1000"}},
-      {"--heading-noise",
-       {[&](const std::string& v) {
-          bSimulationOption = true;
-          return ParseRange(v, 0, 180, o.dHeadingNoise);
-        },
-        "degrees from 0 to 180"}},
-      {"--miss-turn",
-       {[&](const std::string& v) {
-          bSimulationOption = true;
-          return ParseInteger(v, o.nMissTurn) && o.nMissTurn >= 1;
-        },
-        "a manoeuvre number from 1"}},
-      {"--closure",
-       {[&](const std::string& v) { return ParseRange(v, 0, 1e7, o.dClosure); },
-        "metres from 0 to 10000000"}},
-      {"--tolerance",
-       {[&](const std::string& v) { return ParseRange(v, 1, 1000, o.dTolerance); },
-        "metres from 1 to 1000"}},
-      {"--off-route-fixes",
-       {[&](const std::string& v) {
-          return ParseInteger(v, o.nOffRouteFixes) && o.nOffRouteFixes >= 1 &&
-                 o.nOffRouteFixes <= 100;
-        },
-        "a count from 1 to 100"}},
-      {"--geojson",
-       {[&](const std::string& v) {
-          o.sGeoJson = v;
-          return !v.empty();
-        },
-        "a file name"}},
-      {"--svg",
-       {[&](const std::string& v) {
-          o.sSvg = v;
-          return !v.empty();
-        },
-        "a file name"}},
-  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      return ParseStatus::kHelp;
-    }
-    if (arg == "--verbose" || arg == "-v") {
-      o.bVerbose = true;
-      continue;
-    }
     std::string name = arg;
     std::string value;
     bool bHasValue = false;
@@ -164,27 +216,35 @@ ParseStatus ParseDriveOptions(const std::vector<std::string>& args, DriveOptions
       value = arg.substr(eq + 1);
       bHasValue = true;
     }
-    const auto it = valued.find(name);
-    if (it == valued.end()) {
+    const OptionSpec* spec = FindOption(name);
+    if (spec == nullptr || (spec->szValue == nullptr && bHasValue)) {
       sError = (arg.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + arg;
       return ParseStatus::kError;
     }
-    if (!bHasValue) {
+    if (std::string(spec->szName) == "--help") {
+      return ParseStatus::kHelp;
+    }
+    if (spec->szValue != nullptr && !bHasValue) {
       if (i + 1 >= args.size()) {
-        sError = name + " needs a value (" + it->second.second + ")";
+        sError = name + " needs a value (" + spec->szExpected + ")";
         return ParseStatus::kError;
       }
       value = args[++i];
     }
-    if (!it->second.first(value)) {
-      sError = name + " \"" + value + "\": expected " + it->second.second;
+    if (!spec->apply(value, o)) {
+      sError = name + " \"" + value + "\": expected " + spec->szExpected;
       return ParseStatus::kError;
     }
+    bSimulationOption = bSimulationOption || spec->bSimulation;
   }
   if (!o.sGpx.empty() && bSimulationOption) {
-    sError =
-        "--seed, --noise, --heading-noise and --miss-turn belong to a simulated drive, not to "
-        "--gpx";
+    std::string sNames;
+    for (const OptionSpec& spec : Options()) {
+      if (spec.bSimulation) {
+        sNames += std::string(sNames.empty() ? "" : ", ") + spec.szName;
+      }
+    }
+    sError = sNames + " belong to a simulated drive, not to --gpx";
     return ParseStatus::kError;
   }
   opts = o;
@@ -192,36 +252,33 @@ ParseStatus ParseDriveOptions(const std::vector<std::string>& args, DriveOptions
 }
 
 std::string DriveUsage() {
-  return "usage: vxnav drive [options]\n"
-         "Drives a route on a map and prints the guidance a driver hears.\n"
-         "\n"
-         "  --map FILE             OpenStreetMap file (.osm, .osm.pbf, .osm.bz2) or\n"
-         "                         compiled map (vxnav build-map);\n"
-         "                         default: the sample town\n"
-         "  --from LON,LAT         start; default: 13.3955,52.4975 on the sample town,\n"
-         "                         a tenth inside the west edge of another map\n"
-         "                         (with --gpx: the first recorded point)\n"
-         "  --to LON,LAT           destination; default: 13.4045,52.5030 on the sample\n"
-         "                         town, a tenth inside the east edge of another map\n"
-         "                         (with --gpx: the last recorded point)\n"
-         "  --gpx FILE             replay a recorded drive (GPX 1.0 or 1.1, track or route)\n"
-         "                         instead of simulating one\n"
-         "  --seed N               seed of the simulated GPS noise (default 1)\n"
-         "  --noise METRES         GPS position noise, standard deviation (default 3)\n"
-         "  --heading-noise DEG    heading noise, standard deviation (default 5)\n"
-         "  --miss-turn N          drive straight on at the Nth manoeuvre\n"
-         "  --closure METRES       the road this far ahead is closed: route around it\n"
-         "  --tolerance METRES     match radius, the off-route distance (default 25)\n"
-         "  --off-route-fixes N    fixes off the route in a row before a reroute (default 3)\n"
-         "  --geojson FILE         write route(s), fixes, matches and manoeuvres as GeoJSON\n"
-         "  --svg FILE             draw the map, route(s), fixes and manoeuvres as SVG\n"
-         "  --verbose, -v          also log every fix\n"
-         "  --help, -h             this text\n"
-         "\n"
-         "Exit status: 0 arrived (or the recording ended), 1 the drive failed (no route,\n"
+  // Option names and values in a column of kColumn characters, the help
+  // text beside them.
+  constexpr std::size_t kColumn = 25;
+  std::string s =
+      "usage: vxnav drive [options]\n"
+      "Drives a route on a map and prints the guidance a driver hears.\n\n";
+  for (const OptionSpec& spec : Options()) {
+    std::string head = std::string("  ") + spec.szName;
+    if (spec.szValue != nullptr) {
+      head += std::string(" ") + spec.szValue;
+    }
+    if (spec.szAlias != nullptr) {
+      head += std::string(", ") + spec.szAlias;
+    }
+    std::string sHelp = spec.szHelp;
+    for (std::size_t pos = 0; pos <= sHelp.size();) {
+      const std::size_t nl = std::min(sHelp.find('\n', pos), sHelp.size());
+      head.resize(std::max(head.size() + 1, kColumn), ' ');
+      s += head + sHelp.substr(pos, nl - pos) + "\n";
+      head.clear();
+      pos = nl + 1;
+    }
+  }
+  return s +
+         "\nExit status: 0 arrived (or the recording ended), 1 the drive failed (no route,\n"
          "not arrived, an output not written), 2 bad options, map or GPX file.\n";
 }
-
 std::string MainUsage() {
   return "usage: vxnav COMMAND [options]\n"
          "\n"

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "drive/Noise.h"
 #include "interfaces/VroTypes.h"
+#include "nav/Navigator.h"
 
 namespace vxdrive {
 
@@ -17,18 +19,22 @@ const std::string& DefaultMapPath();
 
 /// Settings of one drive. Defaults are those of a plain `vxnav drive`.
 struct DriveOptions {
-  std::string sMap = DefaultMapPath();  ///< the map file
-  bool bFromGiven = false;              ///< --from was given
-  tagLonLat ptFrom{0, 0};               ///< start (lon, lat)
-  bool bToGiven = false;                ///< --to was given
-  tagLonLat ptTo{0, 0};                 ///< destination (lon, lat)
-  std::string sGpx;                     ///< replay this recording instead of simulating
-  std::uint64_t nSeed = 1;              ///< seed of the simulated noise
-  double dNoise = 3.0;                  ///< GPS position noise, standard deviation in metres
-  double dHeadingNoise = 5.0;           ///< heading noise, standard deviation in degrees
-  int nMissTurn = 0;                    ///< drive straight on at this manoeuvre (1 = first); 0 none
-  double dClosure = -1.0;               ///< a road this far ahead (metres) is closed; negative none
-  double dTolerance = 25.0;             ///< match radius and off-route threshold in metres
+  std::string sMap = DefaultMapPath();         ///< the map file
+  bool bFromGiven = false;                     ///< --from was given
+  tagLonLat ptFrom{0, 0};                      ///< start (lon, lat)
+  bool bToGiven = false;                       ///< --to was given
+  tagLonLat ptTo{0, 0};                        ///< destination (lon, lat)
+  std::string sGpx;                            ///< replay this recording instead of simulating
+  std::uint64_t nSeed = 1;                     ///< seed of the simulated noise
+  double dNoise = 3.0;                         ///< GPS position noise, standard deviation in metres
+  NoiseModel noiseModel = NoiseModel::kWhite;  ///< how successive position errors relate
+  double dHeadingNoise = 5.0;                  ///< heading noise, standard deviation in degrees
+  int nMissTurn = 0;         ///< drive straight on at this manoeuvre (1 = first); 0 none
+  double dClosure = -1.0;    ///< a road this far ahead (metres) is closed; negative none
+  double dTolerance = 25.0;  ///< match radius and off-route threshold in metres
+  /// kAccuracy: the match radius grows with the fixes' accuracy (three
+  /// times it, at least dTolerance); kFixed: always dTolerance.
+  vxnav::TolerancePolicy tolerancePolicy = vxnav::TolerancePolicy::kAccuracy;
   /// Fixes off the route in a row before rerouting. One is not enough: a
   /// single fix can be thrown tens of metres by multipath, or matched off
   /// while a turn is being made; three (about 40 m at 50 km/h) tell a real

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "interfaces/VroTypes.h"
+#include "nav/Navigator.h"
 
 namespace vxdrive {
 
@@ -18,14 +19,15 @@ struct RecordedRoute {
   std::vector<tagLonLat> pts;  ///< the route's points in order of travel
 };
 
-/// One fix and what matching made of it.
+/// One fix and what the navigator made of it.
 struct RecordedFix {
-  double dTime;       ///< seconds into the drive
-  tagLonLat pt;       ///< the measured position
-  double dHeading;    ///< direction of travel given to the match; negative for none
-  int nResult;        ///< the match result: 0 none, 1 on route, 2 arrived, 3 off route
-  bool bHasMatch;     ///< ptMatch is set (results 1, 2 and 3)
-  tagLonLat ptMatch;  ///< the matched point on the route
+  double dTime;              ///< seconds into the drive
+  tagLonLat pt;              ///< the measured position
+  double dHeading;           ///< direction of travel given to the match; negative for none
+  vxnav::MatchResult match;  ///< CPath::TestPoint's result
+  vxnav::RouteState state;   ///< the navigator's judgement (off the route also by heading)
+  bool bHasMatch;            ///< ptMatch is set
+  tagLonLat ptMatch;         ///< the matched point on the route
 };
 
 /// A manoeuvre as announced with "Now ...".
@@ -45,17 +47,38 @@ struct RecordedClosure {
   std::vector<tagLonLat> pts;
 };
 
+/// The kinds of line in the log: the navigator's events, and the drive's own.
+enum class LogKind {
+  kRoute,     ///< a route planned or rebuilt
+  kAnnounce,  ///< an announcement
+  kJunction,  ///< the roads of a junction
+  kOffRoute,  ///< the vehicle left the route
+  kReroute,   ///< a new route asked for
+  kClosure,   ///< a closed road
+  kArrive,    ///< arrived
+  kFix,       ///< one fix (--verbose)
+  kDrive,     ///< the simulated driver misses a turn
+  kStop,      ///< the simulation gives up
+  kEnd,       ///< the recording ends
+  kNote,      ///< a remark on the options
+};
+
+/// The kind's name in the log and the outputs: "route", "announce",
+/// "junction", "off-route", "reroute", "closure", "arrive", "fix", "drive",
+/// "stop", "end", "note".
+const char* LogKindName(LogKind kind);
+
 /// One line of the log.
 struct DriveEvent {
   double dTime;  ///< seconds into the drive
-  std::string
-      sKind;  ///< "route", "announce", "junction", "off-route", "reroute", "closure", "arrive", ...
+  LogKind kind;
   std::string sText;
   tagLonLat pt;  ///< where it happened (the fix, or the manoeuvre point)
 };
 
 /// Everything recorded during one drive.
 struct DriveRecord {
+  double dMissTime = -1;  ///< when the driver missed a turn (left the route); -1 never
   std::vector<RecordedRoute> routes;
   std::vector<RecordedFix> fixes;
   std::vector<RecordedManoeuvre> manoeuvres;

@@ -1,5 +1,7 @@
-// The drive: the running loop of a navigation application over the path
-// library, the map reader and the route engine.
+// The drive: a thin program around the navigator. It opens the map and the
+// route engine, feeds the navigator fixes from the simulated vehicle or a
+// GPX recording, logs what the navigator reports and keeps the record the
+// GeoJSON and SVG are drawn from.
 #include "drive/DriveSession.h"
 
 #include <unistd.h>
@@ -11,37 +13,60 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <numbers>
-#include <optional>
-#include <tuple>
 
-#include "CPath/CPath.h"
-#include "drive/Announcer.h"
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
 #include "drive/MapRoads.h"
-#include "drive/Noise.h"
 #include "drive/Progress.h"
 #include "drive/Svg.h"
 #include "drive/Vehicle.h"
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
-#include "interfaces/VroTexts.h"
+#include "nav/Navigator.h"
 
 namespace vxdrive {
 
+const char* LogKindName(LogKind kind) {
+  switch (kind) {
+    case LogKind::kRoute:
+      return "route";
+    case LogKind::kAnnounce:
+      return "announce";
+    case LogKind::kJunction:
+      return "junction";
+    case LogKind::kOffRoute:
+      return "off-route";
+    case LogKind::kReroute:
+      return "reroute";
+    case LogKind::kClosure:
+      return "closure";
+    case LogKind::kArrive:
+      return "arrive";
+    case LogKind::kFix:
+      return "fix";
+    case LogKind::kDrive:
+      return "drive";
+    case LogKind::kStop:
+      return "stop";
+    case LogKind::kEnd:
+      return "end";
+    case LogKind::kNote:
+      return "note";
+  }
+  return "note";
+}
+
 namespace {
 
-// The route engine's mode for every search (see interfaces/VroRoute.h).
-constexpr const char* kRouteMode = "fastest";
 // A simulated vehicle that cannot move on gives up after this many fixes.
 constexpr int kStandingFixes = 30;
-// A driver who misses a turn drives on this far before the simulation stops
-// looking for roads straight ahead (the reroute comes long before).
-constexpr double kStraightOnMetres = 800.0;
+// A driver who missed a turn drives on this far at most; the new route
+// comes long before.
+constexpr double kWanderMetres = 5000.0;
+// The correlation time of the Gauss-Markov noise model, seconds.
+constexpr double kCorrelationSeconds = 30.0;
 
 struct ReaderCloser {
   void operator()(VRO_READER* h) const { VroReaderClose(h); }
@@ -50,27 +75,45 @@ struct RouteCloser {
   void operator()(VRO_ROUTE* h) const { VroRouteClose(h); }
 };
 
-// What the simulated vehicle needs to know at a manoeuvre on its track.
-struct TrackMark {
-  VRO_FEATURE_ID idArrive;  // the road it arrives on
-  VRO_FEATURE_ID idNext;    // the road the route takes
-  std::string sNext;        // its name
-  double dTurnAngle;
-};
+std::string RoadOrUnnamed(const std::string& s) { return s.empty() ? "an unnamed road" : s; }
 
-double EdgeSpeed(const PathGuid& g) { return RoadSpeedKmh(g.nRoadAttr, g.nCode) / 3.6; }
-
-std::string Minutes(double dSeconds) {
-  const long m = std::lround(std::max(1.0, dSeconds / 60.0));
-  return "about " + std::to_string(m) + " min";
+LogKind KindOf(vxnav::EventKind kind) {
+  switch (kind) {
+    case vxnav::EventKind::kRoute:
+      return LogKind::kRoute;
+    case vxnav::EventKind::kInstruction:
+      return LogKind::kAnnounce;
+    case vxnav::EventKind::kJunction:
+      return LogKind::kJunction;
+    case vxnav::EventKind::kOffRoute:
+      return LogKind::kOffRoute;
+    case vxnav::EventKind::kReroute:
+      return LogKind::kReroute;
+    case vxnav::EventKind::kClosure:
+      return LogKind::kClosure;
+    case vxnav::EventKind::kArrival:
+      return LogKind::kArrive;
+  }
+  return LogKind::kNote;
 }
 
-std::string RoadOrUnnamed(const char* sz) { return sz[0] ? sz : "an unnamed road"; }
+// The class of a manoeuvre for the outputs: "left", "roundabout exit 2", ...
+std::string ManoeuvreClass(const vxnav::Instruction& in) {
+  if (in.kind == vxnav::ManoeuvreKind::kEnterRoundabout ||
+      in.kind == vxnav::ManoeuvreKind::kLeaveRoundabout) {
+    return "roundabout exit " + std::to_string(in.nExit);
+  }
+  return vxnav::TurnClassName(in.turn);
+}
 
 class Drive {
  public:
   Drive(const DriveOptions& opts, std::ostream& out, std::ostream& err)
-      : m_opts(opts), m_out(out), m_err(err), m_noise(opts.nSeed) {}
+      : m_opts(opts),
+        m_out(out),
+        m_err(err),
+        m_noise(opts.nSeed),
+        m_gpsNoise(opts.noiseModel, opts.dNoise, kCorrelationSeconds) {}
 
   int Run();
   DriveRecord& Record() { return m_record; }
@@ -79,26 +122,17 @@ class Drive {
   bool OpenOutputs();
   int LoadMap();
   bool ChooseEnds();
-  bool PlanRoute();
+  void Log(double t, LogKind kind, const std::string& sText, const tagLonLat& pt);
+  void Report(const vxnav::Update& u);
+  void RecordRoute(const vxnav::Event& e);
+  bool Feed(const vxnav::Fix& fix);
   void Simulate();
   void Replay();
-  bool OnFix(double t, const tagLonLat& pt, double dHeading);
-  void Announce(double t, const tagLonLat& pt, const NavGuid& nav);
-  std::string DescribeJunction(const PathGuid& item);
-  int JunctionRoads(const PathGuid& item, VRO_FEATURE_ID* pIDs, double* pAngles);
-  int RoadsLeaving(const PathGuid& item);
-  bool IsRoundabout(const VRO_FEATURE_ID& id);
-  bool RoundaboutExit(const PathGuid& entry, int& nExit, std::string& sRoad);
-  bool IsAnnounced(const PathGuid& item);
-  void Reroute(double t, const tagLonLat& pt, double dHeading);
-  void Closure(double t, const tagLonLat& pt, double dHeading, const NavGuid& nav);
-  void AfterPathChange();
-  void RecordRoute(const std::string& sLabel, double t);
   void BuildTrack(const tagLonLat& ptFrom);
   void OnMark(Vehicle& vehicle, std::size_t nIndex);
-  std::vector<TrackPoint> StraightOn(tagLonLat pt, double dArrive,
-                                     std::vector<VRO_FEATURE_ID> excluded);
-  void Event(double t, const std::string& sKind, const std::string& sText, const tagLonLat& pt);
+  std::vector<TrackPoint> DriveOn(tagLonLat pt, double dArrive,
+                                  std::vector<VRO_FEATURE_ID> excluded);
+  double LastTime() const { return m_record.fixes.empty() ? 0 : m_record.fixes.back().dTime; }
   int Finish(int nExit);
 
   const DriveOptions& m_opts;
@@ -109,41 +143,29 @@ class Drive {
   GpxTrack m_gpx;
   std::unique_ptr<VRO_READER, ReaderCloser> m_reader;
   std::unique_ptr<VRO_ROUTE, RouteCloser> m_route;  // declared after the reader: closed first
+  std::unique_ptr<vxnav::Navigator> m_nav;          // declared after both: destroyed first
   std::ofstream m_geojson;
   std::ofstream m_svg;
 
   tagLonLat m_ptFrom{0, 0};
   tagLonLat m_ptTo{0, 0};
-  CPath m_path;
   double m_dPlannedTime = 0.0;
-
-  // Number of roads that may be taken at each manoeuvre seen, by its point
-  // and the road of arrival (whose restrictions count).
-  using JunctionKey =
-      std::tuple<double, double, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t>;
-  static JunctionKey KeyOf(const PathGuid& item);
-  std::map<JunctionKey, int> m_junctionRoads;
-
-  // Navigator state.
-  Announcer m_announcer;
-  std::optional<PathGuid> m_lastOnRoute;  // the last match on the route, for the next match
-  int m_nOffRoute = 0;                    // off-route fixes in a row
   int m_nReroutes = 0;
-  bool m_bClosurePending = false;
-  std::vector<VRO_FEATURE_ID> m_closed;
   bool m_bArrived = false;
+  vxnav::Instruction m_lastNow;  // the last "Now" announcement, for its junction
 
   // Simulation state.
   NoiseSource m_noise;
+  GpsNoise m_gpsNoise;
   Vehicle m_vehicle;
-  std::vector<TrackMark> m_marks;
+  std::vector<vxnav::Navigator::RouteManoeuvre> m_marks;
   int m_nManoeuvresReached = 0;
   bool m_bMissed = false;
 };
 
-void Drive::Event(double t, const std::string& sKind, const std::string& sText,
-                  const tagLonLat& pt) {
-  m_record.events.push_back({t, sKind, sText, pt});
+void Drive::Log(double t, LogKind kind, const std::string& sText, const tagLonLat& pt) {
+  m_record.events.push_back({t, kind, sText, pt});
+  const std::string sKind = LogKindName(kind);
   char sz[32];
   std::snprintf(sz, sizeof sz, "%6.0f s  ", t);
   m_out << sz << sKind << std::string(sKind.size() < 10 ? 10 - sKind.size() : 1, ' ') << sText
@@ -193,12 +215,16 @@ int Drive::LoadMap() {
     return 2;
   }
   m_reader.reset(h);
-  m_path.SetVroReader(h);
   m_route.reset(VroRouteOpen(h));
   if (!m_route) {
     m_err << "vxnav: " << sMap << ": no road network to route on\n";
     return 2;
   }
+  vxnav::Settings settings;
+  settings.tolerance = m_opts.tolerancePolicy;
+  settings.dTolerance = m_opts.dTolerance;
+  settings.nOffRouteFixes = m_opts.nOffRouteFixes;
+  m_nav = std::make_unique<vxnav::Navigator>(m_reader.get(), m_route.get(), settings);
   return 0;
 }
 
@@ -254,329 +280,99 @@ bool Drive::ChooseEnds() {
   return true;
 }
 
-bool Drive::PlanRoute() {
-  VRO_ROUTE* h = m_route.get();
-  if (VroRouteFindPath(h, m_ptFrom, m_ptTo, -1.0, 0.0, kRouteMode, 0.0, nullptr) < 0 ||
-      VroRouteRetrieveStart(h) == 0) {
-    return false;
+// A new route: recorded with its label, and the simulated vehicle follows it.
+void Drive::RecordRoute(const vxnav::Event& e) {
+  const vxnav::RouteInfo& info = std::get<vxnav::RouteInfo>(e.data);
+  std::string sLabel = "planned";
+  switch (info.reason) {
+    case vxnav::RouteReason::kPlanned:
+      m_dPlannedTime = info.dTime;
+      break;
+    case vxnav::RouteReason::kClosure:
+      sLabel = "around the closure";
+      break;
+    default:
+      sLabel = "reroute " + std::to_string(++m_nReroutes);
+      break;
   }
-  m_path.BeginAddEdge();
-  char szCode[vro::kCodeSize] = {}, szStr1[vro::kStr1Size] = {}, szStr2[vro::kNameSize] = {},
-       szAttr[vro::kAttrSize] = {};
-  VRO_FEATURE_ID id{};
-  double dLen = 0;
-  tagLonLat* pPts = nullptr;
-  for (int n;
-       (n = VroRouteRetrieveNextEdgeEx(h, szCode, szStr1, szStr2, szAttr, id, dLen, pPts)) > 0;) {
-    if (n <= 0xFFFF && pPts != nullptr) {
-      m_path.AddEdge(szCode, szStr1, szStr2, szAttr, static_cast<unsigned short>(n), pPts, id,
-                     dLen);
-    }
-  }
-  VroRouteReset(h);
-  return m_path.StartEdge() != 0;
-}
-
-void Drive::RecordRoute(const std::string& sLabel, double t) {
-  RecordedRoute r{sLabel, t, 0.0, {}};
-  double dTime = 0.0;
-  int nManoeuvres = 0;
-  PathGuid g{};
-  for (m_path.StartGuid(); m_path.NextGuid(g);) {
-    for (unsigned i = r.pts.empty() ? 0 : 1; i < g.wPtNum; ++i) {
-      r.pts.push_back(g.pPts[i]);
-    }
-    r.dLength += g.dDist;
-    dTime += g.dDist / EdgeSpeed(g);
-    nManoeuvres += g.dTurnAngle >= 0 && IsAnnounced(g);
-  }
-  if (m_record.routes.empty()) {
-    m_dPlannedTime = dTime;
-  }
-  m_record.routes.push_back(r);
-  const std::string sText = SpokenDistance(r.dLength) + ", " + Minutes(dTime) + ", " +
-                            std::to_string(nManoeuvres) + " manoeuvre" +
-                            (nManoeuvres == 1 ? "" : "s");
-  if (m_record.routes.size() == 1) {
-    Event(t, "route", "Route planned: " + sText, r.pts.empty() ? m_ptFrom : r.pts.front());
-  } else {
-    Event(t, "route", "New route: " + sText, r.pts.empty() ? m_ptFrom : r.pts.front());
-  }
-}
-
-Drive::JunctionKey Drive::KeyOf(const PathGuid& item) {
-  const std::uint32_t* w = item.idEdge.dw;
-  return {item.ptEnd.lon, item.ptEnd.lat, w[0], w[1], w[2], w[3]};
-}
-
-// Room for the roads of one junction.
-constexpr unsigned short kJunctionRoads = 16;
-
-// The roads that may be driven away from the item's end point, by the
-// junction description with one-way, turn restriction and level checks.
-int Drive::JunctionRoads(const PathGuid& item, VRO_FEATURE_ID* pIDs, double* pAngles) {
-  NavGuid g{};
-  static_cast<PathGuid&>(g) = item;
-  const int n = CPath::GetCrossEdge(m_reader.get(), g, pIDs, pAngles, kJunctionRoads, 1, 1, nullptr,
-                                    '1', '7');
-  m_junctionRoads[KeyOf(item)] = n;
-  return n;
-}
-
-// The number of roads that may be taken at the item's end (JunctionRoads),
-// remembered per junction.
-int Drive::RoadsLeaving(const PathGuid& item) {
-  const auto it = m_junctionRoads.find(KeyOf(item));
-  if (it != m_junctionRoads.end()) {
-    return it->second;
-  }
-  VRO_FEATURE_ID ids[kJunctionRoads];
-  double angles[kJunctionRoads];
-  return JunctionRoads(item, ids, angles);
-}
-
-// Whether a feature is a road of a roundabout: the form character of its
-// code is "C".
-bool Drive::IsRoundabout(const VRO_FEATURE_ID& id) {
-  char szCode[vro::kCodeSize] = {}, szStr1[vro::kStr1Size] = {}, szStr2[vro::kNameSize] = {};
-  vro::FeatureCode code;
-  return VroFeatureOneAttr(m_reader.get(), id, 0, szCode, szStr1, szStr2) != 0 &&
-         vro::ParseFeatureCode(szCode, code) && code.bRoundabout;
-}
-
-// Follows the route from the item that enters a roundabout to the one that
-// leaves it: nExit is 1 + the exits passed on the way (nodes of the
-// roundabout where another road may be taken), sRoad the road taken. False
-// when the route ends within the roundabout.
-bool Drive::RoundaboutExit(const PathGuid& entry, int& nExit, std::string& sRoad) {
-  PathGuid item = entry;
-  nExit = 1;
-  for (int nGuard = 0; nGuard < 10000; ++nGuard) {
-    PathGuid next{};
-    if (m_path.GetNextGuid(item, next) == 0 || next.dTurnAngle < 0) {
-      return false;
-    }
-    item = next;
-    if (!IsRoundabout(item.idNext)) {
-      sRoad = item.szNextName;
-      return true;
-    }
-    nExit += RoadsLeaving(item) > 1;
-  }
-  return false;
-}
-
-// Entering and leaving a roundabout are announced, its nodes in between are
-// not. Elsewhere a manoeuvre is announced unless the road only bends: it
-// keeps its name and no other road may be taken there.
-bool Drive::IsAnnounced(const PathGuid& item) {
-  if (item.dTurnAngle >= 0) {
-    const bool bOn = IsRoundabout(item.idEdge);
-    if (bOn != IsRoundabout(item.idNext)) {
-      return true;
-    }
-    if (bOn) {
-      return false;
-    }
-  }
-  if (!IsManoeuvre(item.dTurnAngle, item.szName, item.szNextName)) {
-    return false;
-  }
-  if (item.dTurnAngle < 0 || item.szName[0] == '\0' ||
-      std::strcmp(item.szName, item.szNextName) != 0) {
-    return true;
-  }
-  return RoadsLeaving(item) > 1;
-}
-
-std::string Drive::DescribeJunction(const PathGuid& item) {
-  VRO_FEATURE_ID ids[kJunctionRoads];
-  double angles[kJunctionRoads];
-  const int n = JunctionRoads(item, ids, angles);
-  std::vector<std::pair<double, std::string>> roads;
-  for (int i = 0; i < n; ++i) {
-    char szCode[vro::kCodeSize] = {}, szStr1[vro::kStr1Size] = {}, szStr2[vro::kNameSize] = {};
-    std::string sName = "unnamed road";
-    if (VroFeatureOneAttr(m_reader.get(), ids[i], 0, szCode, szStr1, szStr2) != 0 && szStr2[0]) {
-      szStr2[vro::kNameSize - 1] = '\0';
-      sName = szStr2;
-    }
-    const bool bRoute = VroReaderIsSameFeature(m_reader.get(), ids[i], item.idNext) != 0;
-    char szAngle[16];
-    std::snprintf(szAngle, sizeof szAngle, " %.0f\xC2\xB0", angles[i]);
-    roads.push_back({angles[i], sName + " (" + TurnClassName(ClassifyTurn(angles[i])) + szAngle +
-                                    (bRoute ? ", the route" : "") + ")"});
-  }
-  std::sort(roads.begin(), roads.end());
-  std::string s = std::to_string(n) + (n == 1 ? " road leaves" : " roads leave") + " the junction";
-  for (std::size_t i = 0; i < roads.size(); ++i) {
-    s += (i ? ", " : ": ") + roads[i].second;
-  }
-  return s;
-}
-
-void Drive::Announce(double t, const tagLonLat& pt, const NavGuid& nav) {
-  // The manoeuvre ahead: the first item from the current edge on that is one.
-  PathGuid item = nav;
-  double dDist = nav.dDist;
-  int nExit = 1;  // within a roundabout: 1 + the exits before the one taken
-  for (int nGuard = 0; !IsAnnounced(item); ++nGuard) {
-    PathGuid next{};
-    if (nGuard > 100000 || m_path.GetNextGuid(item, next) == 0) {
-      return;  // the path does not continue as it should; nothing to say
-    }
-    nExit += IsRoundabout(item.idEdge) && RoadsLeaving(item) > 1;
-    dDist += next.dDist;
-    item = next;
-  }
-  const bool bDestination = item.dTurnAngle < 0;
-  const TurnClass turn = ClassifyTurn(item.dTurnAngle);
-  std::string sClass = TurnClassName(turn);
-  std::string sInstruction = TurnInstruction(turn, item.szNextName);
-  std::string sRoad = item.szNextName;
-  // Leaving a roundabout the vehicle is in, or entering one (its exits
-  // counted ahead along the route).
-  const bool bWithin = !bDestination && IsRoundabout(item.idEdge);
-  const bool bEnter =
-      !bDestination && !bWithin && IsRoundabout(item.idNext) && RoundaboutExit(item, nExit, sRoad);
-  if (bWithin || bEnter) {
-    sClass = "roundabout exit " + std::to_string(nExit);
-    sInstruction = RoundaboutInstruction(bEnter, nExit, sRoad);
-  }
-  const ManoeuvreAhead ahead{{item.ptEnd.lon, item.ptEnd.lat}, dDist, bDestination, sInstruction};
-  const Announcement a = m_announcer.Update(ahead, EdgeSpeed(nav));
-  if (a.stage == AnnounceStage::kNone) {
-    return;
-  }
-  Event(t, "announce", a.sText, pt);
-  if (a.stage == AnnounceStage::kNow) {
-    const std::string sJunction = DescribeJunction(item);
-    Event(t, "junction", "at " + RoadOrUnnamed(item.szName) + ": " + sJunction, item.ptEnd);
-    m_record.manoeuvres.push_back({static_cast<int>(m_record.manoeuvres.size()) + 1, t, item.ptEnd,
-                                   sClass, sInstruction, sJunction});
-  }
-}
-
-void Drive::AfterPathChange() {
-  m_announcer.Reset();
-  m_lastOnRoute.reset();
-  m_nOffRoute = 0;
-  if (m_gpx.points.empty()) {
+  m_record.routes.push_back({sLabel, e.dTime, info.dLength, info.pts});
+  if (m_gpx.points.empty() && info.reason != vxnav::RouteReason::kPlanned) {
     BuildTrack(m_vehicle.Position());
   }
 }
 
-void Drive::Reroute(double t, const tagLonLat& pt, double dHeading) {
-  // Closed roads stay closed for every later route.
-  for (const VRO_FEATURE_ID& id : m_closed) {
-    VroRouteAddBlockEdge(m_route.get(), id);
-  }
-  const int bDone = m_path.QuickRoute(m_route.get(), pt, dHeading, 0.0, kRouteMode, 0.0);
-  if (!m_closed.empty()) {
-    VroRouteRemoveAllBlockEdge(m_route.get());
-  }
-  if (!bDone) {
-    Event(t, "reroute", "No route from here; trying again", pt);
-    m_nOffRoute = 0;
-    return;
-  }
-  ++m_nReroutes;
-  Event(t, "reroute", "Recalculated the route from here", pt);
-  RecordRoute("reroute " + std::to_string(m_nReroutes), t);
-  AfterPathChange();
-}
-
-void Drive::Closure(double t, const tagLonLat& pt, double dHeading, const NavGuid& nav) {
-  m_bClosurePending = false;
-  // The edge the closure lies on, found the way the library walks ahead.
-  PathGuid item = nav;
-  for (double dDist = nav.dDist; m_opts.dClosure > dDist;) {
-    PathGuid next{};
-    if (m_path.GetNextGuid(item, next) == 0) {
-      Event(t, "closure", "No closure: the route ends before " + SpokenDistance(m_opts.dClosure),
-            pt);
-      return;
+// Logs and records what the navigator reported.
+void Drive::Report(const vxnav::Update& u) {
+  for (const vxnav::Event& e : u.events) {
+    Log(e.dTime, KindOf(e.Kind()), vxnav::EnglishText(e), e.pt);
+    switch (e.Kind()) {
+      case vxnav::EventKind::kRoute:
+        RecordRoute(e);
+        break;
+      case vxnav::EventKind::kInstruction:
+        if (const auto& in = std::get<vxnav::Instruction>(e.data);
+            in.stage == vxnav::AnnounceStage::kNow) {
+          m_lastNow = in;
+        }
+        break;
+      case vxnav::EventKind::kJunction:
+        m_record.manoeuvres.push_back(
+            {static_cast<int>(m_record.manoeuvres.size()) + 1, e.dTime, m_lastNow.ptManoeuvre,
+             ManoeuvreClass(m_lastNow), vxnav::InstructionText(m_lastNow),
+             vxnav::JunctionRoadsText(std::get<vxnav::Junction>(e.data))});
+        break;
+      case vxnav::EventKind::kClosure:
+        if (const auto& c = std::get<vxnav::Closure>(e.data);
+            c.status == vxnav::ClosureStatus::kRerouted) {
+          m_record.closures.push_back({e.dTime, RoadOrUnnamed(c.sRoad), c.pts});
+        }
+        break;
+      case vxnav::EventKind::kArrival:
+        m_bArrived = true;
+        break;
+      default:
+        break;
     }
-    dDist += next.dDist;
-    item = next;
   }
-  const std::string sRoad = RoadOrUnnamed(item.szName);
-  const std::string sWhere =
-      m_opts.dClosure < 10.0 ? "right ahead" : SpokenDistance(m_opts.dClosure) + " ahead";
-  const std::vector<tagLonLat> pts(item.pPts, item.pPts + item.wPtNum);  // before the path changes
-  const VRO_FEATURE_ID idClosed = item.idEdge;
-  if (!m_path.BlockRoute(m_route.get(), m_opts.dClosure, m_opts.dTolerance, pt, dHeading, 0.0,
-                         kRouteMode, 0.0)) {
-    Event(t, "closure",
-          "Road closed " + sWhere + " on " + sRoad + ": no way around it, keeping the route", pt);
-    return;
-  }
-  m_closed.push_back(idClosed);
-  m_record.closures.push_back({t, sRoad, pts});
-  Event(t, "closure", "Road closed " + sWhere + " on " + sRoad + ": the route goes around it",
-        pts[pts.size() / 2]);
-  RecordRoute("around the closure", t);
-  AfterPathChange();
 }
 
-bool Drive::OnFix(double t, const tagLonLat& pt, double dHeading) {
-  NavGuid nav{};
-  const int r = m_path.TestPoint(pt, m_opts.dTolerance, nav, dHeading,
-                                 m_lastOnRoute ? &*m_lastOnRoute : nullptr);
-  m_record.fixes.push_back({t, pt, dHeading, r, r != 0, nav.ptClose});
+// One fix to the navigator; true when arrived.
+bool Drive::Feed(const vxnav::Fix& fix) {
+  const vxnav::Update u = m_nav->OnFix(fix);
+  const vxnav::State& s = u.state;
+  m_record.fixes.push_back(
+      {fix.dTime, fix.pt, fix.dHeading, s.match, s.state, s.bHasMatch, s.ptMatch});
   if (m_opts.bVerbose) {
     // The direction is the one given to the match: degrees counterclockwise
     // from east in the longitude/latitude plane.
     char sz[160];
-    if (r == 1 || r == 2) {
+    const bool bOn = s.state == vxnav::RouteState::kOnRoute;
+    if (bOn || s.state == vxnav::RouteState::kArrived) {
       std::snprintf(sz, sizeof sz, "%.6f,%.6f direction %.0f: %s, %.0f m from its match on ",
-                    pt.lon, pt.lat, dHeading, r == 1 ? "on the route" : "arrived",
-                    SegmentLength(pt, nav.ptClose));
-      Event(t, "fix", sz + RoadOrUnnamed(nav.szName), pt);
+                    fix.pt.lon, fix.pt.lat, fix.dHeading, bOn ? "on the route" : "arrived",
+                    SegmentLength(fix.pt, s.ptMatch));
+      Log(fix.dTime, LogKind::kFix, sz + RoadOrUnnamed(s.sRoad), fix.pt);
     } else {
-      std::snprintf(sz, sizeof sz, "%.6f,%.6f direction %.0f: %s", pt.lon, pt.lat, dHeading,
-                    r == 3 ? "off the route" : "no match");
-      Event(t, "fix", sz, pt);
+      std::snprintf(sz, sizeof sz, "%.6f,%.6f direction %.0f: %s", fix.pt.lon, fix.pt.lat,
+                    fix.dHeading,
+                    s.state == vxnav::RouteState::kOffRoute ? "off the route" : "no match");
+      Log(fix.dTime, LogKind::kFix, sz, fix.pt);
     }
   }
-  if (r == 3) {
-    if (++m_nOffRoute == m_opts.nOffRouteFixes) {
-      Event(t, "off-route",
-            m_nOffRoute == 1
-                ? std::string("Off the route")
-                : "Off the route for " + std::to_string(m_nOffRoute) + " fixes in a row",
-            pt);
-      Reroute(t, pt, dHeading);
-    }
-    return false;
-  }
-  if (r == 0) {
-    return false;
-  }
-  m_nOffRoute = 0;
-  m_lastOnRoute = nav;
-  if (r == 2) {
-    Event(t, "arrive", "You have arrived at your destination", pt);
-    m_bArrived = true;
-    return true;
-  }
-  if (m_bClosurePending) {
-    Closure(t, pt, dHeading, nav);
-    if (m_lastOnRoute) {
-      Announce(t, pt, nav);  // the route stands: announce as usual
-    }
-    return false;
-  }
-  Announce(t, pt, nav);
-  return false;
+  Report(u);
+  return m_bArrived;
 }
 
+// The simulated vehicle's track along the navigator's route from ptFrom,
+// with the manoeuvres marked where the driver may miss them.
 void Drive::BuildTrack(const tagLonLat& ptFrom) {
   std::vector<TrackPoint> track;
-  m_marks.clear();
+  m_marks = m_nav->Manoeuvres();
+  std::size_t nNextMark = 0;
   PathGuid g{};
-  for (m_path.StartGuid(); m_path.NextGuid(g);) {
-    const double dSpeed = EdgeSpeed(g);
+  const CPath& path = m_nav->Path();
+  for (int nItem = path.StartGuid() ? 0 : -1; nItem >= 0 && path.NextGuid(g); ++nItem) {
+    const double dSpeed = vxnav::RoadSpeedKmh(g.nRoadAttr, g.nCode) / 3.6;
     if (track.empty()) {
       track.push_back({ptFrom, dSpeed, -1});
     } else {
@@ -585,9 +381,8 @@ void Drive::BuildTrack(const tagLonLat& ptFrom) {
     for (unsigned i = 1; i < g.wPtNum; ++i) {
       track.push_back({g.pPts[i], dSpeed, -1});
     }
-    if (g.dTurnAngle >= 0 && IsAnnounced(g)) {
-      track.back().nMark = static_cast<int>(m_marks.size());
-      m_marks.push_back({g.idEdge, g.idNext, g.szNextName, g.dTurnAngle});
+    if (nNextMark < m_marks.size() && m_marks[nNextMark].nItem == nItem) {
+      track.back().nMark = static_cast<int>(nNextMark++);
     }
   }
   if (!track.empty()) {
@@ -596,19 +391,33 @@ void Drive::BuildTrack(const tagLonLat& ptFrom) {
   m_vehicle.SetTrack(std::move(track));
 }
 
-std::vector<TrackPoint> Drive::StraightOn(tagLonLat pt, double dArrive,
-                                          std::vector<VRO_FEATURE_ID> excluded) {
+// Where a driver who missed a turn drives: straight on where a road goes on
+// within 60 degrees (at the missed junction any road but the route's and the
+// one arrived on within 135), else the road that turns least, and back along
+// the road at a dead end; up to kWanderMetres.
+std::vector<TrackPoint> Drive::DriveOn(tagLonLat pt, double dArrive,
+                                       std::vector<VRO_FEATURE_ID> excluded) {
   std::vector<TrackPoint> out;
   double dLen = 0.0;
-  // At the missed junction any road but the route's and a U-turn will do
-  // when none goes straight on; farther on only roads within 60 degrees.
   double dMaxDeviation = 135.0;
-  for (int k = 0; k < 50 && dLen < kStraightOnMetres; ++k) {
+  std::vector<tagLonLat> lastRoad;
+  double dLastSpeed = 0.0;
+  for (int k = 0; k < 500 && dLen < kWanderMetres; ++k) {
     MapRoad road;
-    if (!StraightOnRoad(m_reader.get(), pt, dArrive, excluded, dMaxDeviation, road)) {
+    bool bFound = StraightOnRoad(m_reader.get(), pt, dArrive, excluded, dMaxDeviation, road);
+    if (!bFound && k > 0) {
+      bFound = StraightOnRoad(m_reader.get(), pt, dArrive, excluded, 180.0, road);
+    }
+    double dSpeed = 0.0;
+    if (bFound) {
+      dSpeed = vxnav::RoadSpeedKmh(0, road.nClass) / 3.6;
+      excluded = {road.id};
+    } else if (k > 0 && lastRoad.size() >= 2) {
+      road.pts.assign(lastRoad.rbegin(), lastRoad.rend());  // a dead end: turn
+      dSpeed = dLastSpeed;
+    } else {
       break;
     }
-    const double dSpeed = RoadSpeedKmh(0, road.nClass) / 3.6;
     if (!out.empty()) {
       out.back().dSpeed = dSpeed;
     }
@@ -617,9 +426,10 @@ std::vector<TrackPoint> Drive::StraightOn(tagLonLat pt, double dArrive,
       out.push_back({road.pts[i], dSpeed, -1});
     }
     const std::size_t n = road.pts.size();
-    dArrive = PlaneDirection(road.pts[n - 2], road.pts[n - 1]);
+    dArrive = vxnav::PlaneDirection(road.pts[n - 2], road.pts[n - 1]);
     pt = road.pts[n - 1];
-    excluded = {road.id};
+    lastRoad = road.pts;
+    dLastSpeed = dSpeed;
     dMaxDeviation = 60.0;
   }
   if (!out.empty()) {
@@ -635,26 +445,31 @@ void Drive::OnMark(Vehicle& vehicle, std::size_t nIndex) {
   }
   m_bMissed = true;
   const std::vector<TrackPoint>& track = vehicle.Track();
-  const TrackMark& mark = m_marks[static_cast<std::size_t>(track[nIndex].nMark)];
+  const vxnav::Navigator::RouteManoeuvre& mark =
+      m_marks[static_cast<std::size_t>(track[nIndex].nMark)];
   double dArrive = -1.0;
   for (std::size_t i = nIndex; i > 0 && dArrive < 0; --i) {
-    dArrive = PlaneDirection(track[i - 1].pt, track[i].pt);
+    dArrive = vxnav::PlaneDirection(track[i - 1].pt, track[i].pt);
   }
   const tagLonLat pt = track[nIndex].pt;
-  const std::vector<TrackPoint> rest = StraightOn(pt, dArrive, {mark.idArrive, mark.idNext});
-  const std::string sTurn = TurnInstruction(ClassifyTurn(mark.dTurnAngle), mark.sNext);
+  const std::vector<TrackPoint> rest = DriveOn(pt, dArrive, {mark.idArrive, mark.idTake});
+  vxnav::Instruction turn;
+  turn.turn = vxnav::ClassifyTurn(mark.dTurnAngle);
+  turn.sRoad = mark.sRoad;
+  const double t = m_record.fixes.empty() ? 0 : LastTime() + 1;
   if (rest.empty()) {
-    Event(m_record.fixes.empty() ? 0 : m_record.fixes.back().dTime + 1, "drive",
-          "The driver cannot miss manoeuvre " + std::to_string(m_nManoeuvresReached) +
-              ": no other road leaves the junction",
-          pt);
+    Log(t, LogKind::kDrive,
+        "The driver cannot miss manoeuvre " + std::to_string(m_nManoeuvresReached) +
+            ": no other road leaves the junction",
+        pt);
     return;
   }
   vehicle.ReplaceAfter(nIndex, rest);
-  Event(m_record.fixes.empty() ? 0 : m_record.fixes.back().dTime + 1, "drive",
-        "The driver misses manoeuvre " + std::to_string(m_nManoeuvresReached) + " (" + sTurn +
-            ") and goes straight on",
-        pt);
+  m_record.dMissTime = t;
+  Log(t, LogKind::kDrive,
+      "The driver misses manoeuvre " + std::to_string(m_nManoeuvresReached) + " (" +
+          vxnav::InstructionText(turn) + ") and goes straight on",
+      pt);
 }
 
 void Drive::Simulate() {
@@ -668,53 +483,57 @@ void Drive::Simulate() {
     const tagLonLat truth = m_vehicle.Position();
     double dLon = 0, dLat = 0;
     GetUnitDegree(truth, dLon, dLat);
-    const double dEast = m_noise.Gaussian(m_opts.dNoise);
-    const double dNorth = m_noise.Gaussian(m_opts.dNoise);
-    const tagLonLat fix = {truth.lon + dEast * dLon, truth.lat + dNorth * dLat};
-    double dHeading = m_vehicle.Heading();
+    double dEast = 0, dNorth = 0;
+    m_gpsNoise.Next(m_noise, 1.0, dEast, dNorth);
+    vxnav::Fix fix;
+    fix.dTime = t;
+    fix.pt = {truth.lon + dEast * dLon, truth.lat + dNorth * dLat};
+    fix.dHeading = m_vehicle.Heading();
     const double dTurn = m_noise.Gaussian(m_opts.dHeadingNoise);
-    if (dHeading >= 0) {
-      dHeading = std::fmod(dHeading + dTurn + 720.0, 360.0);
+    if (fix.dHeading >= 0) {
+      fix.dHeading = std::fmod(fix.dHeading + dTurn + 720.0, 360.0);
     }
-    if (OnFix(t, fix, dHeading)) {
+    fix.dSpeed = m_vehicle.Speed();
+    fix.dAccuracy = m_opts.dNoise;
+    if (Feed(fix)) {
       return;
     }
     if (m_vehicle.AtEnd() && ++nStanding > kStandingFixes) {
-      Event(t, "stop", "The vehicle has nowhere to go and has not arrived", fix);
+      Log(t, LogKind::kStop, "The vehicle has nowhere to go and has not arrived", fix.pt);
       return;
     }
   }
-  Event(dMaxTime, "stop", "Gave up: the drive takes three times longer than planned",
-        m_vehicle.Position());
+  Log(dMaxTime, LogKind::kStop, "Gave up: the drive takes three times longer than planned",
+      m_vehicle.Position());
 }
 
 void Drive::Replay() {
-  const double t0 = m_gpx.points.front().bHasTime ? m_gpx.points.front().dTime : 0.0;
+  const bool bTimed = m_gpx.points.front().bHasTime;
+  const double t0 = bTimed ? m_gpx.points.front().dTime : 0.0;
   double dHeading = -1.0;
   for (std::size_t i = 0; i < m_gpx.points.size(); ++i) {
     const GpxPoint& p = m_gpx.points[i];
-    const double t = p.bHasTime && m_gpx.points.front().bHasTime ? p.dTime - t0 : double(i);
     if (p.bHasCourse) {
-      // Course is clockwise from north on the ground; turn it into the
-      // longitude/latitude plane the library measures in.
-      double dLon = 0, dLat = 0;
-      GetUnitDegree(p.pt, dLon, dLat);
-      const double c = p.dCourse * std::numbers::pi / 180.0;
-      dHeading = PlaneDirection({0, 0}, {std::sin(c) * dLon, std::cos(c) * dLat});
+      dHeading = vxnav::PlaneDirectionOfCourse(p.pt, p.dCourse);
     } else if (i > 0 && SegmentLength(m_gpx.points[i - 1].pt, p.pt) > 2.0) {
-      dHeading = PlaneDirection(m_gpx.points[i - 1].pt, p.pt);
+      dHeading = vxnav::PlaneDirection(m_gpx.points[i - 1].pt, p.pt);
     }
-    if (OnFix(t, p.pt, dHeading)) {
+    vxnav::Fix fix;
+    fix.dTime = p.bHasTime && bTimed ? p.dTime - t0 : double(i);
+    fix.pt = p.pt;
+    fix.dHeading = dHeading;
+    fix.dSpeed = p.bHasSpeed ? p.dSpeed : -1.0;
+    fix.dAccuracy = p.dAccuracy;
+    if (Feed(fix)) {
       return;
     }
   }
   const GpxPoint& last = m_gpx.points.back();
-  const double t = last.bHasTime && m_gpx.points.front().bHasTime ? last.dTime - t0
-                                                                  : double(m_gpx.points.size() - 1);
-  Event(t, "end",
-        "The recording ends " + SpokenDistance(SegmentLength(last.pt, m_ptTo)) +
-            " from the destination",
-        last.pt);
+  const double t = last.bHasTime && bTimed ? last.dTime - t0 : double(m_gpx.points.size() - 1);
+  Log(t, LogKind::kEnd,
+      "The recording ends " + vxnav::SpokenDistance(SegmentLength(last.pt, m_ptTo)) +
+          " from the destination",
+      last.pt);
 }
 
 int Drive::Finish(int nExit) {
@@ -771,22 +590,25 @@ int Drive::Run() {
                 m_ptTo.lon, m_ptTo.lat);
   m_out << "vxnav drive on " << m_opts.sMap << " " << szEnds
         << (m_gpx.points.empty() ? "" : ", replaying " + m_opts.sGpx) << "\n";
-  if (!PlanRoute()) {
+  const vxnav::Update planned = m_nav->PlanRoute(m_ptFrom, m_ptTo, 0.0);
+  if (planned.events.empty()) {
     m_err << "vxnav: no route " << szEnds << "\n";
     return Finish(1);
   }
-  RecordRoute("planned", 0.0);
-  m_bClosurePending = m_opts.dClosure >= 0;
+  Report(planned);
+  if (m_opts.dClosure >= 0) {
+    Report(m_nav->CloseRoadAhead(m_opts.dClosure));  // done at the first fix on the route
+  }
   if (m_gpx.points.empty()) {
     Simulate();
   } else {
     Replay();
   }
   if (m_opts.nMissTurn > 0 && !m_bMissed) {
-    Event(m_record.fixes.empty() ? 0 : m_record.fixes.back().dTime, "note",
-          "No manoeuvre " + std::to_string(m_opts.nMissTurn) + " to miss: the drive reached " +
-              std::to_string(m_nManoeuvresReached),
-          m_vehicle.Position());
+    Log(LastTime(), LogKind::kNote,
+        "No manoeuvre " + std::to_string(m_opts.nMissTurn) + " to miss: the drive reached " +
+            std::to_string(m_nManoeuvresReached),
+        m_vehicle.Position());
   }
   return Finish(m_bArrived || !m_gpx.points.empty() ? 0 : 1);
 }

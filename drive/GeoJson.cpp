@@ -1,145 +1,137 @@
-// GeoJSON writing by hand: the structure is small and fixed.
+// GeoJSON through nlohmann-json: one function per kind of feature.
 #include "drive/GeoJson.h"
 
 #include <cmath>
-#include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "drive/Utf8.h"
 
 namespace vxdrive {
 
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (const char ch : ValidUtf8(s)) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (ch == '"' || ch == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      char sz[8];
-      std::snprintf(sz, sizeof sz, "\\u%04x", c);
-      out += sz;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
-}
-
 namespace {
 
-// A JSON number; JSON has no NaN or infinity, so those become null.
-std::string Num(double d, int nDecimals) {
-  if (!std::isfinite(d)) {
-    return "null";
-  }
-  char sz[64];
-  std::snprintf(sz, sizeof sz, "%.*f", nDecimals, d);
-  return sz;
+using nlohmann::json;
+
+// A coordinate to 7 decimals (about a centimetre); JSON has no NaN or
+// infinity, so those become null.
+json Coordinate(double d) { return std::isfinite(d) ? json(std::round(d * 1e7) / 1e7) : json(); }
+
+json Position(const tagLonLat& pt) { return json::array({Coordinate(pt.lon), Coordinate(pt.lat)}); }
+
+// A number rounded to nDecimals, or null.
+json Number(double d, int nDecimals) {
+  const double scale = std::pow(10.0, nDecimals);
+  return std::isfinite(d) ? json(std::round(d * scale) / scale) : json();
 }
 
-std::string Position(const tagLonLat& pt) {
-  std::string s = Num(pt.lon, 7);
-  s.insert(0, 1, '[');
-  s += ',';
-  s += Num(pt.lat, 7);
-  s += ']';
-  return s;
+json Text(const std::string& s) { return ValidUtf8(s); }
+
+json Feature(json geometry, json properties) {
+  return {{"type", "Feature"}, {"geometry", std::move(geometry)}, {"properties", properties}};
 }
 
-// Writes the features one by one with the commas between them.
-class FeatureWriter {
- public:
-  explicit FeatureWriter(std::ostream& out) : m_out(out) {
-    m_out << "{\"type\":\"FeatureCollection\",\"features\":[";
-  }
-  ~FeatureWriter() { m_out << "\n]}\n"; }
-  FeatureWriter(const FeatureWriter&) = delete;
-  FeatureWriter& operator=(const FeatureWriter&) = delete;
-
-  void Point(const tagLonLat& pt, const std::string& sProps) {
-    Feature("{\"type\":\"Point\",\"coordinates\":" + Position(pt) + "}", sProps);
-  }
-
-  void Line(const std::vector<tagLonLat>& pts, const std::string& sProps) {
-    if (pts.size() < 2) {
-      return;  // a LineString needs two or more positions
-    }
-    std::string g = "{\"type\":\"LineString\",\"coordinates\":[";
-    for (std::size_t i = 0; i < pts.size(); ++i) {
-      if (i > 0) {
-        g += ',';
-      }
-      g += Position(pts[i]);
-    }
-    Feature(g + "]}", sProps);
-  }
-
- private:
-  void Feature(const std::string& sGeometry, const std::string& sProps) {
-    m_out << (m_bFirst ? "\n" : ",\n") << "{\"type\":\"Feature\",\"geometry\":" << sGeometry
-          << ",\"properties\":{" << sProps << "}}";
-    m_bFirst = false;
-  }
-
-  std::ostream& m_out;
-  bool m_bFirst = true;
-};
-
-std::string Prop(const char* szName, const std::string& sJson) {
-  return std::string("\"") + szName + "\":" + sJson;
+json Point(const tagLonLat& pt, json properties) {
+  return Feature({{"type", "Point"}, {"coordinates", Position(pt)}}, std::move(properties));
 }
 
-const char* ResultName(int nResult) {
-  switch (nResult) {
-    case 1:
+// A LineString needs two or more positions: shorter lines are left out.
+void AddLine(json& features, const std::vector<tagLonLat>& pts, json properties) {
+  if (pts.size() < 2) {
+    return;
+  }
+  json coords = json::array();
+  for (const tagLonLat& p : pts) {
+    coords.push_back(Position(p));
+  }
+  features.push_back(
+      Feature({{"type", "LineString"}, {"coordinates", std::move(coords)}}, std::move(properties)));
+}
+
+const char* StateName(vxnav::RouteState state) {
+  switch (state) {
+    case vxnav::RouteState::kOnRoute:
       return "on route";
-    case 2:
+    case vxnav::RouteState::kArrived:
       return "arrived";
-    case 3:
+    case vxnav::RouteState::kOffRoute:
       return "off route";
-    default:
+    case vxnav::RouteState::kNoRoute:
       return "no match";
+  }
+  return "no match";
+}
+
+void AddRoutes(json& features, const DriveRecord& record) {
+  for (const RecordedRoute& r : record.routes) {
+    AddLine(features, r.pts,
+            {{"kind", "route"},
+             {"label", Text(r.sLabel)},
+             {"time", Number(r.dTime, 0)},
+             {"length_m", Number(r.dLength, 1)}});
+  }
+}
+
+void AddClosures(json& features, const DriveRecord& record) {
+  for (const RecordedClosure& c : record.closures) {
+    AddLine(features, c.pts,
+            {{"kind", "closure"}, {"road", Text(c.sRoad)}, {"time", Number(c.dTime, 0)}});
+  }
+}
+
+void AddFixes(json& features, const DriveRecord& record) {
+  for (const RecordedFix& f : record.fixes) {
+    features.push_back(Point(f.pt, {{"kind", "fix"},
+                                    {"time", Number(f.dTime, 0)},
+                                    {"heading", f.dHeading < 0 ? json() : Number(f.dHeading, 1)},
+                                    {"result", StateName(f.state)}}));
+  }
+  for (const RecordedFix& f : record.fixes) {
+    if (f.bHasMatch) {
+      features.push_back(
+          Point(f.ptMatch,
+                {{"kind", "match"}, {"time", Number(f.dTime, 0)}, {"result", StateName(f.state)}}));
+    }
+  }
+}
+
+void AddManoeuvres(json& features, const DriveRecord& record) {
+  for (const RecordedManoeuvre& m : record.manoeuvres) {
+    features.push_back(Point(m.pt, {{"kind", "manoeuvre"},
+                                    {"number", m.nNumber},
+                                    {"time", Number(m.dTime, 0)},
+                                    {"class", Text(m.sClass)},
+                                    {"text", Text(m.sText)},
+                                    {"junction", Text(m.sJunction)}}));
+  }
+}
+
+void AddEvents(json& features, const DriveRecord& record) {
+  for (const DriveEvent& e : record.events) {
+    if (e.kind == LogKind::kOffRoute || e.kind == LogKind::kReroute ||
+        e.kind == LogKind::kClosure || e.kind == LogKind::kArrive) {
+      features.push_back(Point(e.pt, {{"kind", "event"},
+                                      {"event", LogKindName(e.kind)},
+                                      {"time", Number(e.dTime, 0)},
+                                      {"text", Text(e.sText)}}));
+    }
   }
 }
 
 }  // namespace
 
+std::string JsonString(const std::string& s) {
+  return json(ValidUtf8(s)).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 void WriteGeoJson(const DriveRecord& record, std::ostream& out) {
-  FeatureWriter w(out);
-  for (const RecordedRoute& r : record.routes) {
-    w.Line(r.pts, Prop("kind", "\"route\"") + "," + Prop("label", JsonString(r.sLabel)) + "," +
-                      Prop("time", Num(r.dTime, 0)) + "," + Prop("length_m", Num(r.dLength, 1)));
-  }
-  for (const RecordedClosure& c : record.closures) {
-    w.Line(c.pts, Prop("kind", "\"closure\"") + "," + Prop("road", JsonString(c.sRoad)) + "," +
-                      Prop("time", Num(c.dTime, 0)));
-  }
-  for (const RecordedFix& f : record.fixes) {
-    w.Point(f.pt, Prop("kind", "\"fix\"") + "," + Prop("time", Num(f.dTime, 0)) + "," +
-                      Prop("heading", f.dHeading < 0 ? "null" : Num(f.dHeading, 1)) + "," +
-                      Prop("result", JsonString(ResultName(f.nResult))));
-  }
-  for (const RecordedFix& f : record.fixes) {
-    if (f.bHasMatch) {
-      w.Point(f.ptMatch, Prop("kind", "\"match\"") + "," + Prop("time", Num(f.dTime, 0)) + "," +
-                             Prop("result", JsonString(ResultName(f.nResult))));
-    }
-  }
-  for (const RecordedManoeuvre& m : record.manoeuvres) {
-    w.Point(m.pt, Prop("kind", "\"manoeuvre\"") + "," + Prop("number", std::to_string(m.nNumber)) +
-                      "," + Prop("time", Num(m.dTime, 0)) + "," +
-                      Prop("class", JsonString(m.sClass)) + "," +
-                      Prop("text", JsonString(m.sText)) + "," +
-                      Prop("junction", JsonString(m.sJunction)));
-  }
-  for (const DriveEvent& e : record.events) {
-    if (e.sKind == "off-route" || e.sKind == "reroute" || e.sKind == "closure" ||
-        e.sKind == "arrive") {
-      w.Point(e.pt, Prop("kind", "\"event\"") + "," + Prop("event", JsonString(e.sKind)) + "," +
-                        Prop("time", Num(e.dTime, 0)) + "," + Prop("text", JsonString(e.sText)));
-    }
-  }
+  json features = json::array();
+  AddRoutes(features, record);
+  AddClosures(features, record);
+  AddFixes(features, record);
+  AddManoeuvres(features, record);
+  AddEvents(features, record);
+  const json doc = {{"type", "FeatureCollection"}, {"features", std::move(features)}};
+  out << doc.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
 }
 
 }  // namespace vxdrive

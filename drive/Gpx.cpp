@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -86,7 +87,7 @@ bool ReadPoint(std::string_view text, const pugi::xml_node& node, GpxPoint& p,
              (aLon ? " (\"" + std::string(aLon.value()) + "\")" : std::string());
     return false;
   }
-  p = GpxPoint{{lon, lat}, false, 0.0, false, 0.0};
+  p = GpxPoint{{lon, lat}, false, 0.0, false, 0.0, false, 0.0, -1.0};
   if (const pugi::xml_node t = Child(node, "time")) {
     if (!ParseIsoTime(Trim(t.child_value()), p.dTime)) {
       sError = At(text, t) + "time \"" + std::string(t.child_value()) + "\" does not parse";
@@ -104,6 +105,26 @@ bool ReadPoint(std::string_view text, const pugi::xml_node& node, GpxPoint& p,
     p.dCourse = d == 360.0 ? 0.0 : d;
     p.bHasCourse = true;
   }
+  // Speed, hdop and accuracy: numbers from 0; an accuracy may stand in the
+  // point's extensions.
+  pugi::xml_node accuracy = Child(node, "accuracy");
+  if (const pugi::xml_node ext = Child(node, "extensions"); ext && !accuracy) {
+    accuracy = Child(ext, "accuracy");
+  }
+  const std::pair<const char*, pugi::xml_node> measures[] = {
+      {"speed", Child(node, "speed")}, {"hdop", Child(node, "hdop")}, {"accuracy", accuracy}};
+  double values[3] = {-1.0, -1.0, -1.0};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const pugi::xml_node m = measures[i].second;
+    if (m && (!ParseNumber(m.child_value(), values[i]) || values[i] < 0 || values[i] >= 1e6)) {
+      sError = At(text, m) + measures[i].first + " \"" + std::string(m.child_value()) +
+               "\" is not a number from 0";
+      return false;
+    }
+  }
+  p.bHasSpeed = values[0] >= 0;
+  p.dSpeed = p.bHasSpeed ? values[0] : 0.0;
+  p.dAccuracy = values[2] >= 0 ? values[2] : values[1] >= 0 ? values[1] * kMetresPerHdop : -1.0;
   return true;
 }
 
@@ -143,16 +164,6 @@ bool CollectPoints(std::string_view text, const pugi::xml_node& root, std::strin
   return true;
 }
 
-// Days from 1970-01-01 to the civil date y-m-d (proleptic Gregorian).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
 // Reads exactly n decimal digits at s[pos].
 bool Digits(std::string_view s, std::size_t pos, std::size_t n, int& value) {
   if (pos + n > s.size()) {
@@ -178,8 +189,10 @@ bool ParseIsoTime(std::string_view s, double& dSeconds) {
       !Digits(s, 17, 2, se)) {
     return false;
   }
-  static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] || h > 23 || mi > 59 || se > 60) {
+  const std::chrono::year_month_day date{std::chrono::year(y),
+                                         std::chrono::month(static_cast<unsigned>(mo)),
+                                         std::chrono::day(static_cast<unsigned>(d))};
+  if (!date.ok() || h > 23 || mi > 59 || se > 60) {
     return false;
   }
   std::size_t pos = 19;
@@ -211,7 +224,7 @@ bool ParseIsoTime(std::string_view s, double& dSeconds) {
   if (pos != s.size()) {
     return false;
   }
-  const long long days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
+  const long long days = std::chrono::sys_days(date).time_since_epoch().count();
   dSeconds = static_cast<double>(days * 86400 + h * 3600LL + mi * 60LL + se - offset) + frac;
   return true;
 }

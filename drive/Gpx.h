@@ -11,13 +11,21 @@
 
 namespace vxdrive {
 
+/// Metres of horizontal accuracy per unit of a point's <hdop>: a typical
+/// user range error of a consumer receiver.
+constexpr double kMetresPerHdop = 5.0;
+
 /// One recorded fix.
 struct GpxPoint {
-  tagLonLat pt;     ///< longitude, latitude in degrees
-  bool bHasTime;    ///< dTime is set
-  double dTime;     ///< seconds since 1970-01-01 UTC
-  bool bHasCourse;  ///< dCourse is set (GPX 1.0 only)
-  double dCourse;   ///< degrees clockwise from north, 0 to below 360
+  tagLonLat pt;      ///< longitude, latitude in degrees
+  bool bHasTime;     ///< dTime is set
+  double dTime;      ///< seconds since 1970-01-01 UTC
+  bool bHasCourse;   ///< dCourse is set (GPX 1.0 only)
+  double dCourse;    ///< degrees clockwise from north, 0 to below 360
+  bool bHasSpeed;    ///< dSpeed is set (GPX 1.0 <speed>)
+  double dSpeed;     ///< metres per second, 0 or more
+  double dAccuracy;  ///< horizontal accuracy in metres: an <accuracy> element of the
+                     ///< point or its extensions, else <hdop> x kMetresPerHdop; -1 none
 };
 
 /// The fixes of one GPX file.
@@ -33,7 +41,8 @@ struct GpxTrack {
 /// Refused: text that is not XML, a root other than gpx, a version other
 /// than 1.0 and 1.1 (taken from the version attribute, else from the
 /// namespace), a point without a valid lat or lon (numbers in -90..90 and
-/// -180..180), a time or course that does not parse, no point at all.
+/// -180..180), a time or course that does not parse, a speed, hdop or
+/// accuracy that is not a number from 0 (below 1e6), no point at all.
 bool ParseGpx(std::string_view text, GpxTrack& track, std::string& sError);
 
 /// Reads and parses a GPX file. On failure sError names the file and the
@@ -42,7 +51,8 @@ bool ReadGpxFile(const std::string& sPath, GpxTrack& track, std::string& sError)
 
 /// Parses an ISO 8601 date and time as GPX writes it
 /// ("2024-05-01T10:00:00Z", fractions of a second and "+02:00" offsets
-/// allowed) into seconds since 1970-01-01 UTC; false when it does not parse.
+/// allowed) into seconds since 1970-01-01 UTC; false when it does not parse
+/// or names a day the calendar does not have (2023-02-29).
 bool ParseIsoTime(std::string_view s, double& dSeconds);
 
 }  // namespace vxdrive

@@ -6,7 +6,7 @@
 
 #include "interfaces/VroRead.h"
 #include "interfaces/VroTexts.h"
-#include "network/RoadGeometry.h"
+#include "nav/Navigator.h"
 
 namespace vxdrive {
 
@@ -42,7 +42,7 @@ void SearchFeatures(VRO_READER* hReader, const Bin_LonLat& p1, const Bin_LonLat&
                  {}};
     road.pts.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-      road.pts.push_back({vxnet::BinToDegrees(pPts[i].lon), vxnet::BinToDegrees(pPts[i].lat)});
+      road.pts.push_back({FromBin(pPts[i].lon), FromBin(pPts[i].lat)});
     }
     fn(std::move(road), pPts, n);
   }
@@ -86,11 +86,11 @@ bool StraightOnRoad(VRO_READER* hReader, const tagLonLat& ptJunction, double dAr
     for (const VRO_FEATURE_ID& id : excluded) {
       bExcluded = bExcluded || VroReaderIsSameFeature(hReader, r.id, id) != 0;
     }
-    const double dDir = PlaneDirection(r.pts[0], r.pts[1]);
+    const double dDir = vxnav::PlaneDirection(r.pts[0], r.pts[1]);
     if (bExcluded || dDir < 0) {
       continue;
     }
-    const double dDev = vxnet::BearingGap(dDir, dArrive);
+    const double dDev = vxnav::DirectionGap(dDir, dArrive);
     if (dDev <= dBest) {
       dBest = dDev;
       road = std::move(r);

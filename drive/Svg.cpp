@@ -1,5 +1,6 @@
-// SVG drawing: an equirectangular view scaled by the cosine of the mid
-// latitude, so that the town keeps its shape.
+// SVG drawing as an XML tree (pugixml), one function per layer: an
+// equirectangular view scaled by the cosine of the mid latitude, so that the
+// town keeps its shape.
 #include "drive/Svg.h"
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <map>
 #include <numbers>
+#include <pugixml.hpp>
+#include <sstream>
 #include <string>
 
 #include "drive/LabelPlacer.h"
@@ -24,31 +27,7 @@ constexpr double kLabelFont = 12.0;  // px, the .lbl class
 
 // The label of an off-route or reroute marker.
 std::string EventLabel(const DriveEvent& e) {
-  return e.sKind == "off-route" ? "off route, rerouted" : "rerouted";
-}
-
-std::string Xml(const std::string& s) {
-  std::string out;
-  for (const char c : ValidUtf8(s)) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        // XML 1.0 allows no control characters besides tab and newlines.
-        out += static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' ? ' ' : c;
-    }
-  }
-  return out;
+  return e.kind == LogKind::kOffRoute ? "off route, rerouted" : "rerouted";
 }
 
 std::string F(double d) {
@@ -168,14 +147,45 @@ bool RecordArea(const DriveRecord& record, double dMargin, tagLonLat& lo, tagLon
   return true;
 }
 
-void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std::ostream& out) {
+namespace {
+
+using Node = pugi::xml_node;
+
+// An element with its attributes, appended to parent. Texts are escaped by
+// the tree; ValidUtf8 repairs names cut inside a character.
+Node Add(Node parent, const char* szName,
+         std::initializer_list<std::pair<const char*, std::string>> attrs) {
+  Node n = parent.append_child(szName);
+  for (const auto& [szKey, sValue] : attrs) {
+    n.append_attribute(szKey) = sValue.c_str();
+  }
+  return n;
+}
+
+void AddText(Node parent, std::initializer_list<std::pair<const char*, std::string>> attrs,
+             const std::string& sText) {
+  Add(parent, "text", attrs).text() = ValidUtf8(sText).c_str();
+}
+
+// XML 1.0 allows no control characters besides tab and newlines.
+std::string Printable(std::string s) {
+  for (char& c : s) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') {
+      c = ' ';
+    }
+  }
+  return s;
+}
+
+// The area to draw: the record's with a margin, at least 3:5 so that the
+// roads around show.
+View ChooseView(const DriveRecord& record) {
   tagLonLat lo{0, 0};
   tagLonLat hi{0, 0};
   if (!RecordArea(record, 120.0, lo, hi)) {
     lo = {-0.01, -0.01};
     hi = {0.01, 0.01};
   }
-  // A long thin area becomes at least 3:5, so that the roads around show.
   const double dCos = std::cos((lo.lat + hi.lat) * 0.5 * std::numbers::pi / 180.0);
   const double dGrowLon = (hi.lat - lo.lat) * 0.6 / dCos - (hi.lon - lo.lon);
   const double dGrowLat = (hi.lon - lo.lon) * dCos * 0.6 - (hi.lat - lo.lat);
@@ -187,15 +197,22 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
     lo.lat -= dGrowLat / 2;
     hi.lat += dGrowLat / 2;
   }
-  const View v(lo, hi);
-  const double dMapW = v.Width() + 2 * kPad;
-  const double dW = dMapW + kPanel;
-  // The panel's lines decide its height; the picture is as tall as the
-  // taller of map and panel.
+  return View(lo, hi);
+}
+
+void AddWrapped(std::vector<PanelLine>& panel, const std::string& sClass, const std::string& s) {
+  const auto lines = Wrap(s, 58);
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    panel.push_back({sClass, (k ? "      " : "") + lines[k], "", {}});
+  }
+}
+
+// The lines of the panel beside the map: legend, manoeuvres, events.
+std::vector<PanelLine> PanelLines(const DriveRecord& record) {
   std::vector<PanelLine> panel;
   panel.push_back({"h", "vxnav drive", "", {}});
   for (std::size_t i = 0; i < record.routes.size(); ++i) {
-    std::string sClass = "r";
+    std::string sClass = "r";  // built in two steps: GCC 12 warns on "r" + to_string
     sClass += std::to_string(i % 5);
     panel.push_back({sClass,
                      record.routes[i].sLabel + " (" + F(record.routes[i].dLength / 1000.0) + " km)",
@@ -210,58 +227,46 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
   panel.push_back({"", "", "", {}});
   panel.push_back({"h", "Manoeuvres", "", {}});
   for (const RecordedManoeuvre& m : record.manoeuvres) {
-    const auto lines = Wrap(std::to_string(m.nNumber) + "  " + Clock(m.dTime) + "  " + m.sText, 58);
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-      panel.push_back({"", (k ? "      " : "") + lines[k], "", {}});
-    }
+    AddWrapped(panel, "", std::to_string(m.nNumber) + "  " + Clock(m.dTime) + "  " + m.sText);
   }
   panel.push_back({"", "", "", {}});
   panel.push_back({"h", "Events", "", {}});
   for (const DriveEvent& e : record.events) {
-    if (e.sKind == "announce" || e.sKind == "junction" || e.sKind == "fix") {
+    if (e.kind == LogKind::kAnnounce || e.kind == LogKind::kJunction || e.kind == LogKind::kFix) {
       continue;
     }
-    const auto lines = Wrap(Clock(e.dTime) + "  " + e.sKind + ": " + e.sText, 58);
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-      panel.push_back({e.sKind == "off-route" || e.sKind == "closure" ? "w" : "",
-                       (k ? "      " : "") + lines[k],
-                       "",
-                       {}});
-    }
+    const bool bWarn = e.kind == LogKind::kOffRoute || e.kind == LogKind::kClosure;
+    AddWrapped(panel, bWarn ? "w" : "",
+               Clock(e.dTime) + "  " + LogKindName(e.kind) + ": " + e.sText);
   }
-  const double dLine = 18.0;
-  const double dH = std::max(v.Height() + 2 * kPad + 30, kPad * 2 + dLine * panel.size());
+  return panel;
+}
 
-  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" << F(dW)
-      << "\" height=\"" << F(dH) << "\" viewBox=\"0 0 " << F(dW) << " " << F(dH) << "\">\n"
-      << "<style>\n"
-      << " text{font-family:'DejaVu Sans',Arial,sans-serif;font-size:13px;fill:#222}\n"
-      << " .h{font-weight:bold;font-size:15px}\n"
-      << " .w{fill:#b03020}\n .k{fill:#555}\n .c{fill:#d01010;font-weight:bold}\n";
+std::string StyleSheet() {
+  std::string s =
+      "\n text{font-family:'DejaVu Sans',Arial,sans-serif;font-size:13px;fill:#222}\n"
+      " .h{font-weight:bold;font-size:15px}\n"
+      " .w{fill:#b03020}\n .k{fill:#555}\n .c{fill:#d01010;font-weight:bold}\n";
   for (std::size_t i = 0; i < 5; ++i) {
-    out << " .r" << i << "{fill:" << RouteColour(i) << ";font-weight:bold}\n";
+    s += " .r" + std::to_string(i) + "{fill:" + RouteColour(i) + ";font-weight:bold}\n";
   }
-  out << " .num{font-size:11px;font-weight:bold;text-anchor:middle;fill:#222}\n"
-      << " .lbl{font-size:12px;paint-order:stroke;stroke:#fff;stroke-width:3px}\n"
-      << "</style>\n"
-      << "<rect width=\"100%\" height=\"100%\" fill=\"#fbfaf6\"/>\n"
-      << "<clipPath id=\"map\"><rect x=\"" << F(kPad) << "\" y=\"" << F(kPad) << "\" width=\""
-      << F(v.Width()) << "\" height=\"" << F(v.Height()) << "\"/></clipPath>\n"
-      << "<rect x=\"" << F(kPad) << "\" y=\"" << F(kPad) << "\" width=\"" << F(v.Width())
-      << "\" height=\"" << F(v.Height()) << "\" fill=\"#ffffff\" stroke=\"#bbb\"/>\n"
-      << "<g clip-path=\"url(#map)\" fill=\"none\" stroke-linecap=\"round\" "
-         "stroke-linejoin=\"round\">\n";
-  // Roads: wider for the higher classes.
-  out << "<g stroke=\"#c8c8c8\">\n";
+  return s +
+         " .num{font-size:11px;font-weight:bold;text-anchor:middle;fill:#222}\n"
+         " .lbl{font-size:12px;paint-order:stroke;stroke:#fff;stroke-width:3px}\n";
+}
+
+// The map's roads in grey, wider for the higher classes.
+void DrawRoads(Node map, const View& v, const std::vector<MapRoad>& roads) {
+  Node g = Add(map, "g", {{"stroke", "#c8c8c8"}});
   for (const MapRoad& r : roads) {
     const double dWidth = r.nClass >= 1 && r.nClass <= 4 ? 7.0 : r.nClass == 5 ? 5.5 : 4.0;
-    out << "<polyline stroke-width=\"" << F(dWidth) << "\" points=\"" << v.Points(r.pts)
-        << "\"/>\n";
+    Add(g, "polyline", {{"stroke-width", F(dWidth)}, {"points", v.Points(r.pts)}});
   }
-  out << "</g>\n";
-  // Road names, small, along the longest stretch of each name in the picture.
-  out << "<g fill=\"#8a8a8a\" stroke=\"none\" font-size=\"10\">\n";
+}
+
+// Road names, small, along the longest stretch of each name in the picture.
+void DrawRoadNames(Node map, const View& v, const std::vector<MapRoad>& roads) {
+  Node g = Add(map, "g", {{"fill", "#8a8a8a"}, {"stroke", "none"}, {"font-size", "10"}});
   struct Label {
     double dLen = 0, x = 0, y = 0, dAngle = 0;
   };
@@ -283,157 +288,288 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
   }
   for (const auto& [sName, l] : labels) {
     if (l.dLen > 0) {
-      out << "<text style=\"font-size:10px;fill:#8a8a8a\" text-anchor=\"middle\" "
-             "transform=\"translate("
-          << F(l.x) << "," << F(l.y) << ") rotate(" << F(l.dAngle) << ")\" dy=\"-5\">" << Xml(sName)
-          << "</text>\n";
+      AddText(
+          g,
+          {{"style", "font-size:10px;fill:#8a8a8a"},
+           {"text-anchor", "middle"},
+           {"transform", "translate(" + F(l.x) + "," + F(l.y) + ") rotate(" + F(l.dAngle) + ")"},
+           {"dy", "-5"}},
+          Printable(sName));
     }
   }
-  out << "</g>\n";
+}
+
+// The planned route wide and pale, the rebuilt ones dashed; closed roads.
+void DrawRoutes(Node map, const View& v, const DriveRecord& record) {
   for (std::size_t i = 0; i < record.routes.size(); ++i) {
     const bool bFirst = i == 0;
-    out << "<polyline stroke=\"" << RouteColour(i) << "\" stroke-width=\"" << (bFirst ? 7 : 4)
-        << "\" stroke-opacity=\"" << (bFirst ? "0.45" : "0.85") << "\""
-        << (bFirst ? "" : " stroke-dasharray=\"10,5\"") << " points=\""
-        << v.Points(record.routes[i].pts) << "\"/>\n";
+    Node line = Add(map, "polyline",
+                    {{"stroke", RouteColour(i)},
+                     {"stroke-width", bFirst ? "7" : "4"},
+                     {"stroke-opacity", bFirst ? "0.45" : "0.85"}});
+    if (!bFirst) {
+      line.append_attribute("stroke-dasharray") = "10,5";
+    }
+    line.append_attribute("points") = v.Points(record.routes[i].pts).c_str();
   }
   for (const RecordedClosure& c : record.closures) {
-    out << "<polyline stroke=\"#d01010\" stroke-width=\"9\" stroke-dasharray=\"4,6\" points=\""
-        << v.Points(c.pts) << "\"/>\n";
+    Add(map, "polyline",
+        {{"stroke", "#d01010"},
+         {"stroke-width", "9"},
+         {"stroke-dasharray", "4,6"},
+         {"points", v.Points(c.pts)}});
   }
-  // Fixes with a thin line to their match.
-  out << "<g stroke=\"#e03030\" stroke-width=\"0.8\">\n";
+}
+
+// Fixes (red, orange off the route) with a thin line to their match (green).
+// Off the route the match is only the library's fallback point: not drawn.
+void DrawFixes(Node map, const View& v, const DriveRecord& record) {
+  Node lines = Add(map, "g", {{"stroke", "#e03030"}, {"stroke-width", "0.8"}});
+  Node dots = Add(map, "g", {{"stroke", "none"}});
   for (const RecordedFix& f : record.fixes) {
-    // An off-route match is only the library's fallback point: no line.
-    if (f.bHasMatch && f.nResult != 3) {
-      out << "<line x1=\"" << F(v.X(f.pt)) << "\" y1=\"" << F(v.Y(f.pt)) << "\" x2=\""
-          << F(v.X(f.ptMatch)) << "\" y2=\"" << F(v.Y(f.ptMatch)) << "\"/>\n";
+    const bool bOff = f.state == vxnav::RouteState::kOffRoute;
+    const bool bMatch = f.bHasMatch && !bOff;
+    if (bMatch) {
+      Add(lines, "line",
+          {{"x1", F(v.X(f.pt))},
+           {"y1", F(v.Y(f.pt))},
+           {"x2", F(v.X(f.ptMatch))},
+           {"y2", F(v.Y(f.ptMatch))}});
+    }
+    Add(dots, "circle",
+        {{"cx", F(v.X(f.pt))},
+         {"cy", F(v.Y(f.pt))},
+         {"r", "2.6"},
+         {"fill", bOff ? "#ff9900" : "#e03030"}});
+    if (bMatch) {
+      Add(dots, "circle",
+          {{"cx", F(v.X(f.ptMatch))},
+           {"cy", F(v.Y(f.ptMatch))},
+           {"r", "1.8"},
+           {"fill", "#10a040"}});
     }
   }
-  out << "</g>\n<g stroke=\"none\">\n";
-  for (const RecordedFix& f : record.fixes) {
-    out << "<circle cx=\"" << F(v.X(f.pt)) << "\" cy=\"" << F(v.Y(f.pt)) << "\" r=\"2.6\" fill=\""
-        << (f.nResult == 3 ? "#ff9900" : "#e03030") << "\"/>\n";
-    if (f.bHasMatch && f.nResult != 3) {
-      out << "<circle cx=\"" << F(v.X(f.ptMatch)) << "\" cy=\"" << F(v.Y(f.ptMatch))
-          << "\" r=\"1.8\" fill=\"#10a040\"/>\n";
+}
+
+// Markers with labels beside them: every marker is kept free first, then the
+// manoeuvres' labels are placed, then the others.
+class Markers {
+ public:
+  Markers(Node svg, const View& v, const DriveRecord& record) : m_svg(svg), m_v(v), m_rec(record) {
+    for (const RecordedManoeuvre& m : record.manoeuvres) {
+      Reserve(m.pt, 9);
+    }
+    for (std::size_t i = 0; i < record.events.size(); ++i) {
+      if (IsEventMarker(i)) {
+        Reserve(record.events[i].pt, 8);
+      }
+    }
+    m_bEnds = !record.routes.empty() && !record.routes[0].pts.empty();
+    if (m_bEnds) {
+      Reserve(record.routes[0].pts.front(), 9);
+      Reserve(record.routes[0].pts.back(), 9);
     }
   }
-  out << "</g>\n</g>\n";
-  // Labels beside the markers: every marker is kept free first, then the
-  // manoeuvres' labels are placed, then the others.
-  const bool bEnds = !record.routes.empty() && !record.routes[0].pts.empty();
-  const tagLonLat ptStart = bEnds ? record.routes[0].pts.front() : tagLonLat{0, 0};
-  const tagLonLat ptEnd = bEnds ? record.routes[0].pts.back() : tagLonLat{0, 0};
-  const auto IsEventMarker = [&](std::size_t i) {
-    const DriveEvent& e = record.events[i];
+
+  void Draw() {
+    std::vector<LabelPlace> manoeuvreLabels;
+    for (const RecordedManoeuvre& m : m_rec.manoeuvres) {
+      manoeuvreLabels.push_back(Place(m.pt, 9, m.sClass));
+    }
+    std::vector<LabelPlace> eventLabels(m_rec.events.size(), LabelPlace{0, 0, false});
+    for (std::size_t i = 0; i < m_rec.events.size(); ++i) {
+      if (IsEventMarker(i)) {
+        eventLabels[i] = Place(m_rec.events[i].pt, 8, EventLabel(m_rec.events[i]));
+      }
+    }
+    DrawEnds();
+    DrawClosureLabels();
+    for (std::size_t i = 0; i < m_rec.events.size(); ++i) {
+      if (IsEventMarker(i)) {
+        const DriveEvent& e = m_rec.events[i];
+        const bool bOff = e.kind == LogKind::kOffRoute;
+        Circle(e.pt, "8", bOff ? "#ffdd33" : "#ffffff", "#b03020", "2");
+        Number(e.pt, bOff ? "!" : "R");
+        Label(eventLabels[i], "lbl w", EventLabel(e));
+      }
+    }
+    for (std::size_t i = 0; i < m_rec.manoeuvres.size(); ++i) {
+      const RecordedManoeuvre& m = m_rec.manoeuvres[i];
+      Circle(m.pt, "9", "#fff", "#222", "1.5");
+      Number(m.pt, std::to_string(m.nNumber));
+      Label(manoeuvreLabels[i], "lbl", m.sClass);
+    }
+  }
+
+ private:
+  bool IsEventMarker(std::size_t i) const {
+    const DriveEvent& e = m_rec.events[i];
     // A reroute right after its off-route shares the off-route's marker.
-    const bool bFollows =
-        i > 0 && record.events[i - 1].sKind == "off-route" && record.events[i - 1].dTime == e.dTime;
-    return e.sKind == "off-route" || (e.sKind == "reroute" && !bFollows);
-  };
-  LabelPlacer placer;
-  const auto Marker = [&](const tagLonLat& pt, double r) {
-    placer.Reserve({v.X(pt) - r, v.Y(pt) - r, v.X(pt) + r, v.Y(pt) + r});
-  };
-  for (const RecordedManoeuvre& m : record.manoeuvres) {
-    Marker(m.pt, 9);
+    const bool bFollows = i > 0 && m_rec.events[i - 1].kind == LogKind::kOffRoute &&
+                          m_rec.events[i - 1].dTime == e.dTime;
+    return e.kind == LogKind::kOffRoute || (e.kind == LogKind::kReroute && !bFollows);
   }
-  for (std::size_t i = 0; i < record.events.size(); ++i) {
-    if (IsEventMarker(i)) {
-      Marker(record.events[i].pt, 8);
+  void Reserve(const tagLonLat& pt, double r) {
+    m_placer.Reserve({m_v.X(pt) - r, m_v.Y(pt) - r, m_v.X(pt) + r, m_v.Y(pt) + r});
+  }
+  LabelPlace Place(const tagLonLat& pt, double r, const std::string& sText) {
+    return m_placer.Place(m_v.X(pt), m_v.Y(pt), r, TextWidth(sText, kLabelFont), kLabelFont);
+  }
+  void Label(const LabelPlace& p, const char* szClass, const std::string& sText) {
+    Node t = Add(m_svg, "text", {{"class", szClass}, {"x", F(p.x)}, {"y", F(p.y)}});
+    if (p.bEndAnchor) {
+      t.append_attribute("text-anchor") = "end";
     }
+    t.text() = ValidUtf8(Printable(sText)).c_str();
   }
-  if (bEnds) {
-    Marker(ptStart, 9);
-    Marker(ptEnd, 9);
+  void Circle(const tagLonLat& pt, const char* r, const char* fill, const char* stroke,
+              const char* width) {
+    Add(m_svg, "circle",
+        {{"cx", F(m_v.X(pt))},
+         {"cy", F(m_v.Y(pt))},
+         {"r", r},
+         {"fill", fill},
+         {"stroke", stroke},
+         {"stroke-width", width}});
   }
-  const auto PlaceLabel = [&](const tagLonLat& pt, double r, const std::string& sText) {
-    return placer.Place(v.X(pt), v.Y(pt), r, TextWidth(sText, kLabelFont), kLabelFont);
-  };
-  const auto LabelText = [&](const LabelPlace& p, const std::string& sClass,
-                             const std::string& sText) {
-    out << "<text class=\"" << sClass << "\" x=\"" << F(p.x) << "\" y=\"" << F(p.y) << "\""
-        << (p.bEndAnchor ? " text-anchor=\"end\"" : "") << ">" << Xml(sText) << "</text>\n";
-  };
-  std::vector<LabelPlace> manoeuvreLabels;
-  for (const RecordedManoeuvre& m : record.manoeuvres) {
-    manoeuvreLabels.push_back(PlaceLabel(m.pt, 9, m.sClass));
-  }
-  std::vector<LabelPlace> eventLabels(record.events.size(), LabelPlace{0, 0, false});
-  for (std::size_t i = 0; i < record.events.size(); ++i) {
-    if (IsEventMarker(i)) {
-      eventLabels[i] = PlaceLabel(record.events[i].pt, 8, EventLabel(record.events[i]));
-    }
+  void Number(const tagLonLat& pt, const std::string& s) {
+    AddText(m_svg, {{"class", "num"}, {"x", F(m_v.X(pt))}, {"y", F(m_v.Y(pt) + 4)}}, s);
   }
   // Start and destination of the planned route.
-  if (bEnds) {
-    out << "<circle cx=\"" << F(v.X(ptStart)) << "\" cy=\"" << F(v.Y(ptStart))
-        << "\" r=\"9\" fill=\"#10a040\" stroke=\"#fff\" stroke-width=\"2\"/>\n";
-    LabelText(PlaceLabel(ptStart, 9, "start"), "lbl", "start");
-    out << "<rect x=\"" << F(v.X(ptEnd) - 8) << "\" y=\"" << F(v.Y(ptEnd) - 8)
-        << "\" width=\"16\" height=\"16\" fill=\"#222\" stroke=\"#fff\" stroke-width=\"2\"/>\n";
-    LabelText(PlaceLabel(ptEnd, 9, "destination"), "lbl", "destination");
+  void DrawEnds() {
+    if (!m_bEnds) {
+      return;
+    }
+    const tagLonLat ptStart = m_rec.routes[0].pts.front();
+    const tagLonLat ptEnd = m_rec.routes[0].pts.back();
+    Circle(ptStart, "9", "#10a040", "#fff", "2");
+    Label(Place(ptStart, 9, "start"), "lbl", "start");
+    Add(m_svg, "rect",
+        {{"x", F(m_v.X(ptEnd) - 8)},
+         {"y", F(m_v.Y(ptEnd) - 8)},
+         {"width", "16"},
+         {"height", "16"},
+         {"fill", "#222"},
+         {"stroke", "#fff"},
+         {"stroke-width", "2"}});
+    Label(Place(ptEnd, 9, "destination"), "lbl", "destination");
   }
-  for (const RecordedClosure& c : record.closures) {
-    if (!c.pts.empty()) {
-      // Halfway along the middle stretch of the closed road.
-      const tagLonLat& a = c.pts[(c.pts.size() - 1) / 2];
-      const tagLonLat& b = c.pts[c.pts.size() / 2];
-      const tagLonLat p = {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
-      out << "<text class=\"lbl c\" text-anchor=\"middle\" x=\"" << F(v.X(p)) << "\" y=\""
-          << F(v.Y(p) - 9) << "\">closed</text>\n";
+  // "closed" halfway along the middle stretch of each closed road.
+  void DrawClosureLabels() {
+    for (const RecordedClosure& c : m_rec.closures) {
+      if (!c.pts.empty()) {
+        const tagLonLat& a = c.pts[(c.pts.size() - 1) / 2];
+        const tagLonLat& b = c.pts[c.pts.size() / 2];
+        const tagLonLat p = {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
+        AddText(m_svg,
+                {{"class", "lbl c"},
+                 {"text-anchor", "middle"},
+                 {"x", F(m_v.X(p))},
+                 {"y", F(m_v.Y(p) - 9)}},
+                "closed");
+      }
     }
   }
-  for (std::size_t i = 0; i < record.events.size(); ++i) {
-    const DriveEvent& e = record.events[i];
-    if (IsEventMarker(i)) {
-      const bool bOff = e.sKind == "off-route";
-      out << "<circle cx=\"" << F(v.X(e.pt)) << "\" cy=\"" << F(v.Y(e.pt)) << "\" r=\"8\" fill=\""
-          << (bOff ? "#ffdd33" : "#ffffff") << "\" stroke=\"#b03020\" stroke-width=\"2\"/>\n"
-          << "<text class=\"num\" x=\"" << F(v.X(e.pt)) << "\" y=\"" << F(v.Y(e.pt) + 4) << "\">"
-          << (bOff ? "!" : "R") << "</text>\n";
-      LabelText(eventLabels[i], "lbl w", EventLabel(e));
-    }
-  }
-  for (std::size_t i = 0; i < record.manoeuvres.size(); ++i) {
-    const RecordedManoeuvre& m = record.manoeuvres[i];
-    out << "<circle cx=\"" << F(v.X(m.pt)) << "\" cy=\"" << F(v.Y(m.pt))
-        << "\" r=\"9\" fill=\"#fff\" stroke=\"#222\" stroke-width=\"1.5\"/>\n"
-        << "<text class=\"num\" x=\"" << F(v.X(m.pt)) << "\" y=\"" << F(v.Y(m.pt) + 4) << "\">"
-        << m.nNumber << "</text>\n";
-    LabelText(manoeuvreLabels[i], "lbl", m.sClass);
-  }
-  // Scale bar: 200 m.
+
+  Node m_svg;
+  const View& m_v;
+  const DriveRecord& m_rec;
+  LabelPlacer m_placer;
+  bool m_bEnds = false;
+};
+
+// A 200 m scale bar under the map.
+void DrawScaleBar(Node svg, const View& v) {
   const double dBar = 200.0 * v.PixelsPerMetre();
   const double yBar = v.Height() + kPad + 22;
-  out << "<line x1=\"" << F(kPad) << "\" y1=\"" << F(yBar) << "\" x2=\"" << F(kPad + dBar)
-      << "\" y2=\"" << F(yBar) << "\" stroke=\"#222\" stroke-width=\"3\"/>\n"
-      << "<text x=\"" << F(kPad + dBar + 8) << "\" y=\"" << F(yBar + 4) << "\">200 m</text>\n";
-  // The panel.
+  Add(svg, "line",
+      {{"x1", F(kPad)},
+       {"y1", F(yBar)},
+       {"x2", F(kPad + dBar)},
+       {"y2", F(yBar)},
+       {"stroke", "#222"},
+       {"stroke-width", "3"}});
+  AddText(svg, {{"x", F(kPad + dBar + 8)}, {"y", F(yBar + 4)}}, "200 m");
+}
+
+void DrawPanel(Node svg, double x0, const std::vector<PanelLine>& panel, double dLine) {
   double y = kPad + 14;
   for (const PanelLine& line : panel) {
-    double x = dMapW + 10;
+    double x = x0;
     if (!line.sLineColour.empty()) {
-      out << "<line x1=\"" << F(x) << "\" y1=\"" << F(y - 4) << "\" x2=\"" << F(x + 24)
-          << "\" y2=\"" << F(y - 4) << "\" stroke=\"" << line.sLineColour
-          << "\" stroke-width=\"5\"/>\n";
+      Add(svg, "line",
+          {{"x1", F(x)},
+           {"y1", F(y - 4)},
+           {"x2", F(x + 24)},
+           {"y2", F(y - 4)},
+           {"stroke", line.sLineColour},
+           {"stroke-width", "5"}});
       x += 32;
     }
-    if (!line.dots.empty()) {
-      for (std::size_t k = 0; k < line.dots.size(); ++k) {
-        out << "<circle cx=\"" << F(x + 5 + 12.0 * k) << "\" cy=\"" << F(y - 4)
-            << "\" r=\"4\" fill=\"" << line.dots[k] << "\"/>\n";
-      }
-      x += 32;
+    for (std::size_t k = 0; k < line.dots.size(); ++k) {
+      Add(svg, "circle",
+          {{"cx", F(x + 5 + 12.0 * k)}, {"cy", F(y - 4)}, {"r", "4"}, {"fill", line.dots[k]}});
     }
+    x += line.dots.empty() ? 0 : 32;
     if (!line.sText.empty()) {
-      out << "<text" << (line.sClass.empty() ? "" : " class=\"" + line.sClass + "\"") << " x=\""
-          << F(x) << "\" y=\"" << F(y) << "\">" << Xml(line.sText) << "</text>\n";
+      Node t = Add(svg, "text", {});
+      if (!line.sClass.empty()) {
+        t.append_attribute("class") = line.sClass.c_str();
+      }
+      t.append_attribute("x") = F(x).c_str();
+      t.append_attribute("y") = F(y).c_str();
+      t.text() = ValidUtf8(Printable(line.sText)).c_str();
     }
     y += dLine;
   }
-  out << "</svg>\n";
+}
+
+}  // namespace
+
+void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std::ostream& out) {
+  const View v = ChooseView(record);
+  const double dMapW = v.Width() + 2 * kPad;
+  const double dW = dMapW + kPanel;
+  // The panel's lines decide its height; the picture is as tall as the
+  // taller of map and panel.
+  const std::vector<PanelLine> panel = PanelLines(record);
+  const double dLine = 18.0;
+  const double dH = std::max(v.Height() + 2 * kPad + 30, kPad * 2 + dLine * panel.size());
+
+  pugi::xml_document doc;
+  Node decl = doc.append_child(pugi::node_declaration);
+  decl.append_attribute("version") = "1.0";
+  decl.append_attribute("encoding") = "UTF-8";
+  Node svg = Add(doc, "svg",
+                 {{"xmlns", "http://www.w3.org/2000/svg"},
+                  {"version", "1.1"},
+                  {"width", F(dW)},
+                  {"height", F(dH)},
+                  {"viewBox", "0 0 " + F(dW) + " " + F(dH)}});
+  Add(svg, "style", {}).text() = StyleSheet().c_str();
+  Add(svg, "rect", {{"width", "100%"}, {"height", "100%"}, {"fill", "#fbfaf6"}});
+  Add(Add(svg, "clipPath", {{"id", "map"}}), "rect",
+      {{"x", F(kPad)}, {"y", F(kPad)}, {"width", F(v.Width())}, {"height", F(v.Height())}});
+  Add(svg, "rect",
+      {{"x", F(kPad)},
+       {"y", F(kPad)},
+       {"width", F(v.Width())},
+       {"height", F(v.Height())},
+       {"fill", "#ffffff"},
+       {"stroke", "#bbb"}});
+  Node map = Add(svg, "g",
+                 {{"clip-path", "url(#map)"},
+                  {"fill", "none"},
+                  {"stroke-linecap", "round"},
+                  {"stroke-linejoin", "round"}});
+  DrawRoads(map, v, roads);
+  DrawRoadNames(map, v, roads);
+  DrawRoutes(map, v, record);
+  DrawFixes(map, v, record);
+  Markers(svg, v, record).Draw();
+  DrawScaleBar(svg, v);
+  DrawPanel(svg, dMapW + 10, panel, dLine);
+  doc.save(out, " ", pugi::format_default, pugi::encoding_utf8);
 }
 
 }  // namespace vxdrive

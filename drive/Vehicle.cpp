@@ -1,8 +1,8 @@
 // Movement along a track by time, stretch by stretch.
 #include "drive/Vehicle.h"
 
-#include "drive/Directions.h"
 #include "interfaces/VroGeo.h"
+#include "nav/Navigator.h"
 
 namespace vxdrive {
 
@@ -64,7 +64,7 @@ tagLonLat Vehicle::Position() const {
 
 double Vehicle::Heading() const {
   for (std::size_t i = m_nSegment; i + 1 < m_track.size(); ++i) {
-    const double d = PlaneDirection(m_track[i].pt, m_track[i + 1].pt);
+    const double d = vxnav::PlaneDirection(m_track[i].pt, m_track[i + 1].pt);
     if (d >= 0) {
       return d;
     }

@@ -1,27 +1,17 @@
-// Geodesic measures on the WGS84 ellipsoid, computed with GeographicLib.
-//
-// SegmentLength is the geodesic distance in metres; LineLength the sum of
-// SegmentLength over consecutive pairs (0 for fewer than two points or a null
-// array). GetUnitDegree gives the degrees per metre from the ellipsoid's radii
-// of curvature at the point's latitude: the prime vertical radius N times
-// cos(lat) for longitude, the meridional radius M for latitude.
-//
-// Bad input: a NaN coordinate gives NaN lengths, as does a latitude beyond
-// +-90 degrees. GetUnitDegree depends only on the latitude: a NaN latitude
-// gives NaN for both results; latitudes are clamped to [-89.999999, 89.999999]
-// so that the poles (and anything beyond them) give large but finite values.
+// Geodesic measures on the WGS84 ellipsoid. SegmentLength measures a chord of
+// up to 10 km with the short-arc formula of ShortArc.h and anything longer (and
+// any point beyond the poles or with a NaN coordinate) with GeographicLib's
+// geodesic inverse; the rules and the error bound are in interfaces/VroGeo.h.
 #include "interfaces/VroGeo.h"
 
-#include <GeographicLib/Constants.hpp>
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 
+#include "geo/ShortArc.h"
+
 namespace {
 
-const GeographicLib::Geodesic& Wgs84() { return GeographicLib::Geodesic::WGS84(); }
-
 constexpr double kPoleLimit = 89.999999;
-constexpr double kDegree = 0.017453292519943295;  // radians per degree
 
 }  // namespace
 
@@ -30,7 +20,10 @@ double SegmentLength(const tagLonLat& a, const tagLonLat& b) {
     return 0.0;
   }
   double s12 = 0.0;
-  Wgs84().Inverse(a.lat, a.lon, b.lat, b.lon, s12);
+  if (vxgeo::ShortArcLength(a, b, s12)) {
+    return s12;
+  }
+  GeographicLib::Geodesic::WGS84().Inverse(a.lat, a.lon, b.lat, b.lon, s12);
   return s12;
 }
 
@@ -50,14 +43,12 @@ void GetUnitDegree(const tagLonLat& pt, double& dLon, double& dLat) {
     dLon = dLat = std::nan("");
     return;
   }
-  const double dPhi = std::fmax(-kPoleLimit, std::fmin(kPoleLimit, pt.lat)) * kDegree;
-  const double a = GeographicLib::Constants::WGS84_a();
-  const double f = GeographicLib::Constants::WGS84_f();
-  const double e2 = f * (2.0 - f);
+  using namespace vxgeo;
+  const double dPhi = std::fmax(-kPoleLimit, std::fmin(kPoleLimit, pt.lat)) * kRadPerDegree;
   const double s = std::sin(dPhi);
-  const double w = 1.0 - e2 * s * s;
-  const double dPrimeVertical = a / std::sqrt(w);
-  const double dMeridional = a * (1.0 - e2) / (w * std::sqrt(w));
-  dLon = 1.0 / (dPrimeVertical * std::cos(dPhi) * kDegree);
-  dLat = 1.0 / (dMeridional * kDegree);
+  const double w = 1.0 - kEccentricity2 * s * s;
+  const double dPrimeVertical = kEquatorialRadius / std::sqrt(w);
+  const double dMeridional = kEquatorialRadius * (1.0 - kEccentricity2) / (w * std::sqrt(w));
+  dLon = 1.0 / (dPrimeVertical * std::cos(dPhi) * kRadPerDegree);
+  dLat = 1.0 / (dMeridional * kRadPerDegree);
 }

@@ -11,13 +11,17 @@
 template <unsigned N>
 class CAngleNum {
  public:
-  static constexpr unsigned kQuarter = N / 4;
-  static constexpr unsigned kHalf = N / 2;
-  static constexpr unsigned kThreeQuarters = 3 * N / 4;
+  static constexpr unsigned kQuarter = N / 4;            ///< a quarter turn: north
+  static constexpr unsigned kHalf = N / 2;               ///< a half turn: west
+  static constexpr unsigned kThreeQuarters = 3 * N / 4;  ///< three quarters: south
 
+  /// An angle object; the table is class-wide and filled by the first use.
   CAngleNum() = default;
+  /// Copies nothing but the object: the table is shared.
   CAngleNum(const CAngleNum&) = default;
+  /// Assigns nothing but the object: the table is shared.
   CAngleNum& operator=(const CAngleNum&) = default;
+  /// Leaves the shared table alone.
   virtual ~CAngleNum() = default;
 
   /// Fills the tangent table once. Safe when several threads make the first

@@ -11,9 +11,11 @@ class CPoint {
   /// Number of axes, of the type of the loop counters over them.
   static constexpr unsigned short kAxes = N;
 
-  T m_d[N];
+  T m_d[N];  ///< the coordinates, x first
 
+  /// A point with unset coordinates.
   CPoint() = default;
+  /// Copies the coordinates.
   CPoint(const CPoint&) = default;
   /// Copies the coordinates, x first (element by element in index order).
   CPoint& operator=(const CPoint&) = default;

@@ -8,8 +8,8 @@
 template <class T, unsigned N>
 class CSegment {
  public:
-  CPoint<T, N> m_ptStart;
-  CPoint<T, N> m_ptEnd;
+  CPoint<T, N> m_ptStart;  ///< where the segment starts
+  CPoint<T, N> m_ptEnd;    ///< where the segment ends
 };
 
 #endif

@@ -11,15 +11,21 @@
 template <class T, unsigned N>
 class CVector {
  public:
-  CPoint<T, N> m_ptComp;
-  CPoint<T, N> m_ptStart;
-  CPoint<T, N> m_ptEnd;
+  CPoint<T, N> m_ptComp;   ///< the components
+  CPoint<T, N> m_ptStart;  ///< where the vector starts
+  CPoint<T, N> m_ptEnd;    ///< where it ends
 
+  /// The zero vector at the origin.
   CVector() { SetAll(T(0)); }
+  /// The vector of components p, anchored at the origin.
   explicit CVector(CPoint<T, N> p) { Set(p); }
+  /// The vector from ptStart to ptEnd.
   CVector(CPoint<T, N> ptStart, CPoint<T, N> ptEnd) { Set(ptStart, ptEnd); }
+  /// Copies components, start and end.
   CVector(const CVector&) = default;
+  /// Copies components, start and end.
   CVector& operator=(const CVector&) = default;
+  /// Nothing to release.
   virtual ~CVector() = default;
 
   /// Components and end (d, ..., d), start at the origin.
@@ -49,6 +55,7 @@ class CVector {
     }
   }
 
+  /// Components p, anchored at the origin (as Set(p)).
   CVector& operator=(CPoint<T, N> p) {
     Set(p);
     return *this;

@@ -7,7 +7,7 @@
 //
 // Features. A feature id is never the null id and is the same each time the
 // same file is opened. It carries a direction flag: the id of a feature driven
-// from its last point to its first (vxmap::FeatureIdOf(n, true)) names the same
+// from its last point to its first (vxnet::FeatureIdOf(n, true)) names the same
 // feature (VroReaderIsSameFeature ignores the flag) but VroFeatureOneAttr
 // presents it as seen in the direction of travel. Searches hand out ids
 // without the flag.

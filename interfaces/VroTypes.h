@@ -16,20 +16,20 @@
 
 /// A point on the earth: longitude then latitude, in degrees.
 struct tagLonLat {
-  double lon;
-  double lat;
+  double lon;  ///< longitude in degrees, east positive
+  double lat;  ///< latitude in degrees, north positive
 };
 
 /// A map feature identifier, copied whole and never interpreted.
 /// The null id has words 0..2 all ones and word 3 zero.
 struct VRO_FEATURE_ID {
-  std::uint32_t dw[4];
+  std::uint32_t dw[4];  ///< the four words, meaningful only to the map reader
 };
 
 /// The map reader's point: units of 0.00001 degree.
 struct Bin_LonLat {
-  std::int32_t lon;
-  std::int32_t lat;
+  std::int32_t lon;  ///< longitude in units of 0.00001 degree
+  std::int32_t lat;  ///< latitude in units of 0.00001 degree
 };
 
 /// Opaque handle of a map reader; owned by the application.

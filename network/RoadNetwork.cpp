@@ -18,6 +18,7 @@ NetworkView RoadNetwork::View() const {
   v.nameOffsets = names.offsets;
   v.nameBytes = names.bytes;
   v.forbidden = forbidden;
+  v.wayIds = wayIds;
   v.grid = {grid.levels, grid.cellStart, grid.items};
   v.graph = {graph.lengths,      graph.bearings, graph.flags,
              graph.leavingStart, graph.leaving,  graph.info};

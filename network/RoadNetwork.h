@@ -124,6 +124,9 @@ struct NetworkView {
   std::span<const std::uint32_t> nameOffsets;  ///< name i at nameBytes[nameOffsets[i]]
   std::span<const char> nameBytes;             ///< NUL-terminated names; ends with a NUL
   std::span<const ForbiddenTurn> forbidden;    ///< sorted by (nFrom, nVia, nTo)
+  /// Per feature, the OpenStreetMap way it was cut from; empty on a compiled
+  /// map (which does not store them) and on networks built by hand.
+  std::span<const std::uint64_t> wayIds;
   GridView grid;
   GraphView graph;
 

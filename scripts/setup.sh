@@ -6,9 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgeographiclib-dev libosmium2-dev libprotozero-dev libboost-dev libpugixml-dev
+  libgeographiclib-dev libosmium2-dev libprotozero-dev libboost-dev libpugixml-dev nlohmann-json3-dev
   zlib1g-dev libbz2-dev libexpat1-dev liblz4-dev
-  clang libclang-rt-14-dev valgrind jq
+  clang libclang-rt-14-dev clang-format clang-tidy doxygen valgrind jq
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Every test: sets up a fresh machine, builds, and runs the whole suite with
+# Every test: sets up a fresh machine, checks formatting, clang-tidy and the
+# header reference (scripts/gates.sh), builds, and runs the whole suite with
 # CTest twice (release, then ASan+UBSan, with LeakSanitizer), runs the test
 # programs under valgrind's memcheck, then runs every libFuzzer target for
 # VX_FUZZ_SECONDS each (default 60; 0 skips fuzzing). Exits non-zero when
@@ -10,6 +11,7 @@ scripts/setup.sh
 jobs="$(nproc)"
 
 cmake --preset release
+scripts/gates.sh
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
 

@@ -14,13 +14,11 @@
 #include <variant>
 
 #include "JsonReader.h"
-#include "drive/Announcer.h"
 #include "drive/DriveOptions.h"
 #include "drive/DriveSession.h"
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
 #include "drive/LabelPlacer.h"
-#include "drive/Manoeuvre.h"
 #include "drive/MapRoads.h"
 #include "drive/Noise.h"
 #include "drive/Progress.h"
@@ -28,7 +26,7 @@
 #include "drive/Utf8.h"
 #include "drive/Vehicle.h"
 #include "interfaces/VroGeo.h"
-#include "network/RoadGeometry.h"
+#include "nav/Navigator.h"
 
 using namespace vxdrive;
 
@@ -153,10 +151,32 @@ TEST(DriveGpx, IsoTimes) {
   EXPECT_EQ(d, 951868799.25);
   ASSERT_TRUE(ParseIsoTime("1969-12-31T23:59:59Z", d));
   EXPECT_EQ(d, -1.0);
-  for (const char* bad : {"2024-13-01T00:00:00Z", "2024-05-01", "2024-05-01T10:00:00Zjunk",
-                          "2024-05-01T24:00:00Z", "2024-05-01T10:00:00+2:00"}) {
+  // Days the calendar does not have are refused, not rolled into the next month.
+  for (const char* bad :
+       {"2024-13-01T00:00:00Z", "2024-05-01", "2024-05-01T10:00:00Zjunk", "2024-05-01T24:00:00Z",
+        "2024-05-01T10:00:00+2:00", "2023-02-29T10:00:00Z", "1900-02-29T00:00:00Z",
+        "2024-04-31T00:00:00Z", "2024-06-00T00:00:00Z"}) {
     EXPECT_FALSE(ParseIsoTime(bad, d)) << bad;
   }
+}
+
+TEST(DriveGpx, SpeedAndAccuracyFromHdopOrAnAccuracyElement) {
+  const GpxTrack t = ParseOk(R"(<gpx version="1.0"><trk><trkseg>
+    <trkpt lat="52.5" lon="13.4"><speed>12.5</speed><hdop>1.6</hdop></trkpt>
+    <trkpt lat="52.5" lon="13.4"><hdop>3</hdop><extensions><accuracy>4.5</accuracy></extensions></trkpt>
+    <trkpt lat="52.5" lon="13.4"/>
+  </trkseg></trk></gpx>)");
+  ASSERT_EQ(t.points.size(), 3u);
+  EXPECT_TRUE(t.points[0].bHasSpeed);
+  EXPECT_EQ(t.points[0].dSpeed, 12.5);
+  EXPECT_DOUBLE_EQ(t.points[0].dAccuracy, 1.6 * kMetresPerHdop);
+  EXPECT_EQ(t.points[1].dAccuracy, 4.5);  // the device's own figure wins
+  EXPECT_FALSE(t.points[2].bHasSpeed);
+  EXPECT_EQ(t.points[2].dAccuracy, -1.0);
+  EXPECT_NE(ParseError("<gpx version=\"1.1\"><trk><trkseg><trkpt lat=\"1\" lon=\"2\">"
+                       "<hdop>-1</hdop></trkpt></trkseg></trk></gpx>")
+                .find("line 1: hdop \"-1\" is not a number from 0"),
+            std::string::npos);
 }
 
 // ---------------------------------------------------------------- options
@@ -241,116 +261,6 @@ TEST(DriveOptions, MalformedRefusedAndOptionsUntouched) {
   EXPECT_NE(DriveUsage().find("--miss-turn N"), std::string::npos);
 }
 
-// ---------------------------------------------------------------- manoeuvres
-
-TEST(DriveManoeuvre, TurnBands) {
-  struct Case {
-    double a;
-    const char* name;
-  };
-  const Case cases[] = {
-      {19.9, "straight"},      {20, "slight left"}, {45, "left"},           {135, "sharp left"},
-      {170, "U-turn"},         {190, "U-turn"},     {190.5, "sharp right"}, {225.5, "right"},
-      {315.5, "slight right"}, {340.5, "straight"}, {360, "straight"},      {450, "left"},
-      {-1, "straight"},        {NAN, "straight"},
-  };
-
-  for (const Case& c : cases) {
-    EXPECT_EQ(TurnClassName(ClassifyTurn(c.a)), c.name) << c.a;
-  }
-}
-
-TEST(DriveManoeuvre, InstructionsAndDistances) {
-  EXPECT_EQ(TurnInstruction(ClassifyTurn(90), "Elm Street"), "turn left onto Elm Street");
-  EXPECT_EQ(TurnInstruction(ClassifyTurn(270), ""), "turn right");
-  EXPECT_EQ(TurnInstruction(ClassifyTurn(30), "A"), "turn slightly left onto A");
-  EXPECT_EQ(TurnInstruction(ClassifyTurn(200), "B"), "turn sharply right onto B");
-  EXPECT_EQ(TurnInstruction(ClassifyTurn(178), "C"), "make a U-turn onto C");
-  EXPECT_EQ(TurnInstruction(ClassifyTurn(5), ""), "continue straight");
-  EXPECT_EQ(RoundaboutInstruction(true, 1, "Elm Street"),
-            "enter the roundabout and take the 1st exit onto Elm Street");
-  EXPECT_EQ(RoundaboutInstruction(true, 2, ""), "enter the roundabout and take the 2nd exit");
-  EXPECT_EQ(RoundaboutInstruction(false, 3, "A"), "take the 3rd exit onto A");
-  EXPECT_EQ(RoundaboutInstruction(false, 1, "A"), "take the next exit onto A");
-  EXPECT_EQ(RoundaboutInstruction(false, 12, ""), "take the 12th exit");
-  EXPECT_EQ(RoundaboutInstruction(true, 22, ""), "enter the roundabout and take the 22nd exit");
-  EXPECT_EQ(PrepareText(312, "turn left onto Elm Street"), "In 300 m turn left onto Elm Street");
-  EXPECT_EQ(NowText("turn right"), "Now turn right");
-  EXPECT_EQ(ContinueText(2149), "Continue for 2.1 km");
-  EXPECT_EQ(DestinationAheadText(120), "In 120 m you reach your destination");
-  const std::pair<double, const char*> spoken[] = {
-      {4, "10 m"},     {194, "190 m"},   {196, "200 m"}, {974, "950 m"},
-      {976, "1.0 km"}, {12400, "12 km"}, {NAN, "10 m"},  {1e12, "more than 1000000 km"},
-  };
-
-  for (const auto& [d, s] : spoken) {
-    EXPECT_EQ(SpokenDistance(d), s) << d;
-  }
-  EXPECT_EQ(RoadSpeedKmh(70, 7), 70.0);
-  EXPECT_EQ(RoadSpeedKmh(0, 1), 110.0);
-  EXPECT_EQ(RoadSpeedKmh(0, 7), 30.0);
-  EXPECT_EQ(RoadSpeedKmh(-3, 99), 30.0);
-}
-
-TEST(DriveManoeuvre, WhichItemsAreManoeuvres) {
-  EXPECT_TRUE(IsManoeuvre(-1.0, "A", ""));
-  EXPECT_FALSE(IsManoeuvre(0.0, "A", "B"));
-  EXPECT_FALSE(IsManoeuvre(350.0, "A", "A"));
-  EXPECT_TRUE(IsManoeuvre(90.0, "A", "A"));
-  EXPECT_FALSE(IsManoeuvre(30.0, "A", "A"));  // the road bends
-  EXPECT_TRUE(IsManoeuvre(30.0, "A", "B"));
-  EXPECT_TRUE(IsManoeuvre(30.0, "", ""));
-}
-
-TEST(DriveAnnouncer, StagesOncePerManoeuvreAtSpeedDistances) {
-  // 50 km/h: prepare at 20 s (278 m), now at 4 s (56 m).
-  const double v = 50 / 3.6;
-  const AnnounceDistances d = DistancesForSpeed(v);
-  EXPECT_NEAR(d.dPrepare, 277.8, 0.1);
-  EXPECT_NEAR(d.dNow, 55.6, 0.1);
-  Announcer a;
-  ManoeuvreAhead m{{13.0, 52.0}, 800, false, TurnInstruction(ClassifyTurn(90), "Elm Street")};
-  Announcement r = a.Update(m, v);
-  EXPECT_EQ(r.stage, AnnounceStage::kContinue);
-  EXPECT_EQ(r.sText, "Continue for 800 m");
-  m.dDist = 700;
-  EXPECT_EQ(a.Update(m, v).stage, AnnounceStage::kNone);
-  m.dDist = 276;
-  r = a.Update(m, v);
-  EXPECT_EQ(r.stage, AnnounceStage::kPrepare);
-  EXPECT_EQ(r.sText, "In 300 m turn left onto Elm Street");
-  m.dDist = 200;
-  EXPECT_EQ(a.Update(m, v).stage, AnnounceStage::kNone);
-  m.dDist = 50;
-  r = a.Update(m, v);
-  EXPECT_EQ(r.stage, AnnounceStage::kNow);
-  EXPECT_EQ(r.sText, "Now turn left onto Elm Street");
-  m.dDist = 20;
-  EXPECT_EQ(a.Update(m, v).stage, AnnounceStage::kNone);
-  // A manoeuvre first seen close by: straight to the prepare text.
-  ManoeuvreAhead n{{13.001, 52.0}, 120, false, TurnInstruction(ClassifyTurn(270), "")};
-  r = a.Update(n, v);
-  EXPECT_EQ(r.stage, AnnounceStage::kPrepare);
-  EXPECT_EQ(r.sText, "In 120 m turn right");
-  // The match falls back before the first manoeuvre: nothing again.
-  m.dDist = 40;
-  EXPECT_EQ(a.Update(m, v).stage, AnnounceStage::kNone);
-  // The destination: a prepare text, never "Now".
-  ManoeuvreAhead dest{{13.002, 52.0}, 100, true, ""};
-  EXPECT_EQ(a.Update(dest, v).sText, "In 100 m you reach your destination");
-  dest.dDist = 5;
-  EXPECT_EQ(a.Update(dest, v).stage, AnnounceStage::kNone);
-  // After a new route everything is announced afresh.
-  a.Reset();
-  m.dDist = 30;
-  EXPECT_EQ(a.Update(m, v).stage, AnnounceStage::kNow);
-  // Fast roads announce earlier, within limits.
-  EXPECT_EQ(DistancesForSpeed(100).dPrepare, 1000.0);
-  EXPECT_EQ(DistancesForSpeed(100).dNow, 120.0);
-  EXPECT_EQ(DistancesForSpeed(NAN).dPrepare, 150.0);
-  EXPECT_EQ(DistancesForSpeed(-1).dNow, 25.0);
-}
-
 // ---------------------------------------------------------------- simulation
 
 TEST(DriveNoise, SeededAndGaussian) {
@@ -424,15 +334,15 @@ TEST(DriveVehicle, MarkHandlerMayReplaceTheRoadAhead) {
 }
 
 TEST(DriveMapRoads, DirectionsAndIntegerPoints) {
-  EXPECT_DOUBLE_EQ(PlaneDirection({0, 0}, {1, 0}), 0.0);
-  EXPECT_DOUBLE_EQ(PlaneDirection({0, 0}, {0, 1}), 90.0);
-  EXPECT_DOUBLE_EQ(PlaneDirection({0, 0}, {-1, 0}), 180.0);
-  EXPECT_DOUBLE_EQ(PlaneDirection({0, 0}, {0, -1}), 270.0);
-  EXPECT_EQ(PlaneDirection({1, 1}, {1, 1}), -1.0);
-  EXPECT_DOUBLE_EQ(vxnet::BearingGap(350, 10), 20.0);
-  EXPECT_DOUBLE_EQ(vxnet::BearingGap(10, 190), 180.0);
-  EXPECT_DOUBLE_EQ(vxnet::BearingGap(90, 90 + 720), 0.0);
-  const Bin_LonLat b = ToBin({vxnet::BinToDegrees(1340001), vxnet::BinToDegrees(-5250099)});
+  EXPECT_DOUBLE_EQ(vxnav::PlaneDirection({0, 0}, {1, 0}), 0.0);
+  EXPECT_DOUBLE_EQ(vxnav::PlaneDirection({0, 0}, {0, 1}), 90.0);
+  EXPECT_DOUBLE_EQ(vxnav::PlaneDirection({0, 0}, {-1, 0}), 180.0);
+  EXPECT_DOUBLE_EQ(vxnav::PlaneDirection({0, 0}, {0, -1}), 270.0);
+  EXPECT_EQ(vxnav::PlaneDirection({1, 1}, {1, 1}), -1.0);
+  EXPECT_DOUBLE_EQ(vxnav::DirectionGap(350, 10), 20.0);
+  EXPECT_DOUBLE_EQ(vxnav::DirectionGap(10, 190), 180.0);
+  EXPECT_DOUBLE_EQ(vxnav::DirectionGap(90, 90 + 720), 0.0);
+  const Bin_LonLat b = ToBin({FromBin(1340001), FromBin(-5250099)});
   EXPECT_EQ(b.lon, 1340001);
   EXPECT_EQ(b.lat, -5250099);
   const Bin_LonLat far = ToBin({1e300, NAN});
@@ -451,13 +361,23 @@ DriveRecord SampleRecord() {
   r.routes.push_back({"planned", 0, 250.0, {{13.0, 52.5}, {13.002, 52.5}, {13.002, 52.501}}});
   r.routes.push_back({"reroute 1", 20, 120.0, {{13.001, 52.5}, {13.001, 52.501}}});
   r.closures.push_back({5, "Mill \"Old\" Lane", {{13.002, 52.5}, {13.002, 52.501}}});
-  r.fixes.push_back({0, {13.0, 52.5}, 0.0, 1, true, {13.0, 52.5}});
-  r.fixes.push_back({1, {13.0001, 52.50001}, -1.0, 3, true, {13.0001, 52.5}});
-  r.fixes.push_back({2, {13.0002, 52.50002}, 12.5, 0, false, {180, 90}});
+  using vxnav::MatchResult;
+  using vxnav::RouteState;
+  r.fixes.push_back(
+      {0, {13.0, 52.5}, 0.0, MatchResult::kOnRoute, RouteState::kOnRoute, true, {13.0, 52.5}});
+  r.fixes.push_back({1,
+                     {13.0001, 52.50001},
+                     -1.0,
+                     MatchResult::kOffRoute,
+                     RouteState::kOffRoute,
+                     true,
+                     {13.0001, 52.5}});
+  r.fixes.push_back(
+      {2, {13.0002, 52.50002}, 12.5, MatchResult::kNone, RouteState::kNoRoute, false, {180, 90}});
   r.manoeuvres.push_back(
       {1, 10, {13.002, 52.5}, "left", "turn left onto A & B <Street>\n\xC3", "2 roads"});
-  r.events.push_back({20, "reroute", "Recalculated", {13.001, 52.5}});
-  r.events.push_back({10, "announce", "Now turn left", {13.002, 52.5}});
+  r.events.push_back({20, LogKind::kReroute, "Recalculated", {13.001, 52.5}});
+  r.events.push_back({10, LogKind::kAnnounce, "Now turn left", {13.002, 52.5}});
   return r;
 }
 
@@ -508,7 +428,7 @@ TEST(DriveOutputs, GeoJsonParsesBackAsAFeatureCollection) {
 }
 
 TEST(DriveOutputs, JsonStringsEscapeControlCharacters) {
-  EXPECT_EQ(JsonString("a\"b\\c\x01\td"), "\"a\\\"b\\\\c\\u0001\\u0009d\"");
+  EXPECT_EQ(JsonString("a\"b\\c\x01\td"), "\"a\\\"b\\\\c\\u0001\\td\"");
 }
 
 TEST(DriveOutputs, SvgIsWellFormedWithRoadsRoutesAndLabels) {

@@ -1,7 +1,7 @@
 // `vxnav drive` end to end on the sample town: the map reader, the route
 // engine, matching, guidance, junctions and rerouting together, with fixed
-// seeds; GPX replays; the command line's errors and exit codes; the GeoJSON
-// and SVG files read back.
+// seeds; GPX replays, also of recorded drives on real streets; the command
+// line's errors and exit codes; the GeoJSON and SVG files read back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <pugixml.hpp>
+#include <regex>
 #include <sstream>
 
 #include "JsonReader.h"
@@ -29,8 +30,7 @@ struct RunResult {
   DriveRecord record;
 };
 
-RunResult Drive(DriveOptions opts) {
-  opts.sMap = kTown;
+RunResult Run(const DriveOptions& opts) {
   RunResult r;
   std::ostringstream out;
   std::ostringstream err;
@@ -38,6 +38,11 @@ RunResult Drive(DriveOptions opts) {
   r.sOut = out.str();
   r.sErr = err.str();
   return r;
+}
+
+RunResult Drive(DriveOptions opts) {
+  opts.sMap = kTown;
+  return Run(opts);
 }
 
 RunResult Cli(std::vector<std::string> args) {
@@ -58,7 +63,7 @@ RunResult Cli(std::vector<std::string> args) {
 std::vector<std::string> Kinds(const DriveRecord& rec) {
   std::vector<std::string> kinds;
   for (const DriveEvent& e : rec.events) {
-    kinds.push_back(e.sKind);
+    kinds.push_back(LogKindName(e.kind));
   }
   return kinds;
 }
@@ -67,7 +72,7 @@ std::vector<std::string> Kinds(const DriveRecord& rec) {
 std::vector<std::string> Texts(const DriveRecord& rec, const std::string& sKind) {
   std::vector<std::string> texts;
   for (const DriveEvent& e : rec.events) {
-    if (e.sKind == sKind) {
+    if (LogKindName(e.kind) == sKind) {
       texts.push_back(e.sText);
     }
   }
@@ -106,6 +111,26 @@ bool HasStretch(const RecordedRoute& route, const tagLonLat& a, const tagLonLat&
     }
   }
   return false;
+}
+
+// Replays trace sName of data/real over its map, from its first point to its last.
+RunResult Replay(const std::string& sName, const std::string& sGpx = "") {
+  const std::string sDir = std::string(VX_SOURCE_DIR) + "/data/real/";
+  DriveOptions o;
+  o.sMap = sDir + sName + ".osm";
+  o.sGpx = sGpx.empty() ? sDir + sName + ".gpx" : sGpx;
+  return Run(o);
+}
+
+// The events in order: each of the kind given, its text holding the part given.
+void ExpectEvents(const RunResult& r,
+                  const std::vector<std::pair<std::string, std::string>>& want) {
+  ASSERT_EQ(r.record.events.size(), want.size()) << r.sOut;
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    const DriveEvent& e = r.record.events[i];
+    EXPECT_EQ(LogKindName(e.kind), want[i].first) << "event " << i << "\n" << r.sOut;
+    EXPECT_NE(e.sText.find(want[i].second), std::string::npos) << e.sText;
+  }
 }
 
 }  // namespace
@@ -151,10 +176,10 @@ TEST(DriveEndToEnd, CleanDriveAnnouncesEveryManoeuvreAndArrives) {
             1);
   // One fix a second, each on the route, the last one arrived.
   ASSERT_FALSE(r.record.fixes.empty());
-  EXPECT_EQ(r.record.fixes.back().nResult, 2);
+  EXPECT_EQ(r.record.fixes.back().state, vxnav::RouteState::kArrived);
   for (std::size_t i = 0; i < r.record.fixes.size(); ++i) {
     EXPECT_EQ(r.record.fixes[i].dTime, static_cast<double>(i));
-    EXPECT_NE(r.record.fixes[i].nResult, 3) << i;
+    EXPECT_NE(r.record.fixes[i].state, vxnav::RouteState::kOffRoute) << i;
   }
   // The log has one line per event, no fixes without --verbose.
   EXPECT_EQ(std::count(r.sOut.begin(), r.sOut.end(), '\n'),
@@ -200,10 +225,11 @@ TEST(DriveEndToEnd, MissedTurnGoesOffRouteAfterThreeFixesAndReroutes) {
   while (r.record.fixes[iFix].dTime < tOff) {
     ++iFix;
   }
-  EXPECT_EQ(r.record.fixes[iFix].nResult, 3);
-  EXPECT_EQ(r.record.fixes[iFix - 1].nResult, 3);
-  EXPECT_EQ(r.record.fixes[iFix - 2].nResult, 3);
-  EXPECT_NE(r.record.fixes[iFix - 3].nResult, 3);
+  const vxnav::RouteState kOff = vxnav::RouteState::kOffRoute;
+  EXPECT_EQ(r.record.fixes[iFix].state, kOff);
+  EXPECT_EQ(r.record.fixes[iFix - 1].state, kOff);
+  EXPECT_EQ(r.record.fixes[iFix - 2].state, kOff);
+  EXPECT_NE(r.record.fixes[iFix - 3].state, kOff);
   // The new route starts near where the vehicle left the old one.
   EXPECT_LT(SegmentLength(r.record.routes[1].pts.front(), r.record.fixes[iFix].pt), 30.0);
 }
@@ -229,7 +255,7 @@ TEST(DriveEndToEnd, ClosureRoutesAroundTheClosedRoad) {
   EXPECT_FALSE(HasStretch(r.record.routes[1], closed[0], closed[1]));
   // The vehicle drove the new route: no fix was off it.
   for (const RecordedFix& f : r.record.fixes) {
-    EXPECT_NE(f.nResult, 3) << f.dTime;
+    EXPECT_NE(f.state, vxnav::RouteState::kOffRoute) << f.dTime;
   }
 }
 
@@ -429,4 +455,59 @@ TEST(DriveEndToEnd, VerboseLogsEveryFix) {
   // The events other than fixes are those of a quiet run.
   const RunResult quiet = Drive({});
   EXPECT_EQ(r.record.events.size() - fixes.size(), quiet.record.events.size());
+}
+
+// A driver in Novi Sad keeps to Милана Видака where the route turns right:
+// three fixes off the route, a new route, the junction where it turns left,
+// and arrival. One fix a minute, at the recorded times.
+TEST(DriveReplay, NoviSadOffTheRouteAndBack) {
+  const RunResult r = Replay("novi-sad");
+  ASSERT_EQ(r.nExit, 0) << r.sErr;
+  ExpectEvents(r, {{"route", "Route planned: 850 m"},
+                   {"announce", "Continue for 300 m"},
+                   {"announce", "turn right onto Футошки вашар"},
+                   {"announce", "turn left onto Здравка Челара"},
+                   {"off-route", "3 fixes"},
+                   {"reroute", ""},
+                   {"route", "New route: 350 m"},
+                   {"announce", "In 90 m turn left onto Здравка Челара"},
+                   {"announce", "Now turn left onto Здравка Челара"},
+                   {"junction",
+                    "at Бранка Радичевића: 3 roads leave the junction: Здравка Челара (left 107°, "
+                    "the route), Здравка Челара (right 286°), Бранка Радичевића (straight 359°)"},
+                   {"announce", "In 200 m you reach your destination"},
+                   {"arrive", ""}});
+  EXPECT_EQ(r.record.events[4].dTime, 420.0);
+  EXPECT_EQ(r.record.fixes.size(), 17u);
+}
+
+// In Kadıköy the route starts just before a fork of two unnamed roads and
+// keeps left; every fix lies on the route up to arrival. All 29 points carry one
+// time stamp, so every event is logged at 0 s; nothing else depends on the
+// stamps: without them the drive says the same.
+TEST(DriveReplay, KadikoyForkAtTheStartThenOnToTheEnd) {
+  const RunResult r = Replay("istanbul-kadikoy");
+  ASSERT_EQ(r.nExit, 0) << r.sErr;
+  ExpectEvents(r, {{"route", "Route planned: 250 m"},
+                   {"announce", "Now turn left"},
+                   {"junction",
+                    "2 roads leave the junction: unnamed road (left 50°, the route), unnamed road "
+                    "(slight right 329°)"},
+                   {"announce", "Continue for 250 m"},
+                   {"announce", "In 200 m you reach your destination"},
+                   {"arrive", ""}});
+  ASSERT_FALSE(r.record.fixes.empty());
+  for (const RecordedFix& f : r.record.fixes) EXPECT_NE(f.state, vxnav::RouteState::kOffRoute);
+  EXPECT_EQ(r.record.fixes.back().state, vxnav::RouteState::kArrived);
+  std::ifstream in(std::string(VX_SOURCE_DIR) + "/data/real/istanbul-kadikoy.gpx");
+  const std::string sGpx((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string sUntimed = TempPath("untimed.gpx");
+  std::ofstream(sUntimed) << std::regex_replace(sGpx, std::regex("<time>[^<]*</time>"), "");
+  const RunResult untimed = Replay("istanbul-kadikoy", sUntimed);
+  ASSERT_EQ(untimed.record.events.size(), r.record.events.size());
+  for (std::size_t i = 0; i < r.record.events.size(); ++i) {
+    EXPECT_EQ(untimed.record.events[i].kind, r.record.events[i].kind);
+    EXPECT_EQ(untimed.record.events[i].sText, r.record.events[i].sText);
+  }
+  std::filesystem::remove(sUntimed);
 }

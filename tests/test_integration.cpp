@@ -1,7 +1,7 @@
-// The path library over the real map reader and route engine on the sample
-// town: the roads a driver sees at chosen junctions, routes carried into a
-// path with their guidance and junctions, rerouting from a position off the
-// route and around a blocked road, and matching positions along a route.
+// The path library over the real map reader and route engine, on drawn maps
+// and on the sample town: the roads a driver sees at junctions, routes carried
+// into a path with their guidance and junctions, rerouting from a position off
+// the route and around a blocked road, and matching positions along a route.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,8 +21,12 @@
 #include "network/FeatureId.h"
 #include "network/ReaderNetwork.h"
 #include "network/RoadGeometry.h"
+#include "tests/SketchMap.h"
 
 namespace {
+
+using vxtest::SketchMap;
+using vxtest::SketchReader;
 
 // The town's grid: junction (x, y) lies at 13.3940 + 0.0015 x E,
 // 52.4964 + 0.0009 y N, rounded to map units.
@@ -298,94 +302,169 @@ void ExpectRoads(std::vector<Seen> seen, std::vector<Seen> want) {
   }
 }
 
-TEST_F(Town, FourWayCrossing) {
-  // Eastwards on Eichenallee into Drosselgasse: on, left, right.
-  const Arrival in = Road(At(1, 2), At(2, 2));
-  const std::vector<Seen> want = {{At(3, 2), 0.0}, {At(2, 3), 90.0}, {At(2, 1), 270.0}};
+// A drawn map's nodes lie on the documented grid, its words become the
+// tags and members written; mistakes are refused rather than drawn into
+// another map.
+TEST(SketchMap, GridTagsMembersAndMistakes) {
+  SketchMap m(R"(
+    c
+    |
+a---b
+  )");
+  m.Ways("ab 'Smith & Sons' primary; bc oneway=yes")
+      .Node('b', "highway=traffic_signals")
+      .Relation("restriction:hgv=no_u_turn except=motorcar from:ab via:bc to:ab");
+  const SketchReader s(m);
+  EXPECT_NEAR(SegmentLength(s.At('a'), s.At('b')), 40.0, 0.8);
+  EXPECT_NEAR(SegmentLength(s.At('b'), s.At('c')), 40.0, 0.8);
+  EXPECT_EQ(s.At('b').lon, s.At('c').lon);
+  EXPECT_EQ(m.Xml(), R"(<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6">
+<node id="97" lat="52.49946" lon="13.40000"/>
+<node id="98" lat="52.49946" lon="13.40060">
+  <tag k="highway" v="traffic_signals"/>
+</node>
+<node id="99" lat="52.49982" lon="13.40060"/>
+<way id="1">
+  <nd ref="97"/>
+  <nd ref="98"/>
+  <tag k="name" v="Smith &amp; Sons"/>
+  <tag k="highway" v="primary"/>
+</way>
+<way id="2">
+  <nd ref="98"/>
+  <nd ref="99"/>
+  <tag k="highway" v="residential"/>
+  <tag k="oneway" v="yes"/>
+</way>
+<relation id="1">
+  <member type="way" ref="1" role="from"/>
+  <member type="way" ref="2" role="via"/>
+  <member type="way" ref="1" role="to"/>
+  <tag k="type" v="restriction"/>
+  <tag k="restriction:hgv" v="no_u_turn"/>
+  <tag k="except" v="motorcar"/>
+</relation>
+</osm>
+)");
+  EXPECT_THROW(SketchMap("a--a"), std::invalid_argument);
+  EXPECT_THROW(m.Ways("ax"), std::invalid_argument);
+  EXPECT_THROW(m.Ways("a 'x'"), std::invalid_argument);
+  EXPECT_THROW(m.Relation("from:ac via:b"), std::invalid_argument);
+  EXPECT_THROW(m.Relation("from:ab via:b to:bc restriction"), std::invalid_argument);
+  EXPECT_THROW(m.Node('b', "highway"), std::invalid_argument);
+  EXPECT_THROW(s.Cross("ac"), std::invalid_argument);
+}
+
+// The roads a driver sees at drawn junctions, through the real map reader:
+// "wx" is the arrival from w into x, each road is named by its first two
+// nodes from the junction, with its turn angle (90 left, 270 right).
+TEST(Junction, FourWayCrossing) {
+  SketchMap m(R"(
+        n
+        |
+    w---x---e
+        |
+        s
+  )");
+  const SketchReader s(m.Ways("wxe; sxn"));
   for (int bTurn : {0, 1}) {
-    for (int bLevel : {0, 1}) ExpectRoads(Cross(in, bTurn, bLevel), want);
+    for (int bLevel : {0, 1}) EXPECT_EQ(s.Cross("wx", bTurn, bLevel), "xe 0, xn 90, xs 270");
   }
-  // The same junction reached southwards, against the avenue's digitisation.
-  ExpectRoads(Cross(Road(At(2, 3), At(2, 2)), 1, 1),
-              {{At(2, 1), 0.0}, {At(3, 2), 90.0}, {At(1, 2), 270.0}});
+  // Southwards, against the digitisation of sxn.
+  EXPECT_EQ(s.Cross("nx"), "xs 0, xe 90, xw 270");
 }
 
-TEST_F(Town, OneWayStreetsIntoTheJunctionLeftOut) {
-  // Northwards on Drosselgasse at Birkenweg (one-way eastwards): the western
-  // piece only leads into the junction.
-  const Arrival in = Road(At(2, 0), At(2, 1));
-  ExpectRoads(Cross(in, 0, 0), {{At(2, 2), 0.0}, {At(1, 1), 90.0}, {At(3, 1), 270.0}});
-  ExpectRoads(Cross(in, 1, 0), {{At(2, 2), 0.0}, {At(3, 1), 270.0}});
-  // Ulmenstraße is one-way westwards against its digitisation: at
-  // Drosselgasse its eastern piece starts at the junction and is refused.
-  const Arrival in7 = Road(At(2, 6), At(2, 7));
-  ExpectRoads(Cross(in7, 0, 0), {{At(2, 8), 0.0}, {At(1, 7), 90.0}, {At(3, 7), 270.0}});
-  ExpectRoads(Cross(in7, 1, 0), {{At(2, 8), 0.0}, {At(1, 7), 90.0}});
+TEST(Junction, OneWayStreetsIntoTheJunctionLeftOut) {
+  SketchMap m(R"(
+        h
+        |
+    a---b---c
+        |
+    d---e---f
+        |
+        g
+  )");
+  const SketchReader s(m.Ways("abc oneway=yes; def oneway=-1; gebh"));
+  // abc leads only into b from a, def only into e from f.
+  EXPECT_EQ(s.Cross("eb", 0, 0), "bh 0, ba 90, bc 270");
+  EXPECT_EQ(s.Cross("eb", 1, 0), "bh 0, bc 270");
+  EXPECT_EQ(s.Cross("ge", 0, 0), "eb 0, ed 90, ef 270");
+  EXPECT_EQ(s.Cross("ge", 1, 0), "eb 0, ed 90");
+  EXPECT_EQ(s.Route('a', 'c'), "ab bc");
+  EXPECT_EQ(s.Route('c', 'a'), "no route");
+  EXPECT_EQ(s.Route('f', 'd'), "fe ed");
+  EXPECT_EQ(s.Route('d', 'f'), "no route");
 }
 
-TEST_F(Town, TurnRestrictionsRemoveTheForbiddenRoads) {
-  // no_left_turn: eastwards on Fliederstraße, not north into Finkenstraße.
-  const Arrival in = Road(At(2, 3), At(3, 3));
-  ExpectRoads(Cross(in, 0, 0), {{At(4, 3), 0.0}, {At(3, 4), 90.0}, {At(3, 2), 270.0}});
-  ExpectRoads(Cross(in, 1, 1), {{At(4, 3), 0.0}, {At(3, 2), 270.0}});
-  // The restriction list is the arriving road's own: read only with the level check.
-  EXPECT_EQ(Cross(in, 1, 0).size(), 3u);
-  // Westwards on the same street nothing is forbidden.
-  EXPECT_EQ(Cross(Road(At(4, 3), At(3, 3)), 1, 1).size(), 3u);
-  // only_straight_on: northwards on Lerchenweg at Pappelweg.
-  const Arrival in5 = Road(At(5, 5), At(5, 6));
-  ExpectRoads(Cross(in5, 0, 0), {{At(5, 7), 0.0}, {At(4, 6), 90.0}, {At(6, 6), 270.0}});
-  ExpectRoads(Cross(in5, 1, 1), {{At(5, 7), 0.0}});
+// A forbidden turn is missing from the junction and the route goes round it.
+TEST(Junction, TurnRestrictionsLeaveRoadsOutAndRoutesGoRound) {
+  SketchMap m(R"(
+d-------c    f
+ \      |    |
+  \     |    |
+   a----b----e----g
+             |
+             h
+  )");
+  m.Ways("ad; dc; ab; bc; be; ef; eg; he");
+  {
+    const SketchReader free(m);
+    EXPECT_EQ(free.Route('a', 'c'), "ab bc");
+  }
+  const SketchReader s(m.Relation("restriction=no_left_turn from:ab via:b to:bc")
+                           .Relation("restriction=only_straight_on from:he via:e to:ef"));
+  EXPECT_EQ(s.Cross("ab", 0, 0), "be 0, bc 90");
+  EXPECT_EQ(s.Cross("ab", 1, 1), "be 0");
+  // The list of forbidden turns is the arriving road's, read with the level check.
+  EXPECT_EQ(s.Cross("ab", 1, 0), "be 0, bc 90");
+  EXPECT_EQ(s.Cross("eb"), "ba 0, bc 270");
+  EXPECT_EQ(s.Cross("he", 0, 0), "ef 0, eb 90, eg 270");
+  EXPECT_EQ(s.Cross("he"), "ef 0");
+  EXPECT_EQ(s.Route('a', 'c'), "ad dc");
+  EXPECT_EQ(s.Route('c', 'a'), "cb ba");
+  // Only straight on: on to the dead end at f and back.
+  EXPECT_EQ(s.Route('h', 'g'), "he ef fe eg");
 }
 
-TEST_F(Town, BridgeMeetsNoRoadOfTheStreetBelow) {
-  const Bin_LonLat under = At(7, 5);
-  const Bin_LonLat service = At(7.6, 4.6);
-  const double dService = Bearing(under, At(7.4, 4.7));
-  // Northwards over the bridge: the street below and the service road end
-  // or start at the same point, one level down.
-  const Arrival up = Road(At(7, 4), under);
-  ExpectRoads(
-      Cross(up, 0, 0),
-      {{At(7, 6), 0.0}, {At(6, 5), 90.0}, {At(8, 5), 270.0}, {service, Turn(90.0, dService)}});
-  ExpectRoads(Cross(up, 1, 1), {{At(7, 6), 0.0}});
-  ExpectRoads(Cross(up, 0, 1), {{At(7, 6), 0.0}});
-  // Southwards, against the digitisation of the bridge's northern half.
-  ExpectRoads(Cross(Road(At(7, 6), under), 1, 1), {{At(7, 4), 0.0}});
-  // Eastwards on Lindenstraße underneath: no road of the bridge.
-  const Arrival street = Road(At(6, 5), under);
-  EXPECT_EQ(Cross(street, 0, 0).size(), 4u);
-  ExpectRoads(Cross(street, 1, 1), {{At(8, 5), 0.0}, {service, Turn(0.0, dService)}});
+// A bridge x (drawn on b) over the street wbe, and a service road to a car
+// park at p: the level check keeps the bridge and the street apart.
+TEST(Junction, BridgeMeetsNoRoadOfTheStreetBelowAndDeadEndsNone) {
+  SketchMap m(R"(
+        n
+        |
+    w---b---e
+        | \
+        s   p
+  )");
+  const SketchReader s(m.Place('x', 'b').Ways("wbe; sx bridge=yes; xn bridge=yes; bp service"));
+  EXPECT_EQ(s.Cross("sx", 0, 0), "xn 0, bw 90, bp 239, be 270");
+  EXPECT_EQ(s.Cross("sx", 1, 1), "xn 0");
+  EXPECT_EQ(s.Cross("sx", 0, 1), "xn 0");
+  EXPECT_EQ(s.Cross("nx"), "xs 0");
+  EXPECT_EQ(s.Cross("wb", 0, 0), "be 0, xn 90, xs 270, bp 329");
+  EXPECT_EQ(s.Cross("wb"), "be 0, bp 329");
+  EXPECT_EQ(s.Cross("bp", 0, 0), "");
+  EXPECT_EQ(s.Cross("pb"), "bw 31, be 211");
 }
 
-TEST_F(Town, DeadEndsHaveNoRoads) {
-  // The cul-de-sac Am Teich and the service road to the car park.
-  EXPECT_TRUE(Cross(Road(At(0, 6), At(-1, 6.3)), 0, 0).empty());
-  EXPECT_TRUE(Cross(Road(At(7, 5), At(7.6, 4.6)), 0, 0).empty());
-  // Coming back out of Am Teich: Amselweg both ways and Pappelweg on.
-  ExpectRoads(Cross(Road(At(-1, 6.3), At(0, 6)), 1, 1),
-              {{At(1, 6), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 0.0)},
-               {At(0, 7), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 90.0)},
-               {At(0, 5), Turn(Bearing(At(-0.5, 6.3), At(0, 6)), 270.0)}});
-}
-
-TEST_F(Town, RoundaboutIsEnteredOnlyCounterclockwise) {
-  // Eastwards on Marktstraße into the roundabout at its western point.
-  const double kC = 0.70710678 * 0.2;
-  const Bin_LonLat west = At(3.8, 4), south = At(4, 3.8);
-  const Arrival in = Road(At(3, 4), west);
-  const double dOn = Bearing(west, At(4 - kC, 4 - kC));
-  const double dBack = Bearing(west, At(4 - kC, 4 + kC));
-  ExpectRoads(Cross(in, 0, 0), {{south, Turn(0.0, dOn)}, {At(4, 4.2), Turn(0.0, dBack)}});
-  ExpectRoads(Cross(in, 1, 1), {{south, Turn(0.0, dOn)}});
-  // A right turn onto the ring.
-  EXPECT_GT(Turn(0.0, dOn), 270.0);
-  // Inside the roundabout at its southern point: on round, or out southwards.
-  const Arrival ring = Road(west, south);
-  ExpectRoads(Cross(ring, 1, 1),
-              {{At(4.2, 4), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()),
-                                 Bearing(south, At(4 + kC, 4 - kC)))},
-               {At(4, 3), Turn(Bearing(ring.pts[ring.pts.size() - 2], ring.pts.back()), 270.0)}});
+TEST(Junction, RoundaboutIsEnteredOnlyCounterclockwise) {
+  SketchMap m(R"(
+        n
+        |
+        b
+      /   \
+w---a       c---e
+      \   /
+        d
+        |
+        s
+  )");
+  const SketchReader s(m.Ways("adcba junction=roundabout; wa; bn; ce; ds"));
+  EXPECT_EQ(s.Cross("wa", 0, 0), "ab 31, ad 329");
+  EXPECT_EQ(s.Cross("wa"), "ad 329");
+  EXPECT_EQ(s.Cross("ad"), "dc 62, ds 301");
+  EXPECT_EQ(s.Route('w', 'n'), "wa ad dc cb bn");
 }
 
 // Index of the path edge whose points lie at p.

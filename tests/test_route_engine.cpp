@@ -22,12 +22,15 @@
 #include "network/ReaderNetwork.h"
 #include "route/DegreePoint.h"
 #include "route/RouteHandle.h"
+#include "tests/SketchMap.h"
 
 namespace {
 
 using vxnet::Feature;
 using vxnet::NetworkView;
 using vxnet::RoadNetwork;
+using vxtest::SketchMap;
+using vxtest::SketchReader;
 
 constexpr std::int32_t kBaseLon = 1300000;  // 13.0 degrees
 constexpr std::int32_t kBaseLat = 5200000;  // 52.0 degrees
@@ -227,59 +230,34 @@ TEST(RouteEngine, OneWayMarksAreHonoured) {
   }
 }
 
-TEST(RouteEngine, ForbiddenTurnIsNotTaken) {
-  // A(0,0) - B(1000,0) - E(2000,0); from B north to C(1000,1000); a detour
-  // A - D(-300,1000) - C. Going from A to C the turn ab -> bc is shortest.
-  NetBuilder b;
-  const auto A = b.Node(0, 0), B = b.Node(1000, 0), C = b.Node(1000, 1000), D = b.Node(-300, 1000);
-  const auto ab = b.Road(A, B), bc = b.Road(B, C), ad = b.Road(A, D), dc = b.Road(D, C);
-  const auto E = b.Node(2000, 0);
-  b.Road(B, E);
-  {
-    Engine e(b.net);
-    ASSERT_GT(e.Find(At(0, 0), At(1000, 1000), -1, "shortest"), 0);
-    EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{ab, bc}));
-  }
-  b.Forbid(ab, B, bc);
-  Engine e(b.net);
-  ASSERT_GT(e.Find(At(0, 0), At(1000, 1000), -1, "shortest"), 0);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{ad, dc}));
-  // The other way round the turn bc -> ab is allowed.
-  ASSERT_GT(e.Find(At(1000, 1000), At(0, 0), -1, "shortest"), 0);
-  const auto back = Features(Retrieve(e.h));
-  EXPECT_TRUE(back == (std::vector<std::uint32_t>{bc, ab}) ||
-              back == (std::vector<std::uint32_t>{dc, ad}));
-}
-
 TEST(RouteEngine, BlockedFeatureIsAvoidedUntilBlocksAreRemoved) {
-  Square sq(0);
-  Engine e(sq.b.net);
-  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+  SketchMap m(R"(
+d---------c
+|         |
+|         |
+a---------b
+  )");
+  const SketchReader s(m.Ways("ab; bc; cd; da"));
+  VRO_ROUTE* h = s.Engine();
+  EXPECT_EQ(s.Route('a', 'b'), "ab");
   // The reversed id blocks the feature in both directions.
-  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(sq.ab, true));
-  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 3);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd, sq.bc}));
-  ASSERT_EQ(e.Find(At(1000, 0), At(0, 0)), 3);
-  Retrieve(e.h);
+  VroRouteAddBlockEdge(h, s.Feature("ba"));
+  EXPECT_EQ(s.Route('a', 'b'), "ad dc cb");
+  EXPECT_EQ(s.Route('b', 'a'), "bc cd da");
   // Blocking every way on leaves no route; an unknown id changes nothing.
-  VroRouteRemoveAllBlockEdge(e.h);
-  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(sq.da, false));
-  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(sq.bc, false));
-  VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(999, false));
-  const VRO_FEATURE_ID nullId{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}};
-  VroRouteAddBlockEdge(e.h, nullId);
-  EXPECT_LT(e.Find(At(500, 0), At(500, 1000)), 0);
-  EXPECT_EQ(VroRouteRetrieveStart(e.h), 0);
+  VroRouteRemoveAllBlockEdge(h);
+  VroRouteAddBlockEdge(h, s.Feature("da"));
+  VroRouteAddBlockEdge(h, s.Feature("bc"));
+  VroRouteAddBlockEdge(h, vxnet::FeatureIdOf(999, false));
+  VroRouteAddBlockEdge(h, VRO_FEATURE_ID{{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}});
+  EXPECT_EQ(s.Route(s.Between('a', 'b'), s.Between('d', 'c')), "no route");
+  EXPECT_EQ(VroRouteRetrieveStart(h), 0);
   // A start or target on a blocked feature still lies there: its piece up
   // to the start or target is used, the feature is not driven through.
-  ASSERT_EQ(e.Find(At(0, 500), At(500, 1000)), 2);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.da, sq.cd}));
-  ASSERT_EQ(e.Find(At(500, 1000), At(1000, 500)), 2);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.cd, sq.bc}));
-  VroRouteRemoveAllBlockEdge(e.h);
-  ASSERT_EQ(e.Find(At(0, 0), At(1000, 0)), 1);
-  EXPECT_EQ(Features(Retrieve(e.h)), (std::vector<std::uint32_t>{sq.ab}));
+  EXPECT_EQ(s.Route(s.Between('a', 'd'), s.Between('d', 'c')), "*d d*");
+  EXPECT_EQ(s.Route(s.Between('d', 'c'), s.Between('b', 'c')), "*c c*");
+  VroRouteRemoveAllBlockEdge(h);
+  EXPECT_EQ(s.Route('a', 'b'), "ab");
 }
 
 TEST(RouteEngine, FastestAndShortestDifferWhereTheyShould) {
@@ -401,42 +379,32 @@ TEST(RouteEngine, TargetAtNodeEndsExactlyThere) {
 }
 
 TEST(RouteEngine, TurningBackOnlyAtDeadEnds) {
-  // A spur X(0,0) - W(1000,0) - S(4000,0) with a loop at W through
-  // N(1000,1000), and a dead end at S.
-  NetBuilder b;
-  const auto X = b.Node(0, 0), W = b.Node(1000, 0), S = b.Node(4000, 0), N = b.Node(1000, 1000);
-  const auto xw = b.Road(X, W), ws = b.Road(W, S);
-  const auto wn = b.Road(W, N), nx = b.Road(N, X);
-  Engine e(b.net);
-  // Heading east on the spur with the target behind: drive on to the dead
-  // end and come back.
-  ASSERT_GT(e.Find(At(1500, 0), At(1200, 0), 0.0), 0);
-  auto edges = Retrieve(e.h);
-  ASSERT_EQ(edges.size(), 2u);
-  EXPECT_EQ(edges[0].nFeature, ws);
-  EXPECT_FALSE(edges[0].bReversed);
-  EXPECT_EQ(edges[1].nFeature, ws);
-  EXPECT_TRUE(edges[1].bReversed);
-  EXPECT_TRUE(Same(edges[0].pts.back(), vxroute::LonLatOf(b.net.nodes[S])));
-  // Heading east on xw with the target behind: no turning back at W (not a
+  // A loop x-w-n beside a spur from w to the dead end s, far or near.
+  SketchMap farMap(R"(
+      n
+    / |
+  /   |
+x-----w---------------------s
+  )");
+  SketchMap nearMap(R"(
+      n
+    / |
+  /   |
+x-----w---s
+  )");
+  const SketchReader far(farMap.Ways("xw; ws; wn; nx"));
+  // Heading east on the spur with the target behind: on to the dead end
+  // and back.
+  EXPECT_EQ(far.Route(far.Between('w', 's', 0.5), far.Between('w', 's', 0.4), 0.0), "*s s*");
+  // Heading east on xw with the target behind: no turning back at w (not a
   // dead end); round the loop instead.
-  ASSERT_GT(e.Find(At(500, 0), At(200, 0), 0.0), 0);
-  edges = Retrieve(e.h);
-  EXPECT_EQ(Features(edges), (std::vector<std::uint32_t>{xw, wn, nx, xw}));
-  for (std::size_t i = 1; i < edges.size(); ++i) {
-    EXPECT_FALSE(edges[i].nFeature == edges[i - 1].nFeature &&
-                 edges[i].bReversed != edges[i - 1].bReversed)
-        << "turned back at edge " << i;
-  }
-  // With the dead end at 2000 turning back there is shorter than the loop,
+  const tagLonLat from = far.Between('x', 'w', 0.5), to = far.Between('x', 'w', 0.2);
+  EXPECT_EQ(far.Route(from, to, 0.0), "*w wn nx x*");
+  // With the dead end near, turning back there is shorter than the loop,
   // until a penalty for turning back (metres on the shortest scale) tips it.
-  b.net.points[b.net.features[ws].nFirstPoint + 1].lon = kBaseLon + 2000;
-  b.net.nodes[S].lon = kBaseLon + 2000;
-  Engine near(b.net);
-  ASSERT_GT(near.Find(At(500, 0), At(200, 0), 0.0, "shortest"), 0);
-  EXPECT_EQ(Features(Retrieve(near.h)), (std::vector<std::uint32_t>{xw, ws, ws, xw}));
-  ASSERT_GT(near.Find(At(500, 0), At(200, 0), 0.0, "shortest", 0.0, 1000.0), 0);
-  EXPECT_EQ(Features(Retrieve(near.h)), (std::vector<std::uint32_t>{xw, wn, nx, xw}));
+  const SketchReader near(nearMap.Ways("xw; ws; wn; nx"));
+  EXPECT_EQ(near.Route(from, to, 0.0), "*w ws sw w*");
+  EXPECT_EQ(near.Route(from, to, 0.0, "shortest", 0.0, 1000.0), "*w wn nx x*");
 }
 
 TEST(RouteEngine, StartHeadingIsPreferred) {
