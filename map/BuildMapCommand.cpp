@@ -48,12 +48,6 @@ class Progress {
   double m_dLast = -1.0;
 };
 
-std::string IdText(std::uint32_t nId) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += static_cast<char>((nId >> (8 * i)) & 0xFFu);
-  return s;
-}
-
 }  // namespace
 
 CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError,
@@ -132,8 +126,8 @@ int RunBuildMap(const std::vector<std::string>& args, std::ostream& out, std::os
   for (const vxnet::SectionEntry& s : table) nTotal = std::max(nTotal, s.nOffset + s.nSize);
   out << "wrote " << args[1] << ": " << nTotal << " bytes\n";
   for (const vxnet::SectionEntry& s : table) {
-    out << "  " << IdText(s.nId) << " " << s.nSize << " bytes, " << s.nSize / s.nRecordSize
-        << " records\n";
+    out << "  " << vxnet::SectionName(s.nId) << " " << s.nSize << " bytes, "
+        << s.nSize / s.nRecordSize << " records\n";
   }
   return 0;
 }

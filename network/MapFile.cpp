@@ -17,15 +17,6 @@
 namespace vxnet {
 namespace {
 
-std::string IdText(std::uint32_t nId) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) {
-    const char c = static_cast<char>((nId >> (8 * i)) & 0xFFu);
-    s += c >= 0x20 && c < 0x7F ? c : '?';
-  }
-  return s;
-}
-
 struct Expected {
   std::uint32_t nId;
   std::uint32_t nRecordSize;
@@ -50,6 +41,15 @@ constexpr Expected kRequired[] = {
 };
 
 }  // namespace
+
+std::string SectionName(std::uint32_t nId) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) {
+    const char c = static_cast<char>((nId >> (8 * i)) & 0xFFu);
+    s += c >= 0x20 && c < 0x7F ? c : '?';
+  }
+  return s;
+}
 
 bool HasMapMagic(const char* szPath) {
   if (szPath == nullptr) return false;
@@ -127,7 +127,7 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   // Every section inside the file, aligned, whole records; small ones intact.
   const SectionEntry* found[std::size(kRequired)] = {};
   for (const SectionEntry& s : m_sections) {
-    const std::string sSection = " is corrupt: section " + IdText(s.nId);
+    const std::string sSection = " is corrupt: section " + SectionName(s.nId);
     if (s.nOffset % 8 != 0 || s.nOffset < sizeof h + nTableBytes || s.nOffset > m_nSize ||
         s.nSize > m_nSize - s.nOffset)
       return fail(sSection + " lies outside the file or is not 8-byte aligned");
@@ -145,7 +145,7 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   }
   for (std::size_t i = 0; i < std::size(kRequired); ++i) {
     if (found[i] == nullptr)
-      return fail(" is corrupt: section " + IdText(kRequired[i].nId) + " missing");
+      return fail(" is corrupt: section " + SectionName(kRequired[i].nId) + " missing");
   }
   const auto span = [&]<class T>(std::size_t i, const T*) {
     return std::span<const T>(reinterpret_cast<const T*>(m_pBase + found[i]->nOffset),
@@ -202,7 +202,7 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
 bool MappedMap::VerifyAll(std::string& sError) const {
   for (const SectionEntry& s : m_sections) {
     if (SectionCrc(m_pBase + s.nOffset, s.nSize) != s.nCrc) {
-      sError = "section " + IdText(s.nId) + " checksum";
+      sError = "section " + SectionName(s.nId) + " checksum";
       return false;
     }
   }

@@ -5,6 +5,7 @@
 #define VX_NETWORK_MAPFORMAT_H
 
 #include <cstdint>
+#include <string>
 
 namespace vxnet {
 
@@ -70,6 +71,9 @@ inline constexpr std::uint32_t kGraphFlags = SectionId("GFLG");    ///< uint8
 inline constexpr std::uint32_t kLeavingStart = SectionId("GLVS");  ///< uint32
 inline constexpr std::uint32_t kLeaving = SectionId("GLVI");       ///< uint32 half-edges
 }  // namespace section
+
+/// The four characters of a section id, unprintable ones as '?'.
+std::string SectionName(std::uint32_t nId);
 
 /// CRC-32 (zlib's) of n bytes at p: the checksum of sections and header.
 std::uint32_t SectionCrc(const void* p, std::uint64_t n);
