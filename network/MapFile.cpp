@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "network/FeatureBoxGrid.h"
 #include "network/RouteGraphData.h"
@@ -147,26 +148,31 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
     if (found[i] == nullptr)
       return fail(" is corrupt: section " + SectionName(kRequired[i].nId) + " missing");
   }
-  const auto span = [&]<class T>(std::size_t i, const T*) {
-    return std::span<const T>(reinterpret_cast<const T*>(m_pBase + found[i]->nOffset),
-                              found[i]->nSize / sizeof(T));
+  // The view over the sections (each found above, once).
+  const auto take = [&](auto& out, std::uint32_t nId) {
+    using T = typename std::remove_reference_t<decltype(out)>::element_type;
+    for (std::size_t i = 0; i < std::size(kRequired); ++i) {
+      if (kRequired[i].nId == nId)
+        out = {reinterpret_cast<T*>(m_pBase + found[i]->nOffset), found[i]->nSize / sizeof(T)};
+    }
   };
   NetworkView& v = m_view;
-  const std::span<const GraphInfo> info = span(0, static_cast<const GraphInfo*>(nullptr));
-  v.features = span(1, static_cast<const Feature*>(nullptr));
-  v.points = span(2, static_cast<const Bin_LonLat*>(nullptr));
-  v.nodes = span(3, static_cast<const Bin_LonLat*>(nullptr));
-  v.nameOffsets = span(4, static_cast<const std::uint32_t*>(nullptr));
-  v.nameBytes = span(5, static_cast<const char*>(nullptr));
-  v.forbidden = span(6, static_cast<const ForbiddenTurn*>(nullptr));
-  v.grid.levels = span(7, static_cast<const GridLevel*>(nullptr));
-  v.grid.cellStart = span(8, static_cast<const std::uint32_t*>(nullptr));
-  v.grid.items = span(9, static_cast<const std::uint32_t*>(nullptr));
-  v.graph.lengths = span(10, static_cast<const float*>(nullptr));
-  v.graph.bearings = span(11, static_cast<const std::uint16_t*>(nullptr));
-  v.graph.flags = span(12, static_cast<const std::uint8_t*>(nullptr));
-  v.graph.leavingStart = span(13, static_cast<const std::uint32_t*>(nullptr));
-  v.graph.leaving = span(14, static_cast<const std::uint32_t*>(nullptr));
+  std::span<const GraphInfo> info;
+  take(info, section::kGraphInfo);
+  take(v.features, section::kFeatures);
+  take(v.points, section::kPoints);
+  take(v.nodes, section::kNodes);
+  take(v.nameOffsets, section::kNameOffsets);
+  take(v.nameBytes, section::kNameBytes);
+  take(v.forbidden, section::kForbidden);
+  take(v.grid.levels, section::kGridLevels);
+  take(v.grid.cellStart, section::kGridCells);
+  take(v.grid.items, section::kGridItems);
+  take(v.graph.lengths, section::kLengths);
+  take(v.graph.bearings, section::kBearings);
+  take(v.graph.flags, section::kGraphFlags);
+  take(v.graph.leavingStart, section::kLeavingStart);
+  take(v.graph.leaving, section::kLeaving);
 
   // The counts that tie the sections together, and the small sections' values.
   const std::size_t nFeatures = v.features.size();
