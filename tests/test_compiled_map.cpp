@@ -409,4 +409,19 @@ TEST(CompiledMap, CorruptRecordsAreNeverReadOutOfBounds) {
   EXPECT_GT(nOpened, 30);
 }
 
+// The engine reaches a reader's network only through a handle our reader
+// opened and has not closed; any other handle is never read.
+TEST(CompiledMap, ForeignAndClosedReaderHandlesAreNotFollowed) {
+  alignas(16) unsigned char fake[256];
+  std::memset(fake, 0xA5, sizeof fake);
+  VRO_READER* hFake = reinterpret_cast<VRO_READER*>(fake);
+  EXPECT_EQ(vxnet::NetworkOfReader(hFake), nullptr);
+  EXPECT_EQ(VroRouteOpen(hFake), nullptr);
+  VRO_READER* h = VroReaderOpen(Town().sCompiled.c_str());
+  ASSERT_NE(h, nullptr);
+  EXPECT_NE(vxnet::NetworkOfReader(h), nullptr);
+  VroReaderClose(h);
+  EXPECT_EQ(vxnet::NetworkOfReader(h), nullptr);  // compared, never read
+}
+
 }  // namespace
