@@ -38,6 +38,13 @@ constexpr double kHeadingWindowSigmas = 3.0;
 // A pause between fixes longer than this starts the expected place afresh.
 constexpr double kTrackGap = 30.0;
 
+// The route's direction at a match (as PlaneDirection): towards the next
+// point of the route, at the very end from the point before; -1 unknown.
+double RouteDirectionAt(const NavGuid& nav) {
+  const double d = PlaneDirection(nav.ptClose, nav.ptAfter);
+  return d >= 0 ? d : PlaneDirection(nav.ptBefore, nav.ptClose);
+}
+
 }  // namespace
 
 void Navigator::Impl::Push(Update& u, const tagLonLat& pt, Event::Data data) const {
@@ -210,6 +217,13 @@ const PathGuid* Navigator::Impl::MatchFrom(const Fix& fix) {
   return &m_matchFrom;
 }
 
+// Whether the direction test may use the fix's heading: known, at speed.
+bool Navigator::Impl::UsesHeading(const Fix& fix) const {
+  return m_settings.dHeadingGap > 0 && std::isfinite(fix.dSpeed) &&
+         fix.dSpeed >= m_settings.dHeadingMinSpeed && fix.dHeading >= 0 &&
+         std::isfinite(fix.dHeading);
+}
+
 // Moves the expected place along the route to this fix and says whether the
 // fix heads away from the route there.
 bool Navigator::Impl::HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, double dSigma) {
@@ -241,12 +255,28 @@ bool Navigator::Impl::HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, 
     }
   }
   m_dAlong = std::clamp(m_dAlong, 0.0, m_line.Length());
-  if (m_settings.dHeadingGap <= 0 || !bSpeed || fix.dSpeed < m_settings.dHeadingMinSpeed ||
-      !(fix.dHeading >= 0) || !std::isfinite(fix.dHeading)) {
+  if (!UsesHeading(fix)) {
     return false;
   }
   const double w = std::max(kHeadingWindow, kHeadingWindowSigmas * std::sqrt(m_dAlongVar));
   return m_line.HeadingGap(fix.dHeading, m_dAlong - w, m_dAlong + w) > m_settings.dHeadingGap;
+}
+
+// Whether a fix on the route arrives (see Settings::dArrivalStandingSpeed):
+// CPath's 20 m, the last edge within dArrivalAccuracies accuracies of its
+// end, or standing within the match radius of the destination (dLeft metres
+// along the route, negative when unknown); never heading across the route.
+bool Navigator::Impl::Arrives(const Fix& fix, int nMatch, const NavGuid& nav, double dLeft) const {
+  const double dRoute = RouteDirectionAt(nav);
+  if (UsesHeading(fix) && dRoute >= 0 &&
+      DirectionGap(fix.dHeading, dRoute) > m_settings.dHeadingGap) {
+    return false;
+  }
+  const bool bLastEdge = nav.dTurnAngle < 0 && nav.wNextPtNum == 0;
+  const bool bStanding =
+      std::isfinite(fix.dSpeed) && fix.dSpeed >= 0 && fix.dSpeed < m_settings.dArrivalStandingSpeed;
+  return nMatch == 2 || (bLastEdge && nav.dDist <= m_settings.dArrivalAccuracies * Accuracy(fix)) ||
+         (bStanding && dLeft >= 0 && dLeft <= Tolerance(fix));
 }
 
 // Counts a fix that is off the route (by distance or direction); enough of
@@ -304,8 +334,7 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
     u.state.dToDestination = std::max(0.0, m_line.Length() - dAlong);
     u.state.dTimeToDestination = m_line.TimeLeft(nav);
   }
-  const bool bLastEdge = nav.dTurnAngle < 0 && nav.wNextPtNum == 0;
-  if (r == 2 || (bLastEdge && nav.dDist <= m_settings.dArrivalAccuracies * Accuracy(fix))) {
+  if (Arrives(fix, r, nav, u.state.dToDestination)) {
     m_bArrived = true;
     u.state.state = RouteState::kArrived;
     Push(u, fix.pt, Arrival{});

@@ -210,6 +210,15 @@ struct Settings {
   /// its end (CPath::TestPoint's own test is 20 m, too near for a fix whose
   /// error stays tens of metres for a while); 0 for CPath's test alone.
   double dArrivalAccuracies = 2.0;
+  /// Arrived also when the fix's speed is below this (m/s) and its match
+  /// lies within the match radius of the destination along the route: the
+  /// vehicle stands where its fixes cannot tell it from the destination (a
+  /// correlated error may keep every fix tens of metres off for a minute).
+  /// 0 turns this off. No arrival of any kind comes from a fix whose heading
+  /// (under the direction test's conditions) differs by more than
+  /// dHeadingGap from the route at its match: a vehicle that drives on past
+  /// the last road's start has not arrived.
+  double dArrivalStandingSpeed = 1.0;
   double dPrepareSeconds = 20.0;       ///< "In ...": this many seconds ahead at the road's speed,
   double dPrepareMin = 150.0;          ///< but not nearer than this (metres)
   double dPrepareMax = 1000.0;         ///< nor farther than this

@@ -39,7 +39,9 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
   double Accuracy(const Fix& fix) const;
   double Tolerance(const Fix& fix) const;
   const PathGuid* MatchFrom(const Fix& fix);
+  bool UsesHeading(const Fix& fix) const;
   bool HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, double dSigma);
+  bool Arrives(const Fix& fix, int nMatch, const NavGuid& nav, double dLeft) const;
   void Judge(const Fix& fix, double dSince, int nMatch, const NavGuid& nav, Update& u);
   void Push(Update& u, const tagLonLat& pt, Event::Data data) const;
 
