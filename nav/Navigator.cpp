@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "interfaces/VroGeo.h"
+#include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "interfaces/VroTexts.h"
 #include "nav/NavigatorImpl.h"
@@ -37,6 +38,11 @@ constexpr double kHeadingWindow = 15.0;
 constexpr double kHeadingWindowSigmas = 3.0;
 // A pause between fixes longer than this starts the expected place afresh.
 constexpr double kTrackGap = 30.0;
+// Without a heading, a new route starts in the direction from one of the
+// last this many fixes that lies at least kTravelMetres (and two
+// accuracies) behind the last one.
+constexpr std::size_t kTrailFixes = 5;
+constexpr double kTravelMetres = 10.0;
 
 // The route's direction at a match (as PlaneDirection): towards the next
 // point of the route, at the very end from the point before; -1 unknown.
@@ -55,7 +61,22 @@ void Navigator::Impl::Push(Update& u, const tagLonLat& pt, Event::Data data) con
   u.events.push_back(std::move(e));
 }
 
-bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading) {
+// Whether a route drives through the closed edge: over it after its start,
+// or from its start on towards the closed edge's end.
+bool Navigator::Impl::RunsThrough(const CPath& path, const PathGuid& closed) const {
+  PathGuid g{};
+  bool bFirst = true;
+  for (path.StartGuid(); path.NextGuid(g); bFirst = false) {
+    if (VroReaderIsSameFeature(m_hReader, g.idEdge, closed.idEdge) != 0 &&
+        (!bFirst || (g.ptEnd.lon == closed.ptEnd.lon && g.ptEnd.lat == closed.ptEnd.lat))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading,
+                                const PathGuid* pClosed) {
   for (const VRO_FEATURE_ID& id : m_closed) {
     VroRouteAddBlockEdge(m_hRoute, id);
   }
@@ -80,7 +101,7 @@ bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, 
                       dLen);
       }
     }
-    bFound = fresh.StartEdge() != 0;
+    bFound = fresh.StartEdge() != 0 && (pClosed == nullptr || !RunsThrough(fresh, *pClosed));
     if (bFound) {
       m_path = fresh;
     }
@@ -131,13 +152,13 @@ void Navigator::Impl::Reroute(RouteReason reason, Update& u) {
   const Fix fix = m_lastFix.value_or(Fix{});
   bool bDone = false;
   if (reason == RouteReason::kNewDestination) {
-    bDone = FindRoute(fix.pt, m_ptTo, fix.dHeading);
+    bDone = FindRoute(fix.pt, m_ptTo, TravelDirection());
   } else {
     for (const VRO_FEATURE_ID& id : m_closed) {
       VroRouteAddBlockEdge(m_hRoute, id);
     }
-    bDone = m_path.QuickRoute(m_hRoute, fix.pt, fix.dHeading, 0.0, m_settings.sRouteMode.c_str(),
-                              0.0) != 0;
+    bDone = m_path.QuickRoute(m_hRoute, fix.pt, TravelDirection(), 0.0,
+                              m_settings.sRouteMode.c_str(), 0.0) != 0;
     if (!m_closed.empty()) {
       VroRouteRemoveAllBlockEdge(m_hRoute);
     }
@@ -170,15 +191,22 @@ void Navigator::Impl::DoClosure(double dAhead, const NavGuid& nav, Update& u) {
   }
   c.sRoad = item.szName;
   std::vector<tagLonLat> pts(item.pPts, item.pPts + item.wPtNum);  // before the path changes
-  const VRO_FEATURE_ID idClosed = item.idEdge;
   const Fix fix = m_lastFix.value_or(Fix{0.0, ptFix});
-  if (!m_path.BlockRoute(m_hRoute, dAhead, m_settings.dTolerance, fix.pt, fix.dHeading, 0.0,
-                         m_settings.sRouteMode.c_str(), 0.0)) {
+  m_closed.push_back(item.idEdge);
+  // Closed on the edge driven: the engine starts on that edge whatever its
+  // blocks say, so the way around begins by turning back along it.
+  const double dBack = RouteDirectionAt(nav);
+  const bool bDone =
+      dAhead <= nav.dDist
+          ? dBack >= 0 && FindRoute(fix.pt, m_ptTo, std::fmod(dBack + 180.0, 360.0), &item)
+          : m_path.BlockRoute(m_hRoute, dAhead, m_settings.dTolerance, fix.pt, TravelDirection(),
+                              0.0, m_settings.sRouteMode.c_str(), 0.0) != 0;
+  if (!bDone) {
+    m_closed.pop_back();
     c.status = ClosureStatus::kNoWayAround;
     Push(u, ptFix, std::move(c));
     return;
   }
-  m_closed.push_back(idClosed);
   c.status = ClosureStatus::kRerouted;
   c.pts = std::move(pts);
   const tagLonLat ptMid = c.pts[c.pts.size() / 2];
@@ -189,6 +217,25 @@ void Navigator::Impl::DoClosure(double dAhead, const NavGuid& nav, Update& u) {
 double Navigator::Impl::Accuracy(const Fix& fix) const {
   return std::isfinite(fix.dAccuracy) && fix.dAccuracy > 0 ? fix.dAccuracy
                                                            : m_settings.dDefaultAccuracy;
+}
+
+// The direction a new route starts in: the last fix's heading, else the
+// direction to it from the newest recent fix far enough behind; -1 unknown.
+double Navigator::Impl::TravelDirection() const {
+  if (!m_lastFix) {
+    return -1.0;
+  }
+  const Fix& last = *m_lastFix;
+  if (last.dHeading >= 0 && std::isfinite(last.dHeading)) {
+    return last.dHeading;
+  }
+  const double dMin = std::max(kTravelMetres, 2.0 * Accuracy(last));
+  for (auto it = m_trail.rbegin(); it != m_trail.rend(); ++it) {
+    if (SegmentLength(*it, last.pt) >= dMin) {
+      return PlaneDirection(*it, last.pt);
+    }
+  }
+  return -1.0;
 }
 
 double Navigator::Impl::Tolerance(const Fix& fix) const {
@@ -303,6 +350,12 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
   const double dTol = Tolerance(fix);
   u.state.dTolerance = dTol;
   const double dSince = m_lastFix ? std::max(0.0, fix.dTime - m_lastFix->dTime) : 0.0;
+  if (m_lastFix) {
+    m_trail.push_back(m_lastFix->pt);
+    if (m_trail.size() > kTrailFixes) {
+      m_trail.pop_front();
+    }
+  }
   m_lastFix = fix;
   if (!m_bHasRoute) {
     return u;

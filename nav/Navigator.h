@@ -249,15 +249,20 @@ class VX_NAV_API Navigator {
 
   /// Closes the road dAhead metres ahead of the vehicle along the route
   /// (CPath::BlockRoute) and routes around it; closed roads stay closed for
-  /// every later route. Before the first fix on the route, it is done at
-  /// that fix instead (this call's events are then empty).
+  /// every later route. A closure on the edge being driven turns the route
+  /// back along it (no route that drives through the closure is taken).
+  /// Before the first fix on the route, it is done at that fix instead (this
+  /// call's events are then empty).
   Update CloseRoadAhead(double dAhead);
 
   /// A new destination, routed from the last fix (from the start of the
   /// route before any fix).
   Update SetDestination(const tagLonLat& ptTo);
 
-  /// Rebuilds the route from the last fix now (CPath::QuickRoute).
+  /// Rebuilds the route from the last fix now (CPath::QuickRoute). Every new
+  /// route starts in the direction of the last fix's heading, or without one
+  /// in the direction from a recent fix (of the last five) at least 10 m and
+  /// two accuracies behind it.
   Update RerouteNow();
 
   /// The route as the navigator holds it (for drawing); valid until the next

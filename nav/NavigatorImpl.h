@@ -3,6 +3,7 @@
 #ifndef VX_NAV_NAVIGATORIMPL_H
 #define VX_NAV_NAVIGATORIMPL_H
 
+#include <deque>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -32,11 +33,16 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
 
  private:
   // Routing (Navigator.cpp).
-  bool FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading);
+  // Routes from ptFrom and follows the route found; with pClosed, not a
+  // route that drives through that closed edge (RunsThrough).
+  bool FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading,
+                 const PathGuid* pClosed = nullptr);
+  bool RunsThrough(const CPath& path, const PathGuid& closed) const;
   void RouteChanged(RouteReason reason, double dTime, Update& u);
   void Reroute(RouteReason reason, Update& u);
   void DoClosure(double dAhead, const NavGuid& nav, Update& u);
   double Accuracy(const Fix& fix) const;
+  double TravelDirection() const;
   double Tolerance(const Fix& fix) const;
   const PathGuid* MatchFrom(const Fix& fix);
   bool UsesHeading(const Fix& fix) const;
@@ -64,6 +70,7 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
 
   // The last fix, and the last match on the route (for the next match).
   std::optional<Fix> m_lastFix;
+  std::deque<tagLonLat> m_trail;  // the last fixes' positions, newest last
   std::optional<PathGuid> m_lastOnRoute;
   int m_nOffRoute = 0;        // fixes in a row judged off the route
   double m_dOffMetres = 0.0;  // metres driven while off
