@@ -17,6 +17,7 @@
 
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
+#include "drive/GpxFixes.h"
 #include "drive/MapRoads.h"
 #include "drive/Progress.h"
 #include "drive/Svg.h"
@@ -141,6 +142,7 @@ class Drive {
   DriveRecord m_record;
 
   GpxTrack m_gpx;
+  GpxFixes m_replay;  // the recording's fixes
   std::unique_ptr<VRO_READER, ReaderCloser> m_reader;
   std::unique_ptr<VRO_ROUTE, RouteCloser> m_route;  // declared after the reader: closed first
   std::unique_ptr<vxnav::Navigator> m_nav;          // declared after both: destroyed first
@@ -508,29 +510,23 @@ void Drive::Simulate() {
 }
 
 void Drive::Replay() {
-  const bool bTimed = m_gpx.points.front().bHasTime;
-  const double t0 = bTimed ? m_gpx.points.front().dTime : 0.0;
-  double dHeading = -1.0;
-  for (std::size_t i = 0; i < m_gpx.points.size(); ++i) {
-    const GpxPoint& p = m_gpx.points[i];
-    if (p.bHasCourse) {
-      dHeading = vxnav::PlaneDirectionOfCourse(p.pt, p.dCourse);
-    } else if (i > 0 && SegmentLength(m_gpx.points[i - 1].pt, p.pt) > 2.0) {
-      dHeading = vxnav::PlaneDirection(m_gpx.points[i - 1].pt, p.pt);
+  std::size_t nBack = 0;
+  for (std::size_t i = 0; i < m_replay.fixes.size(); ++i) {
+    const vxnav::Fix& fix = m_replay.fixes[i];
+    if (nBack < m_replay.backwards.size() && m_replay.backwards[nBack] == i) {
+      char sz[160];
+      std::snprintf(sz, sizeof sz,
+                    "GPX point %zu was recorded %.0f s before the point before it: taken as 1 s "
+                    "after it",
+                    i + 1, m_replay.backSeconds[nBack++]);
+      Log(fix.dTime, LogKind::kNote, sz, fix.pt);
     }
-    vxnav::Fix fix;
-    fix.dTime = p.bHasTime && bTimed ? p.dTime - t0 : double(i);
-    fix.pt = p.pt;
-    fix.dHeading = dHeading;
-    fix.dSpeed = p.bHasSpeed ? p.dSpeed : -1.0;
-    fix.dAccuracy = p.dAccuracy;
     if (Feed(fix)) {
       return;
     }
   }
-  const GpxPoint& last = m_gpx.points.back();
-  const double t = last.bHasTime && bTimed ? last.dTime - t0 : double(m_gpx.points.size() - 1);
-  Log(t, LogKind::kEnd,
+  const vxnav::Fix& last = m_replay.fixes.back();
+  Log(last.dTime, LogKind::kEnd,
       "The recording ends " + vxnav::SpokenDistance(SegmentLength(last.pt, m_ptTo)) +
           " from the destination",
       last.pt);
@@ -575,6 +571,7 @@ int Drive::Run() {
       m_err << "vxnav: " << sError << "\n";
       return 2;
     }
+    m_replay = FixesOfGpx(m_gpx);
   }
   if (!OpenOutputs()) {
     return 2;
@@ -590,7 +587,10 @@ int Drive::Run() {
                 m_ptTo.lon, m_ptTo.lat);
   m_out << "vxnav drive on " << m_opts.sMap << " " << szEnds
         << (m_gpx.points.empty() ? "" : ", replaying " + m_opts.sGpx) << "\n";
-  const vxnav::Update planned = m_nav->PlanRoute(m_ptFrom, m_ptTo, 0.0);
+  // A recording that starts the route starts it in its own direction.
+  const bool bFromGpx = !m_gpx.points.empty() && !m_opts.bFromGiven;
+  const vxnav::Update planned =
+      m_nav->PlanRoute(m_ptFrom, m_ptTo, 0.0, bFromGpx ? m_replay.dStartHeading : -1.0);
   if (planned.events.empty()) {
     m_err << "vxnav: no route " << szEnds << "\n";
     return Finish(1);

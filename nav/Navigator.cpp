@@ -134,11 +134,12 @@ void Navigator::Impl::RouteChanged(RouteReason reason, double dTime, Update& u) 
   u.events.back().dTime = dTime;
 }
 
-Update Navigator::Impl::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime) {
+Update Navigator::Impl::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime,
+                                  double dHeading) {
   Update u;
   m_ptTo = ptTo;
   m_bArrived = false;
-  if (!FindRoute(ptFrom, ptTo, -1.0)) {
+  if (!FindRoute(ptFrom, ptTo, dHeading)) {
     m_path.Clear();
     m_bHasRoute = false;
     return u;
@@ -427,7 +428,7 @@ Update Navigator::Impl::SetDestination(const tagLonLat& ptTo) {
     PathGuid g{};
     const tagLonLat ptFrom =
         m_path.StartGuid() && m_path.NextGuid(g) && g.wPtNum > 0 ? g.pPts[0] : ptTo;
-    return PlanRoute(ptFrom, ptTo, 0.0);
+    return PlanRoute(ptFrom, ptTo, 0.0, -1.0);
   }
   Update u;
   Reroute(RouteReason::kNewDestination, u);
@@ -450,8 +451,9 @@ Navigator::Navigator(VRO_READER* hReader, VRO_ROUTE* hRoute, const Settings& set
 
 Navigator::~Navigator() = default;
 
-Update Navigator::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime) {
-  return m_pImpl->PlanRoute(ptFrom, ptTo, dTime);
+Update Navigator::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime,
+                            double dHeading) {
+  return m_pImpl->PlanRoute(ptFrom, ptTo, dTime, dHeading);
 }
 
 Update Navigator::OnFix(const Fix& fix) { return m_pImpl->OnFix(fix); }

@@ -238,9 +238,11 @@ class VX_NAV_API Navigator {
   Navigator& operator=(const Navigator&) = delete;
 
   /// Plans a route from ptFrom to ptTo at time dTime and follows it from
-  /// then on. Events: a RouteInfo on success. State kNoRoute when the engine
-  /// finds none (the old route, if any, is dropped).
-  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime);
+  /// then on; with dHeading (as Fix::dHeading) the route starts in that
+  /// direction where a road allows it. Events: a RouteInfo on success. State
+  /// kNoRoute when the engine finds none (the old route, if any, is dropped).
+  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime,
+                   double dHeading = -1.0);
 
   /// Matches one fix to the route: the state, and the events it brings
   /// (announcements, junctions, off-route with its reroute, a pending

@@ -21,7 +21,7 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
     m_path.SetVroReader(hReader);
   }
 
-  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime);
+  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime, double dHeading);
   Update OnFix(const Fix& fix);
   Update CloseRoadAhead(double dAhead);
   Update SetDestination(const tagLonLat& ptTo);

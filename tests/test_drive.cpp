@@ -18,6 +18,7 @@
 #include "drive/DriveSession.h"
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
+#include "drive/GpxFixes.h"
 #include "drive/LabelPlacer.h"
 #include "drive/MapRoads.h"
 #include "drive/Noise.h"
@@ -177,6 +178,44 @@ TEST(DriveGpx, SpeedAndAccuracyFromHdopOrAnAccuracyElement) {
                        "<hdop>-1</hdop></trkpt></trkseg></trk></gpx>")
                 .find("line 1: hdop \"-1\" is not a number from 0"),
             std::string::npos);
+}
+
+TEST(DriveGpx, FixTimesNeverGoBackAndTheStartHasADirection) {
+  // 10:00:00, :01, :02, then 09:53:03 (7 minutes back), :04, a point without
+  // a time, 09:53:06; each point 5.6 m north of the one before.
+  GpxTrack t;
+  const double dTimes[] = {0, 1, 2, -417, -416, NAN, -414};
+  for (int i = 0; i < 7; ++i) {
+    GpxPoint p{{13.4, 52.5 + 0.00005 * i},
+               !std::isnan(dTimes[i]),
+               1e9 + dTimes[i],
+               false,
+               0.0,
+               false,
+               0.0,
+               5.0};
+    t.points.push_back(p);
+  }
+  GpxFixes f = FixesOfGpx(t);
+  std::string sTimes;
+  for (const vxnav::Fix& fix : f.fixes) {
+    sTimes += std::to_string(static_cast<int>(fix.dTime)) + " ";
+  }
+  EXPECT_EQ(sTimes, "0 1 2 3 4 5 6 ");
+  EXPECT_EQ(f.backwards, std::vector<std::size_t>{3});
+  EXPECT_EQ(f.backSeconds, std::vector<double>{419.0});
+  EXPECT_NEAR(f.fixes[1].dHeading, 90.0, 1e-6);  // north, from the point before
+  EXPECT_EQ(f.fixes[0].dHeading, -1.0);
+  // The start: to the first point 10 m (two accuracies) away; a course first.
+  EXPECT_NEAR(f.dStartHeading, 90.0, 1e-6);
+  t.points[0].dAccuracy = 30.0;  // no point within reach lies 60 m away
+  EXPECT_EQ(FixesOfGpx(t).dStartHeading, -1.0);
+  t.points[0].bHasCourse = true;
+  t.points[0].dCourse = 90.0;  // east
+  EXPECT_NEAR(FixesOfGpx(t).dStartHeading, 0.0, 1e-9);
+  t.points[0].bHasTime = false;  // untimed: a second apart
+  EXPECT_EQ(FixesOfGpx(t).fixes.back().dTime, 6.0);
+  EXPECT_TRUE(FixesOfGpx(t).backwards.empty());
 }
 
 // ---------------------------------------------------------------- options
