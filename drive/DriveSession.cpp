@@ -15,6 +15,7 @@
 #include <iostream>
 #include <memory>
 
+#include "drive/ExitStatus.h"
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
 #include "drive/GpxFixes.h"
@@ -194,11 +195,11 @@ int Drive::LoadMap() {
   std::error_code ec;
   if (!std::filesystem::exists(sMap, ec)) {
     m_err << "vxnav: map file " << sMap << " does not exist\n";
-    return 2;
+    return kExitRefused;
   }
   if (std::filesystem::is_directory(sMap, ec)) {
     m_err << "vxnav: map file " << sMap << " is a directory\n";
-    return 2;
+    return kExitRefused;
   }
   const std::uintmax_t nBytes = std::filesystem::file_size(sMap, ec);
   std::string sWhy;
@@ -214,20 +215,20 @@ int Drive::LoadMap() {
   if (h == nullptr) {
     m_err << "vxnav: " << sMap << ": not a usable OpenStreetMap file"
           << (sWhy.empty() ? "" : " (" + sWhy + ")") << "\n";
-    return 2;
+    return kExitRefused;
   }
   m_reader.reset(h);
   m_route.reset(VroRouteOpen(h));
   if (!m_route) {
     m_err << "vxnav: " << sMap << ": no road network to route on\n";
-    return 2;
+    return kExitRefused;
   }
   vxnav::Settings settings;
   settings.tolerance = m_opts.tolerancePolicy;
   settings.dTolerance = m_opts.dTolerance;
   settings.nOffRouteFixes = m_opts.nOffRouteFixes;
   m_nav = std::make_unique<vxnav::Navigator>(m_reader.get(), m_route.get(), settings);
-  return 0;
+  return kExitOk;
 }
 
 // The default drive on the sample town: from Bachstraße in the south-west
@@ -538,7 +539,7 @@ int Drive::Finish(int nExit) {
     m_geojson.close();
     if (!m_geojson) {
       m_err << "vxnav: could not write " << m_opts.sGeoJson << "\n";
-      return 1;
+      return kExitFailed;
     }
     m_out << "GeoJSON written to " << m_opts.sGeoJson << "\n";
   }
@@ -552,7 +553,7 @@ int Drive::Finish(int nExit) {
     m_svg.close();
     if (!m_svg) {
       m_err << "vxnav: could not write " << m_opts.sSvg << "\n";
-      return 1;
+      return kExitFailed;
     }
     m_out << "SVG written to " << m_opts.sSvg << "\n";
   }
@@ -569,18 +570,18 @@ int Drive::Run() {
                      ec ? 0 : nBytes, [&] { return ReadGpxFile(m_opts.sGpx, m_gpx, sError); });
     if (!bOk) {
       m_err << "vxnav: " << sError << "\n";
-      return 2;
+      return kExitRefused;
     }
     m_replay = FixesOfGpx(m_gpx);
   }
   if (!OpenOutputs()) {
-    return 2;
+    return kExitRefused;
   }
-  if (const int nExit = LoadMap(); nExit != 0) {
+  if (const int nExit = LoadMap(); nExit != kExitOk) {
     return nExit;
   }
   if (!ChooseEnds()) {
-    return 2;
+    return kExitRefused;
   }
   char szEnds[128];
   std::snprintf(szEnds, sizeof szEnds, "from %.6f,%.6f to %.6f,%.6f", m_ptFrom.lon, m_ptFrom.lat,
@@ -593,7 +594,7 @@ int Drive::Run() {
       m_nav->PlanRoute(m_ptFrom, m_ptTo, 0.0, bFromGpx ? m_replay.dStartHeading : -1.0);
   if (planned.events.empty()) {
     m_err << "vxnav: no route " << szEnds << "\n";
-    return Finish(1);
+    return Finish(kExitFailed);
   }
   Report(planned);
   if (m_opts.dClosure >= 0) {
@@ -610,7 +611,7 @@ int Drive::Run() {
             std::to_string(m_nManoeuvresReached),
         m_vehicle.Position());
   }
-  return Finish(m_bArrived || !m_gpx.points.empty() ? 0 : 1);
+  return Finish(m_bArrived || !m_gpx.points.empty() ? kExitOk : kExitFailed);
 }
 
 }  // namespace

@@ -310,14 +310,20 @@ bool Navigator::Impl::HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, 
   return m_line.HeadingGap(fix.dHeading, m_dAlong - w, m_dAlong + w) > m_settings.dHeadingGap;
 }
 
+// Whether the fix's heading (where the direction test may use it) differs
+// by more than the gap from the route's direction at its match.
+bool Navigator::Impl::HeadsAcross(const Fix& fix, const NavGuid& nav) const {
+  const double dRoute = RouteDirectionAt(nav);
+  return UsesHeading(fix) && dRoute >= 0 &&
+         DirectionGap(fix.dHeading, dRoute) > m_settings.dHeadingGap;
+}
+
 // Whether a fix on the route arrives (see Settings::dArrivalStandingSpeed):
 // CPath's 20 m, the last edge within dArrivalAccuracies accuracies of its
 // end, or standing within the match radius of the destination (dLeft metres
 // along the route, negative when unknown); never heading across the route.
 bool Navigator::Impl::Arrives(const Fix& fix, int nMatch, const NavGuid& nav, double dLeft) const {
-  const double dRoute = RouteDirectionAt(nav);
-  if (UsesHeading(fix) && dRoute >= 0 &&
-      DirectionGap(fix.dHeading, dRoute) > m_settings.dHeadingGap) {
+  if (HeadsAcross(fix, nav)) {
     return false;
   }
   const bool bLastEdge = nav.dTurnAngle < 0 && nav.wNextPtNum == 0;
@@ -402,7 +408,9 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
       return u;  // the route changed: announced from the next fix on
     }
   }
-  Announce(nav, u);
+  // A fix heading across the route where it matches (the first past a
+  // missed turn, matched onto the road not taken) hears nothing.
+  Announce(nav, !HeadsAcross(fix, nav), u);
   return u;
 }
 

@@ -47,12 +47,15 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
   const PathGuid* MatchFrom(const Fix& fix);
   bool UsesHeading(const Fix& fix) const;
   bool HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, double dSigma);
+  bool HeadsAcross(const Fix& fix, const NavGuid& nav) const;
   bool Arrives(const Fix& fix, int nMatch, const NavGuid& nav, double dLeft) const;
   void Judge(const Fix& fix, double dSince, int nMatch, const NavGuid& nav, Update& u);
   void Push(Update& u, const tagLonLat& pt, Event::Data data) const;
 
   // Guidance (Guidance.cpp).
-  void Announce(const NavGuid& nav, Update& u);
+  // The state's distances to the manoeuvre ahead, and with bSpeak its
+  // announcement when one is due.
+  void Announce(const NavGuid& nav, bool bSpeak, Update& u);
   bool IsAnnounced(const PathGuid& item);
   bool IsRoundabout(const VRO_FEATURE_ID& id) const;
   bool RoundaboutExit(const PathGuid& entry, int& nExit, std::string& sRoad);

@@ -237,9 +237,10 @@ TEST(NavDrive, TurnAnnouncedInStagesWithTheJunctionThenArrival) {
 
 TEST(NavDrive, MissedTurnNoticedByHeadingOrDistanceThenRerouted) {
   // Straight on at b. With headings and a 45 m radius (accuracy 15 m) the
-  // direction tells within 4 s; without headings the distance does, once
-  // three fixes lie beyond the 25 m radius. Either way the new route goes on
-  // ahead (without headings: in the direction of the last fixes).
+  // direction tells within 4 s, and nothing is announced from a fix heading
+  // across Elm Street; without headings the distance does, once three fixes
+  // lie beyond the 25 m radius. Either way the new route goes on ahead
+  // (without headings: in the direction of the last fixes).
   for (const bool bHeadings : {true, false}) {
     Road r(Block());
     r.Plan('a', r.Sketch().At('c'));
@@ -250,8 +251,8 @@ TEST(NavDrive, MissedTurnNoticedByHeadingOrDistanceThenRerouted) {
       f.dHeading = bHeadings ? f.dHeading : -1;
     }
     EXPECT_EQ(r.Feed({bd.begin(), bd.begin() + 13}),
-              bHeadings ? "0 In 100 m you reach your destination | 3 Off the route for 3 fixes in a"
-                          " row, heading away from it | 3 Recalculated the route from here | 3 New"
+              bHeadings ? "3 Off the route for 3 fixes in a row, heading away from it | 3 "
+                          "Recalculated the route from here | 3 New"
                           " route: 750 m, about 1 min, 2 manoeuvres | 4 Continue for 300 m | 12 In"
                           " 200 m turn left onto Birch Way"
                         : "0 In 100 m you reach your destination | 4 Off the route for 3 fixes in a"
@@ -360,8 +361,8 @@ TEST(NavDrive, ArrivalNotWhenDrivingPastTheDestinationsStreetButWhenStanding) {
   r.Drive("ab");
   const std::string sSaid = r.Drive("bd");
   EXPECT_EQ(sSaid.substr(0, sSaid.find(" | 5")),
-            "0 In 10 m you reach your destination | 4 Off the route for 3 fixes in a row | 4 "
-            "Recalculated the route from here | 4 New route: 850 m, about 1 min, 3 manoeuvres");
+            "4 Off the route for 3 fixes in a row | 4 Recalculated the route from here | 4 New "
+            "route: 850 m, about 1 min, 3 manoeuvres");
   // Fixes 25 m short of c with an accuracy of 10 m, beyond CPath's 20 m and
   // two accuracies: moving they have not arrived, standing they have.
   Road parked(Block());
