@@ -246,7 +246,10 @@ class VX_NAV_API Navigator {
 
   /// Matches one fix to the route: the state, and the events it brings
   /// (announcements, junctions, off-route with its reroute, a pending
-  /// closure, arrival). After the arrival further fixes only report the state.
+  /// closure, arrival). A fix whose heading (under the direction test's
+  /// conditions) differs by more than dHeadingGap from the route at its match
+  /// announces nothing and does not arrive. After the arrival further fixes
+  /// only report the state.
   Update OnFix(const Fix& fix);
 
   /// Closes the road dAhead metres ahead of the vehicle along the route
