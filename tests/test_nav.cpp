@@ -251,14 +251,15 @@ TEST(NavDrive, MissedTurnNoticedByHeadingOrDistanceThenRerouted) {
       f.dHeading = bHeadings ? f.dHeading : -1;
     }
     EXPECT_EQ(r.Feed({bd.begin(), bd.begin() + 13}),
-              bHeadings ? "3 Off the route for 3 fixes in a row, heading away from it | 3 "
-                          "Recalculated the route from here | 3 New"
-                          " route: 750 m, about 1 min, 2 manoeuvres | 4 Continue for 300 m | 12 In"
-                          " 200 m turn left onto Birch Way"
-                        : "0 In 100 m you reach your destination | 4 Off the route for 3 fixes in a"
-                          " row | 4 Recalculated the route from here | 4 New route: 750 m, about 1"
-                          " min, 2 manoeuvres | 5 Continue for 300 m | 12 In 200 m turn left onto"
-                          " Birch Way");
+              bHeadings ? "3 Off the route for 3 fixes in a row, heading away from it"
+                          " | 3 Recalculated the route from here"
+                          " | 3 New route: 750 m, about 1 min, 2 manoeuvres"
+                          " | 4 Continue for 300 m | 12 In 200 m turn left onto Birch Way"
+                        : "0 In 100 m you reach your destination"
+                          " | 4 Off the route for 3 fixes in a row"
+                          " | 4 Recalculated the route from here"
+                          " | 4 New route: 750 m, about 1 min, 2 manoeuvres"
+                          " | 5 Continue for 300 m | 12 In 200 m turn left onto Birch Way");
     EXPECT_EQ(r.RouteNodes(), "*dfc");
   }
 }
@@ -276,8 +277,8 @@ w---------a       c---------e
               s
 )");
   m.Ways(
-      "adcba junction=roundabout; wa 'West Road'; bn 'North Road'; ce 'East Road'; ds 'South "
-      "Road'");
+      "adcba junction=roundabout; wa 'West Road'; bn 'North Road'; ce 'East Road';"
+      " ds 'South Road'");
   return m;
 }
 
