@@ -8,7 +8,8 @@
 // noticed), drives that arrived out of those with a route, and drives that
 // ended standing. Usage: bench_guidance [drives per cell, default 20]
 // [tolerance policy: accuracy (default) or fixed] [list: print the command
-// line of every drive with a false off-route, an unnoticed miss or no arrival].
+// line of every drive with a false off-route, an unnoticed miss or no arrival,
+// the reasons after a "#"].
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -91,14 +92,18 @@ void RunOne(const MapCase& map, NoiseModel model, double dSigma, Scenario scenar
   const bool bFalse = rec.dMissTime < 0 &&
                       std::any_of(rec.events.begin(), rec.events.end(),
                                   [](const DriveEvent& e) { return e.kind == LogKind::kOffRoute; });
-  if (g_bList && (bFalse || nExit != 0 || (rec.dMissTime >= 0 && !bNoticed))) {
+  const bool bUnnoticed = rec.dMissTime >= 0 && !bNoticed;
+  if (g_bList && (bFalse || nExit != 0 || bUnnoticed)) {
     std::printf(
-        "  vxnav drive --map %s --from %.6f,%.6f --to %.6f,%.6f --seed %u --noise %.0f%s%s%s\n",
+        "  vxnav drive --map %s --from %.6f,%.6f --to %.6f,%.6f --seed %u --noise %.0f%s%s%s"
+        "   #%s%s%s\n",
         map.sFile.c_str(), o.ptFrom.lon, o.ptFrom.lat, o.ptTo.lon, o.ptTo.lat, nSeed, dSigma,
         model == NoiseModel::kGaussMarkov ? " --noise-model gauss-markov" : "",
         o.nMissTurn > 0 ? (" --miss-turn " + std::to_string(o.nMissTurn)).c_str() : "",
         o.dClosure >= 0 ? (" --closure " + std::to_string(static_cast<int>(o.dClosure))).c_str()
-                        : "");
+                        : "",
+        bFalse ? " false off-route" : "", bUnnoticed ? " missed turn unnoticed" : "",
+        nExit != 0 ? " not arrived" : "");
   }
   if (rec.dMissTime >= 0) {
     ++cell.nMissed;

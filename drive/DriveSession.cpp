@@ -15,8 +15,10 @@
 #include <iostream>
 #include <memory>
 
+#include "drive/ExitStatus.h"
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
+#include "drive/GpxFixes.h"
 #include "drive/MapRoads.h"
 #include "drive/Progress.h"
 #include "drive/Svg.h"
@@ -141,6 +143,7 @@ class Drive {
   DriveRecord m_record;
 
   GpxTrack m_gpx;
+  GpxFixes m_replay;  // the recording's fixes
   std::unique_ptr<VRO_READER, ReaderCloser> m_reader;
   std::unique_ptr<VRO_ROUTE, RouteCloser> m_route;  // declared after the reader: closed first
   std::unique_ptr<vxnav::Navigator> m_nav;          // declared after both: destroyed first
@@ -192,11 +195,11 @@ int Drive::LoadMap() {
   std::error_code ec;
   if (!std::filesystem::exists(sMap, ec)) {
     m_err << "vxnav: map file " << sMap << " does not exist\n";
-    return 2;
+    return kExitRefused;
   }
   if (std::filesystem::is_directory(sMap, ec)) {
     m_err << "vxnav: map file " << sMap << " is a directory\n";
-    return 2;
+    return kExitRefused;
   }
   const std::uintmax_t nBytes = std::filesystem::file_size(sMap, ec);
   std::string sWhy;
@@ -212,20 +215,20 @@ int Drive::LoadMap() {
   if (h == nullptr) {
     m_err << "vxnav: " << sMap << ": not a usable OpenStreetMap file"
           << (sWhy.empty() ? "" : " (" + sWhy + ")") << "\n";
-    return 2;
+    return kExitRefused;
   }
   m_reader.reset(h);
   m_route.reset(VroRouteOpen(h));
   if (!m_route) {
     m_err << "vxnav: " << sMap << ": no road network to route on\n";
-    return 2;
+    return kExitRefused;
   }
   vxnav::Settings settings;
   settings.tolerance = m_opts.tolerancePolicy;
   settings.dTolerance = m_opts.dTolerance;
   settings.nOffRouteFixes = m_opts.nOffRouteFixes;
   m_nav = std::make_unique<vxnav::Navigator>(m_reader.get(), m_route.get(), settings);
-  return 0;
+  return kExitOk;
 }
 
 // The default drive on the sample town: from Bachstraße in the south-west
@@ -508,29 +511,23 @@ void Drive::Simulate() {
 }
 
 void Drive::Replay() {
-  const bool bTimed = m_gpx.points.front().bHasTime;
-  const double t0 = bTimed ? m_gpx.points.front().dTime : 0.0;
-  double dHeading = -1.0;
-  for (std::size_t i = 0; i < m_gpx.points.size(); ++i) {
-    const GpxPoint& p = m_gpx.points[i];
-    if (p.bHasCourse) {
-      dHeading = vxnav::PlaneDirectionOfCourse(p.pt, p.dCourse);
-    } else if (i > 0 && SegmentLength(m_gpx.points[i - 1].pt, p.pt) > 2.0) {
-      dHeading = vxnav::PlaneDirection(m_gpx.points[i - 1].pt, p.pt);
+  std::size_t nBack = 0;
+  for (std::size_t i = 0; i < m_replay.fixes.size(); ++i) {
+    const vxnav::Fix& fix = m_replay.fixes[i];
+    if (nBack < m_replay.backwards.size() && m_replay.backwards[nBack] == i) {
+      char sz[160];
+      std::snprintf(sz, sizeof sz,
+                    "GPX point %zu was recorded %.0f s before the point before it: taken as 1 s "
+                    "after it",
+                    i + 1, m_replay.backSeconds[nBack++]);
+      Log(fix.dTime, LogKind::kNote, sz, fix.pt);
     }
-    vxnav::Fix fix;
-    fix.dTime = p.bHasTime && bTimed ? p.dTime - t0 : double(i);
-    fix.pt = p.pt;
-    fix.dHeading = dHeading;
-    fix.dSpeed = p.bHasSpeed ? p.dSpeed : -1.0;
-    fix.dAccuracy = p.dAccuracy;
     if (Feed(fix)) {
       return;
     }
   }
-  const GpxPoint& last = m_gpx.points.back();
-  const double t = last.bHasTime && bTimed ? last.dTime - t0 : double(m_gpx.points.size() - 1);
-  Log(t, LogKind::kEnd,
+  const vxnav::Fix& last = m_replay.fixes.back();
+  Log(last.dTime, LogKind::kEnd,
       "The recording ends " + vxnav::SpokenDistance(SegmentLength(last.pt, m_ptTo)) +
           " from the destination",
       last.pt);
@@ -542,7 +539,7 @@ int Drive::Finish(int nExit) {
     m_geojson.close();
     if (!m_geojson) {
       m_err << "vxnav: could not write " << m_opts.sGeoJson << "\n";
-      return 1;
+      return kExitFailed;
     }
     m_out << "GeoJSON written to " << m_opts.sGeoJson << "\n";
   }
@@ -556,7 +553,7 @@ int Drive::Finish(int nExit) {
     m_svg.close();
     if (!m_svg) {
       m_err << "vxnav: could not write " << m_opts.sSvg << "\n";
-      return 1;
+      return kExitFailed;
     }
     m_out << "SVG written to " << m_opts.sSvg << "\n";
   }
@@ -573,27 +570,31 @@ int Drive::Run() {
                      ec ? 0 : nBytes, [&] { return ReadGpxFile(m_opts.sGpx, m_gpx, sError); });
     if (!bOk) {
       m_err << "vxnav: " << sError << "\n";
-      return 2;
+      return kExitRefused;
     }
+    m_replay = FixesOfGpx(m_gpx);
   }
   if (!OpenOutputs()) {
-    return 2;
+    return kExitRefused;
   }
-  if (const int nExit = LoadMap(); nExit != 0) {
+  if (const int nExit = LoadMap(); nExit != kExitOk) {
     return nExit;
   }
   if (!ChooseEnds()) {
-    return 2;
+    return kExitRefused;
   }
   char szEnds[128];
   std::snprintf(szEnds, sizeof szEnds, "from %.6f,%.6f to %.6f,%.6f", m_ptFrom.lon, m_ptFrom.lat,
                 m_ptTo.lon, m_ptTo.lat);
   m_out << "vxnav drive on " << m_opts.sMap << " " << szEnds
         << (m_gpx.points.empty() ? "" : ", replaying " + m_opts.sGpx) << "\n";
-  const vxnav::Update planned = m_nav->PlanRoute(m_ptFrom, m_ptTo, 0.0);
+  // A recording that starts the route starts it in its own direction.
+  const bool bFromGpx = !m_gpx.points.empty() && !m_opts.bFromGiven;
+  const vxnav::Update planned =
+      m_nav->PlanRoute(m_ptFrom, m_ptTo, 0.0, bFromGpx ? m_replay.dStartHeading : -1.0);
   if (planned.events.empty()) {
     m_err << "vxnav: no route " << szEnds << "\n";
-    return Finish(1);
+    return Finish(kExitFailed);
   }
   Report(planned);
   if (m_opts.dClosure >= 0) {
@@ -610,7 +611,7 @@ int Drive::Run() {
             std::to_string(m_nManoeuvresReached),
         m_vehicle.Position());
   }
-  return Finish(m_bArrived || !m_gpx.points.empty() ? 0 : 1);
+  return Finish(m_bArrived || !m_gpx.points.empty() ? kExitOk : kExitFailed);
 }
 
 }  // namespace

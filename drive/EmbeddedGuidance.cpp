@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CPath/CPath.h"
+#include "drive/ExitStatus.h"
 #include "drive/Vxnav.h"
 
 namespace vxdrive {
@@ -45,7 +46,7 @@ int RunEmbeddedGuidance(std::ostream& out, std::ostream& err) {
   for (const DemoEdge& e : kRoute) {
     if (!path.AddEdge(e.szCode, e.szRoadCode, e.szName, e.szRoadAttr, e.wPtNum, e.pts)) {
       err << "vxnav: could not add the edge of " << e.szName << "\n";
-      return 1;
+      return kExitFailed;
     }
   }
   char sz[1024];
@@ -57,7 +58,7 @@ int RunEmbeddedGuidance(std::ostream& out, std::ostream& err) {
                   guid.dTurnAngle, guid.dTurnAngle < 0 ? "(destination)" : guid.szNextName);
     out << sz;
   }
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace vxdrive

@@ -1,9 +1,24 @@
-// Label places around markers, first free wins.
+// Label places around markers in rings, first free wins.
 #include "drive/LabelPlacer.h"
 
-#include <array>
+#include <algorithm>
 
 namespace vxdrive {
+
+namespace {
+
+// Rings of places around a marker beyond the one beside it.
+constexpr int kRings = 7;
+// A ring lies this many font sizes farther up or down than the one before.
+constexpr double kRingLines = 1.25;
+
+double OverlapArea(const PixelBox& a, const PixelBox& b) {
+  const double w = std::min(a.x1, b.x1) - std::max(a.x0, b.x0);
+  const double h = std::min(a.y1, b.y1) - std::max(a.y0, b.y0);
+  return w > 0 && h > 0 ? w * h : 0.0;
+}
+
+}  // namespace
 
 double TextWidth(std::string_view sText, double dFontSize) {
   std::size_t nChars = 0;
@@ -15,12 +30,19 @@ double TextWidth(std::string_view sText, double dFontSize) {
 
 void LabelPlacer::Reserve(const PixelBox& box) { m_taken.push_back(box); }
 
-bool LabelPlacer::IsFree(const PixelBox& box) const {
+double LabelPlacer::Overlap(const PixelBox& box) const {
+  double d = 0.0;
   for (const PixelBox& t : m_taken) {
-    if (box.x0 < t.x1 && t.x0 < box.x1 && box.y0 < t.y1 && t.y0 < box.y1) {
-      return false;
-    }
+    d += OverlapArea(box, t);
   }
+  return d;
+}
+
+bool LabelPlacer::TryTake(const PixelBox& box) {
+  if (Overlap(box) > 0) {
+    return false;
+  }
+  m_taken.push_back(box);
   return true;
 }
 
@@ -29,24 +51,37 @@ LabelPlace LabelPlacer::Place(double x, double y, double dRadius, double dWidth,
   const double dAbove = y - dRadius + 1.0;        // baseline of a label above level
   const double dBelow = y + dRadius + dFontSize;  // baseline of a label below level
   const double dLevel = y + dFontSize * 0.35;     // baseline centred on the marker
-  const std::array<LabelPlace, 6> places = {{{x + dGap, dAbove, false},
-                                             {x + dGap, dBelow, false},
-                                             {x - dGap, dAbove, true},
-                                             {x - dGap, dBelow, true},
-                                             {x + dGap, dLevel, false},
-                                             {x - dGap, dLevel, true}}};
-  const auto BoxOf = [&](const LabelPlace& p) {
-    const double x0 = p.bEndAnchor ? p.x - dWidth : p.x;
-    return PixelBox{x0, p.y - dFontSize * 0.8, x0 + dWidth, p.y + dFontSize * 0.25};
+  const auto At = [&](double ax, double ay, bool bEnd, bool bLeader) {
+    const double x0 = bEnd ? ax - dWidth : ax;
+    return LabelPlace{
+        ax, ay, bEnd, {x0, ay - dFontSize * 0.8, x0 + dWidth, ay + dFontSize * 0.25}, bLeader};
   };
-  for (const LabelPlace& p : places) {
-    if (IsFree(BoxOf(p))) {
-      m_taken.push_back(BoxOf(p));
-      return p;
+  std::vector<LabelPlace> places = {
+      At(x + dGap, dAbove, false, false), At(x + dGap, dBelow, false, false),
+      At(x - dGap, dAbove, true, false),  At(x - dGap, dBelow, true, false),
+      At(x + dGap, dLevel, false, false), At(x - dGap, dLevel, true, false)};
+  for (int r = 1; r <= kRings; ++r) {
+    const double dy = r * kRingLines * dFontSize;
+    for (const double yy : {dAbove - dy, dBelow + dy}) {
+      places.push_back(At(x + dGap, yy, false, true));
+      places.push_back(At(x - dGap, yy, true, true));
+      places.push_back(At(x - dWidth / 2, yy, false, true));
     }
   }
-  m_taken.push_back(BoxOf(places[0]));
-  return places[0];
+  const LabelPlace* pBest = &places.front();
+  double dBest = -1.0;
+  for (const LabelPlace& p : places) {
+    const double d = Overlap(p.box);
+    if (dBest < 0 || d < dBest) {
+      pBest = &p;
+      dBest = d;
+    }
+    if (d <= 0) {
+      break;
+    }
+  }
+  m_taken.push_back(pBest->box);
+  return *pBest;
 }
 
 }  // namespace vxdrive

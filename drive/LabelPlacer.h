@@ -1,6 +1,8 @@
-// Where the labels of a picture's markers go: each label takes the first of
-// a few places around its marker that covers no marker and no label placed
-// before it, so that labels of close manoeuvres do not run into each other.
+// Where the labels of a picture go: each label takes the first of a few
+// places around its marker that covers no marker and no label placed before
+// it, farther out ring by ring when the near ones are taken, so that the
+// labels of close manoeuvres and events never run into each other; texts at
+// places of their own (road names) take a box only when it is free.
 #ifndef VX_DRIVE_LABELPLACER_H
 #define VX_DRIVE_LABELPLACER_H
 
@@ -14,11 +16,14 @@ struct PixelBox {
   double x0, y0, x1, y1;
 };
 
-/// Where a label's text goes: its anchor point (x, baseline y) and whether
-/// the text ends there (SVG text-anchor "end") rather than starts.
+/// Where a label's text goes: its anchor point (x, baseline y), whether the
+/// text ends there (SVG text-anchor "end") rather than starts, the box it
+/// covers, and whether it stands away from its marker (draw a leader line).
 struct LabelPlace {
   double x, y;
   bool bEndAnchor;
+  PixelBox box;
+  bool bLeader;
 };
 
 /// The width in pixels of a text at a font size, estimated at 0.6 em per
@@ -31,14 +36,20 @@ class LabelPlacer {
   /// Keeps a box free of labels (a marker).
   void Reserve(const PixelBox& box);
 
+  /// Takes the box when it overlaps no box taken; false (and nothing taken)
+  /// when it does.
+  bool TryTake(const PixelBox& box);
+
   /// Places a label dWidth wide, font size dFontSize, beside a marker of
   /// radius dRadius at (x, y): the first free of right above, right below,
-  /// left above, left below, right level, left level; the first of them when
-  /// none is free. The label's box is taken.
+  /// left above, left below, right level, left level; then, ring by ring a
+  /// line farther up or down, right, left and centred above and below (with a
+  /// leader), up to 7 rings out. When none is free, the place that overlaps
+  /// the boxes taken least. The label's box is taken.
   LabelPlace Place(double x, double y, double dRadius, double dWidth, double dFontSize);
 
  private:
-  bool IsFree(const PixelBox& box) const;
+  double Overlap(const PixelBox& box) const;
 
   std::vector<PixelBox> m_taken;
 };

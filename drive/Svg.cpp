@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <pugixml.hpp>
 #include <sstream>
 #include <string>
@@ -24,6 +26,9 @@ constexpr double kMapSize = 1000.0;  // the longer side of the map area, px
 constexpr double kPanel = 440.0;     // width of the text panel, px
 constexpr double kPad = 20.0;
 constexpr double kLabelFont = 12.0;  // px, the .lbl class
+constexpr double kRoadFont = 10.0;   // px, road names
+// Where along a stretch (from its middle, in stretch lengths) a road name may go.
+constexpr double kAlong[] = {0.0, -0.2, 0.2, -0.35, 0.35};
 
 // The label of an off-route or reroute marker.
 std::string EventLabel(const DriveEvent& e) {
@@ -177,6 +182,22 @@ std::string Printable(std::string s) {
   return s;
 }
 
+// The box around a road name drawn centred at (x, y), turned by dAngle
+// degrees and raised 5 px off the road.
+PixelBox RotatedBox(double x, double y, double dAngle, double dWidth) {
+  const double a = dAngle * std::numbers::pi / 180.0;
+  const double c = std::cos(a), s = std::sin(a);
+  PixelBox box{x, y, x, y};
+  for (const double u : {-dWidth / 2, dWidth / 2}) {
+    for (const double w : {-5.0 - 0.8 * kRoadFont, -5.0 + 0.25 * kRoadFont}) {
+      const double px = x + u * c - w * s, py = y + u * s + w * c;
+      box = {std::min(box.x0, px), std::min(box.y0, py), std::max(box.x1, px),
+             std::max(box.y1, py)};
+    }
+  }
+  return box;
+}
+
 // The area to draw: the record's with a margin, at least 3:5 so that the
 // roads around show.
 View ChooseView(const DriveRecord& record) {
@@ -264,37 +285,49 @@ void DrawRoads(Node map, const View& v, const std::vector<MapRoad>& roads) {
   }
 }
 
-// Road names, small, along the longest stretch of each name in the picture.
-void DrawRoadNames(Node map, const View& v, const std::vector<MapRoad>& roads) {
+// Road names, small, each along the longest stretch of its name in the
+// picture (at its middle or off it) whose place no marker or label has
+// taken; none when every place is.
+void DrawRoadNames(Node map, const View& v, const std::vector<MapRoad>& roads,
+                   LabelPlacer& placer) {
   Node g = Add(map, "g", {{"fill", "#8a8a8a"}, {"stroke", "none"}, {"font-size", "10"}});
-  struct Label {
-    double dLen = 0, x = 0, y = 0, dAngle = 0;
+  struct Stretch {
+    double dLen, x, y, dAngle;
   };
-  std::map<std::string, Label> labels;
+  std::map<std::string, std::vector<Stretch>> stretches;
   for (const MapRoad& r : roads) {
     for (std::size_t i = 1; !r.sName.empty() && i < r.pts.size(); ++i) {
       const double x1 = v.X(r.pts[i - 1]), y1 = v.Y(r.pts[i - 1]);
       const double x2 = v.X(r.pts[i]), y2 = v.Y(r.pts[i]);
       const double x = (x1 + x2) / 2, y = (y1 + y2) / 2;
-      const double dLen = std::hypot(x2 - x1, y2 - y1);
-      Label& l = labels[r.sName];
-      if (dLen > l.dLen && x > kPad + 30 && x < kPad + v.Width() - 30 && y > kPad + 10 &&
+      if (x > kPad + 30 && x < kPad + v.Width() - 30 && y > kPad + 10 &&
           y < kPad + v.Height() - 10) {
         double dAngle = std::atan2(y2 - y1, x2 - x1) * 180.0 / std::numbers::pi;
         dAngle += dAngle > 90 ? -180 : dAngle < -90 ? 180 : 0;
-        l = {dLen, x, y, dAngle};
+        stretches[r.sName].push_back({std::hypot(x2 - x1, y2 - y1), x, y, dAngle});
       }
     }
   }
-  for (const auto& [sName, l] : labels) {
-    if (l.dLen > 0) {
-      AddText(
-          g,
-          {{"style", "font-size:10px;fill:#8a8a8a"},
-           {"text-anchor", "middle"},
-           {"transform", "translate(" + F(l.x) + "," + F(l.y) + ") rotate(" + F(l.dAngle) + ")"},
-           {"dy", "-5"}},
-          Printable(sName));
+  for (auto& [sName, list] : stretches) {
+    std::stable_sort(list.begin(), list.end(),
+                     [](const Stretch& a, const Stretch& b) { return a.dLen > b.dLen; });
+    const double dWidth = TextWidth(sName, kRoadFont);
+    bool bPlaced = false;
+    for (std::size_t i = 0; i < list.size() * std::size(kAlong) && !bPlaced; ++i) {
+      // Each stretch from the longest on, at its middle first, then off it.
+      const Stretch& l = list[i / std::size(kAlong)];
+      const double dOff = kAlong[i % std::size(kAlong)] * l.dLen;
+      const double a = l.dAngle * std::numbers::pi / 180.0;
+      const double x = l.x + dOff * std::cos(a), y = l.y + dOff * std::sin(a);
+      bPlaced = placer.TryTake(RotatedBox(x, y, l.dAngle, dWidth));
+      if (bPlaced) {
+        AddText(g,
+                {{"style", "font-size:10px;fill:#8a8a8a"},
+                 {"text-anchor", "middle"},
+                 {"transform", "translate(" + F(x) + "," + F(y) + ") rotate(" + F(l.dAngle) + ")"},
+                 {"dy", "-5"}},
+                Printable(sName));
+      }
     }
   }
 }
@@ -352,7 +385,8 @@ void DrawFixes(Node map, const View& v, const DriveRecord& record) {
 }
 
 // Markers with labels beside them: every marker is kept free first, then the
-// manoeuvres' labels are placed, then the others.
+// labels are placed (manoeuvres, events, start and destination, closures),
+// before the road names take what is left; drawn on top of the map.
 class Markers {
  public:
   Markers(Node svg, const View& v, const DriveRecord& record) : m_svg(svg), m_v(v), m_rec(record) {
@@ -364,44 +398,88 @@ class Markers {
         Reserve(record.events[i].pt, 8);
       }
     }
-    m_bEnds = !record.routes.empty() && !record.routes[0].pts.empty();
-    if (m_bEnds) {
+    const bool bEnds = !record.routes.empty() && !record.routes[0].pts.empty();
+    if (bEnds) {
       Reserve(record.routes[0].pts.front(), 9);
       Reserve(record.routes[0].pts.back(), 9);
     }
-  }
-
-  void Draw() {
-    std::vector<LabelPlace> manoeuvreLabels;
-    for (const RecordedManoeuvre& m : m_rec.manoeuvres) {
-      manoeuvreLabels.push_back(Place(m.pt, 9, m.sClass));
+    for (const RecordedManoeuvre& m : record.manoeuvres) {
+      m_labels.push_back({m.pt, Place(m.pt, 9, m.sClass), "lbl", m.sClass});
     }
-    std::vector<LabelPlace> eventLabels(m_rec.events.size(), LabelPlace{0, 0, false});
-    for (std::size_t i = 0; i < m_rec.events.size(); ++i) {
+    for (std::size_t i = 0; i < record.events.size(); ++i) {
       if (IsEventMarker(i)) {
-        eventLabels[i] = Place(m_rec.events[i].pt, 8, EventLabel(m_rec.events[i]));
+        const std::string sText = EventLabel(record.events[i]);
+        m_labels.push_back(
+            {record.events[i].pt, Place(record.events[i].pt, 8, sText), "lbl w", sText});
       }
     }
-    DrawEnds();
-    DrawClosureLabels();
+    if (bEnds) {
+      m_ptStart = record.routes[0].pts.front();
+      m_ptEnd = record.routes[0].pts.back();
+      m_labels.push_back({*m_ptStart, Place(*m_ptStart, 9, "start"), "lbl", "start"});
+      m_labels.push_back({*m_ptEnd, Place(*m_ptEnd, 9, "destination"), "lbl", "destination"});
+    }
+    for (const RecordedClosure& c : record.closures) {
+      PlaceClosureLabel(c);
+    }
+  }
+
+  LabelPlacer& Placer() { return m_placer; }
+
+  void Draw() {
+    for (const Label& l : m_labels) {
+      if (l.place.bLeader) {
+        const double x = m_v.X(l.pt), y = m_v.Y(l.pt);
+        Add(m_svg, "line",
+            {{"x1", F(x)},
+             {"y1", F(y)},
+             {"x2", F(std::clamp(x, l.place.box.x0, l.place.box.x1))},
+             {"y2", F(std::clamp(y, l.place.box.y0, l.place.box.y1))},
+             {"stroke", "#777"},
+             {"stroke-width", "0.8"}});
+      }
+    }
+    if (m_ptStart) {
+      Circle(*m_ptStart, "9", "#10a040", "#fff", "2");
+      Add(m_svg, "rect",
+          {{"x", F(m_v.X(*m_ptEnd) - 8)},
+           {"y", F(m_v.Y(*m_ptEnd) - 8)},
+           {"width", "16"},
+           {"height", "16"},
+           {"fill", "#222"},
+           {"stroke", "#fff"},
+           {"stroke-width", "2"}});
+    }
     for (std::size_t i = 0; i < m_rec.events.size(); ++i) {
       if (IsEventMarker(i)) {
         const DriveEvent& e = m_rec.events[i];
         const bool bOff = e.kind == LogKind::kOffRoute;
         Circle(e.pt, "8", bOff ? "#ffdd33" : "#ffffff", "#b03020", "2");
         Number(e.pt, bOff ? "!" : "R");
-        Label(eventLabels[i], "lbl w", EventLabel(e));
       }
     }
-    for (std::size_t i = 0; i < m_rec.manoeuvres.size(); ++i) {
-      const RecordedManoeuvre& m = m_rec.manoeuvres[i];
+    for (const RecordedManoeuvre& m : m_rec.manoeuvres) {
       Circle(m.pt, "9", "#fff", "#222", "1.5");
       Number(m.pt, std::to_string(m.nNumber));
-      Label(manoeuvreLabels[i], "lbl", m.sClass);
+    }
+    for (const Label& l : m_labels) {
+      Node t = Add(m_svg, "text", {{"class", l.szClass}, {"x", F(l.place.x)}, {"y", F(l.place.y)}});
+      if (l.bMiddle || l.place.bEndAnchor) {
+        t.append_attribute("text-anchor") = l.bMiddle ? "middle" : "end";
+      }
+      t.text() = ValidUtf8(Printable(l.sText)).c_str();
     }
   }
 
  private:
+  struct Label {
+    tagLonLat pt;  // the marker's point
+    LabelPlace place;
+    const char* szClass;
+    std::string sText;
+    bool bMiddle = false;  // centred on place.x
+  };
+
   bool IsEventMarker(std::size_t i) const {
     const DriveEvent& e = m_rec.events[i];
     // A reroute right after its off-route shares the off-route's marker.
@@ -415,12 +493,22 @@ class Markers {
   LabelPlace Place(const tagLonLat& pt, double r, const std::string& sText) {
     return m_placer.Place(m_v.X(pt), m_v.Y(pt), r, TextWidth(sText, kLabelFont), kLabelFont);
   }
-  void Label(const LabelPlace& p, const char* szClass, const std::string& sText) {
-    Node t = Add(m_svg, "text", {{"class", szClass}, {"x", F(p.x)}, {"y", F(p.y)}});
-    if (p.bEndAnchor) {
-      t.append_attribute("text-anchor") = "end";
+  // "closed" centred above the middle of each closed road, else beside it.
+  void PlaceClosureLabel(const RecordedClosure& c) {
+    if (c.pts.empty()) {
+      return;
     }
-    t.text() = ValidUtf8(Printable(sText)).c_str();
+    const tagLonLat& a = c.pts[(c.pts.size() - 1) / 2];
+    const tagLonLat& b = c.pts[c.pts.size() / 2];
+    const tagLonLat p = {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
+    const double w = TextWidth("closed", kLabelFont);
+    const double x = m_v.X(p), y = m_v.Y(p) - 9;
+    const PixelBox box{x - w / 2, y - kLabelFont * 0.8, x + w / 2, y + kLabelFont * 0.25};
+    if (m_placer.TryTake(box)) {
+      m_labels.push_back({p, {x, y, false, box, false}, "lbl c", "closed", true});
+    } else {
+      m_labels.push_back({p, Place(p, 4, "closed"), "lbl c", "closed"});
+    }
   }
   void Circle(const tagLonLat& pt, const char* r, const char* fill, const char* stroke,
               const char* width) {
@@ -435,47 +523,13 @@ class Markers {
   void Number(const tagLonLat& pt, const std::string& s) {
     AddText(m_svg, {{"class", "num"}, {"x", F(m_v.X(pt))}, {"y", F(m_v.Y(pt) + 4)}}, s);
   }
-  // Start and destination of the planned route.
-  void DrawEnds() {
-    if (!m_bEnds) {
-      return;
-    }
-    const tagLonLat ptStart = m_rec.routes[0].pts.front();
-    const tagLonLat ptEnd = m_rec.routes[0].pts.back();
-    Circle(ptStart, "9", "#10a040", "#fff", "2");
-    Label(Place(ptStart, 9, "start"), "lbl", "start");
-    Add(m_svg, "rect",
-        {{"x", F(m_v.X(ptEnd) - 8)},
-         {"y", F(m_v.Y(ptEnd) - 8)},
-         {"width", "16"},
-         {"height", "16"},
-         {"fill", "#222"},
-         {"stroke", "#fff"},
-         {"stroke-width", "2"}});
-    Label(Place(ptEnd, 9, "destination"), "lbl", "destination");
-  }
-  // "closed" halfway along the middle stretch of each closed road.
-  void DrawClosureLabels() {
-    for (const RecordedClosure& c : m_rec.closures) {
-      if (!c.pts.empty()) {
-        const tagLonLat& a = c.pts[(c.pts.size() - 1) / 2];
-        const tagLonLat& b = c.pts[c.pts.size() / 2];
-        const tagLonLat p = {(a.lon + b.lon) / 2, (a.lat + b.lat) / 2};
-        AddText(m_svg,
-                {{"class", "lbl c"},
-                 {"text-anchor", "middle"},
-                 {"x", F(m_v.X(p))},
-                 {"y", F(m_v.Y(p) - 9)}},
-                "closed");
-      }
-    }
-  }
 
   Node m_svg;
   const View& m_v;
   const DriveRecord& m_rec;
   LabelPlacer m_placer;
-  bool m_bEnds = false;
+  std::vector<Label> m_labels;
+  std::optional<tagLonLat> m_ptStart, m_ptEnd;
 };
 
 // A 200 m scale bar under the map.
@@ -562,11 +616,12 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
                   {"fill", "none"},
                   {"stroke-linecap", "round"},
                   {"stroke-linejoin", "round"}});
+  Markers markers(svg, v, record);  // labels placed first: the road names take what is left
   DrawRoads(map, v, roads);
-  DrawRoadNames(map, v, roads);
+  DrawRoadNames(map, v, roads, markers.Placer());
   DrawRoutes(map, v, record);
   DrawFixes(map, v, record);
-  Markers(svg, v, record).Draw();
+  markers.Draw();
   DrawScaleBar(svg, v);
   DrawPanel(svg, dMapW + 10, panel, dLine);
   doc.save(out, " ", pugi::format_default, pugi::encoding_utf8);

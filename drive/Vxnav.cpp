@@ -8,6 +8,7 @@
 
 #include "drive/DriveOptions.h"
 #include "drive/DriveSession.h"
+#include "drive/ExitStatus.h"
 #include "map/BuildMapCommand.h"
 
 namespace vxdrive {
@@ -16,18 +17,18 @@ int RunVxnav(int argc, const char* const* argv, std::ostream& out, std::ostream&
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + std::max(argc, 0));
   if (args.empty()) {
     err << MainUsage();
-    return 2;
+    return kExitRefused;
   }
   const std::string& sCommand = args[0];
   if (sCommand == "help" || sCommand == "--help" || sCommand == "-h") {
     out << MainUsage();
-    return 0;
+    return kExitOk;
   }
   try {
     if (sCommand == "guidance") {
       if (args.size() > 1) {
         err << "vxnav guidance: unexpected argument " << args[1] << "\n" << MainUsage();
-        return 2;
+        return kExitRefused;
       }
       return RunEmbeddedGuidance(out, err);
     }
@@ -39,10 +40,10 @@ int RunVxnav(int argc, const char* const* argv, std::ostream& out, std::ostream&
       switch (ParseDriveOptions({args.begin() + 1, args.end()}, opts, sError)) {
         case ParseStatus::kHelp:
           out << DriveUsage();
-          return 0;
+          return kExitOk;
         case ParseStatus::kError:
           err << "vxnav drive: " << sError << "\n" << DriveUsage();
-          return 2;
+          return kExitRefused;
         case ParseStatus::kRun:
           break;
       }
@@ -50,10 +51,10 @@ int RunVxnav(int argc, const char* const* argv, std::ostream& out, std::ostream&
     }
   } catch (const std::bad_alloc&) {
     err << "vxnav: out of memory\n";
-    return 1;
+    return kExitFailed;
   }
   err << "vxnav: unknown command " << sCommand << "\n" << MainUsage();
-  return 2;
+  return kExitRefused;
 }
 
 }  // namespace vxdrive

@@ -122,7 +122,7 @@ Junction Navigator::Impl::DescribeJunction(const PathGuid& item) {
   return j;
 }
 
-void Navigator::Impl::Announce(const NavGuid& nav, Update& u) {
+void Navigator::Impl::Announce(const NavGuid& nav, bool bSpeak, Update& u) {
   // The manoeuvre ahead: the first item from the current edge on that is one.
   PathGuid item = nav;
   double dDist = nav.dDist;
@@ -158,7 +158,7 @@ void Navigator::Impl::Announce(const NavGuid& nav, Update& u) {
     in.nExit = nExit;
   }
   const AnnounceDistances dist = DistancesForSpeed(m_settings, EdgeSpeed(nav));
-  if (!m_announcer.Due(item.ptEnd, dDist, bDestination, dist, in.stage)) {
+  if (!bSpeak || !m_announcer.Due(item.ptEnd, dDist, bDestination, dist, in.stage)) {
     return;
   }
   const tagLonLat ptFix = m_lastFix ? m_lastFix->pt : item.ptEnd;

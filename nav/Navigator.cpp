@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "interfaces/VroGeo.h"
+#include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "interfaces/VroTexts.h"
 #include "nav/NavigatorImpl.h"
@@ -37,6 +38,18 @@ constexpr double kHeadingWindow = 15.0;
 constexpr double kHeadingWindowSigmas = 3.0;
 // A pause between fixes longer than this starts the expected place afresh.
 constexpr double kTrackGap = 30.0;
+// Without a heading, a new route starts in the direction from one of the
+// last this many fixes that lies at least kTravelMetres (and two
+// accuracies) behind the last one.
+constexpr std::size_t kTrailFixes = 5;
+constexpr double kTravelMetres = 10.0;
+
+// The route's direction at a match (as PlaneDirection): towards the next
+// point of the route, at the very end from the point before; -1 unknown.
+double RouteDirectionAt(const NavGuid& nav) {
+  const double d = PlaneDirection(nav.ptClose, nav.ptAfter);
+  return d >= 0 ? d : PlaneDirection(nav.ptBefore, nav.ptClose);
+}
 
 }  // namespace
 
@@ -48,7 +61,22 @@ void Navigator::Impl::Push(Update& u, const tagLonLat& pt, Event::Data data) con
   u.events.push_back(std::move(e));
 }
 
-bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading) {
+// Whether a route drives through the closed edge: over it after its start,
+// or from its start on towards the closed edge's end.
+bool Navigator::Impl::RunsThrough(const CPath& path, const PathGuid& closed) const {
+  PathGuid g{};
+  bool bFirst = true;
+  for (path.StartGuid(); path.NextGuid(g); bFirst = false) {
+    if (VroReaderIsSameFeature(m_hReader, g.idEdge, closed.idEdge) != 0 &&
+        (!bFirst || (g.ptEnd.lon == closed.ptEnd.lon && g.ptEnd.lat == closed.ptEnd.lat))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading,
+                                const PathGuid* pClosed) {
   for (const VRO_FEATURE_ID& id : m_closed) {
     VroRouteAddBlockEdge(m_hRoute, id);
   }
@@ -73,7 +101,7 @@ bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, 
                       dLen);
       }
     }
-    bFound = fresh.StartEdge() != 0;
+    bFound = fresh.StartEdge() != 0 && (pClosed == nullptr || !RunsThrough(fresh, *pClosed));
     if (bFound) {
       m_path = fresh;
     }
@@ -106,11 +134,12 @@ void Navigator::Impl::RouteChanged(RouteReason reason, double dTime, Update& u) 
   u.events.back().dTime = dTime;
 }
 
-Update Navigator::Impl::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime) {
+Update Navigator::Impl::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime,
+                                  double dHeading) {
   Update u;
   m_ptTo = ptTo;
   m_bArrived = false;
-  if (!FindRoute(ptFrom, ptTo, -1.0)) {
+  if (!FindRoute(ptFrom, ptTo, dHeading)) {
     m_path.Clear();
     m_bHasRoute = false;
     return u;
@@ -124,13 +153,13 @@ void Navigator::Impl::Reroute(RouteReason reason, Update& u) {
   const Fix fix = m_lastFix.value_or(Fix{});
   bool bDone = false;
   if (reason == RouteReason::kNewDestination) {
-    bDone = FindRoute(fix.pt, m_ptTo, fix.dHeading);
+    bDone = FindRoute(fix.pt, m_ptTo, TravelDirection());
   } else {
     for (const VRO_FEATURE_ID& id : m_closed) {
       VroRouteAddBlockEdge(m_hRoute, id);
     }
-    bDone = m_path.QuickRoute(m_hRoute, fix.pt, fix.dHeading, 0.0, m_settings.sRouteMode.c_str(),
-                              0.0) != 0;
+    bDone = m_path.QuickRoute(m_hRoute, fix.pt, TravelDirection(), 0.0,
+                              m_settings.sRouteMode.c_str(), 0.0) != 0;
     if (!m_closed.empty()) {
       VroRouteRemoveAllBlockEdge(m_hRoute);
     }
@@ -163,15 +192,22 @@ void Navigator::Impl::DoClosure(double dAhead, const NavGuid& nav, Update& u) {
   }
   c.sRoad = item.szName;
   std::vector<tagLonLat> pts(item.pPts, item.pPts + item.wPtNum);  // before the path changes
-  const VRO_FEATURE_ID idClosed = item.idEdge;
   const Fix fix = m_lastFix.value_or(Fix{0.0, ptFix});
-  if (!m_path.BlockRoute(m_hRoute, dAhead, m_settings.dTolerance, fix.pt, fix.dHeading, 0.0,
-                         m_settings.sRouteMode.c_str(), 0.0)) {
+  m_closed.push_back(item.idEdge);
+  // Closed on the edge driven: the engine starts on that edge whatever its
+  // blocks say, so the way around begins by turning back along it.
+  const double dBack = RouteDirectionAt(nav);
+  const bool bDone =
+      dAhead <= nav.dDist
+          ? dBack >= 0 && FindRoute(fix.pt, m_ptTo, std::fmod(dBack + 180.0, 360.0), &item)
+          : m_path.BlockRoute(m_hRoute, dAhead, m_settings.dTolerance, fix.pt, TravelDirection(),
+                              0.0, m_settings.sRouteMode.c_str(), 0.0) != 0;
+  if (!bDone) {
+    m_closed.pop_back();
     c.status = ClosureStatus::kNoWayAround;
     Push(u, ptFix, std::move(c));
     return;
   }
-  m_closed.push_back(idClosed);
   c.status = ClosureStatus::kRerouted;
   c.pts = std::move(pts);
   const tagLonLat ptMid = c.pts[c.pts.size() / 2];
@@ -182,6 +218,25 @@ void Navigator::Impl::DoClosure(double dAhead, const NavGuid& nav, Update& u) {
 double Navigator::Impl::Accuracy(const Fix& fix) const {
   return std::isfinite(fix.dAccuracy) && fix.dAccuracy > 0 ? fix.dAccuracy
                                                            : m_settings.dDefaultAccuracy;
+}
+
+// The direction a new route starts in: the last fix's heading, else the
+// direction to it from the newest recent fix far enough behind; -1 unknown.
+double Navigator::Impl::TravelDirection() const {
+  if (!m_lastFix) {
+    return -1.0;
+  }
+  const Fix& last = *m_lastFix;
+  if (last.dHeading >= 0 && std::isfinite(last.dHeading)) {
+    return last.dHeading;
+  }
+  const double dMin = std::max(kTravelMetres, 2.0 * Accuracy(last));
+  for (auto it = m_trail.rbegin(); it != m_trail.rend(); ++it) {
+    if (SegmentLength(*it, last.pt) >= dMin) {
+      return PlaneDirection(*it, last.pt);
+    }
+  }
+  return -1.0;
 }
 
 double Navigator::Impl::Tolerance(const Fix& fix) const {
@@ -208,6 +263,13 @@ const PathGuid* Navigator::Impl::MatchFrom(const Fix& fix) {
     return nullptr;
   }
   return &m_matchFrom;
+}
+
+// Whether the direction test may use the fix's heading: known, at speed.
+bool Navigator::Impl::UsesHeading(const Fix& fix) const {
+  return m_settings.dHeadingGap > 0 && std::isfinite(fix.dSpeed) &&
+         fix.dSpeed >= m_settings.dHeadingMinSpeed && fix.dHeading >= 0 &&
+         std::isfinite(fix.dHeading);
 }
 
 // Moves the expected place along the route to this fix and says whether the
@@ -241,12 +303,34 @@ bool Navigator::Impl::HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, 
     }
   }
   m_dAlong = std::clamp(m_dAlong, 0.0, m_line.Length());
-  if (m_settings.dHeadingGap <= 0 || !bSpeed || fix.dSpeed < m_settings.dHeadingMinSpeed ||
-      !(fix.dHeading >= 0) || !std::isfinite(fix.dHeading)) {
+  if (!UsesHeading(fix)) {
     return false;
   }
   const double w = std::max(kHeadingWindow, kHeadingWindowSigmas * std::sqrt(m_dAlongVar));
   return m_line.HeadingGap(fix.dHeading, m_dAlong - w, m_dAlong + w) > m_settings.dHeadingGap;
+}
+
+// Whether the fix's heading (where the direction test may use it) differs
+// by more than the gap from the route's direction at its match.
+bool Navigator::Impl::HeadsAcross(const Fix& fix, const NavGuid& nav) const {
+  const double dRoute = RouteDirectionAt(nav);
+  return UsesHeading(fix) && dRoute >= 0 &&
+         DirectionGap(fix.dHeading, dRoute) > m_settings.dHeadingGap;
+}
+
+// Whether a fix on the route arrives (see Settings::dArrivalStandingSpeed):
+// CPath's 20 m, the last edge within dArrivalAccuracies accuracies of its
+// end, or standing within the match radius of the destination (dLeft metres
+// along the route, negative when unknown); never heading across the route.
+bool Navigator::Impl::Arrives(const Fix& fix, int nMatch, const NavGuid& nav, double dLeft) const {
+  if (HeadsAcross(fix, nav)) {
+    return false;
+  }
+  const bool bLastEdge = nav.dTurnAngle < 0 && nav.wNextPtNum == 0;
+  const bool bStanding =
+      std::isfinite(fix.dSpeed) && fix.dSpeed >= 0 && fix.dSpeed < m_settings.dArrivalStandingSpeed;
+  return nMatch == 2 || (bLastEdge && nav.dDist <= m_settings.dArrivalAccuracies * Accuracy(fix)) ||
+         (bStanding && dLeft >= 0 && dLeft <= Tolerance(fix));
 }
 
 // Counts a fix that is off the route (by distance or direction); enough of
@@ -273,6 +357,12 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
   const double dTol = Tolerance(fix);
   u.state.dTolerance = dTol;
   const double dSince = m_lastFix ? std::max(0.0, fix.dTime - m_lastFix->dTime) : 0.0;
+  if (m_lastFix) {
+    m_trail.push_back(m_lastFix->pt);
+    if (m_trail.size() > kTrailFixes) {
+      m_trail.pop_front();
+    }
+  }
   m_lastFix = fix;
   if (!m_bHasRoute) {
     return u;
@@ -304,8 +394,7 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
     u.state.dToDestination = std::max(0.0, m_line.Length() - dAlong);
     u.state.dTimeToDestination = m_line.TimeLeft(nav);
   }
-  const bool bLastEdge = nav.dTurnAngle < 0 && nav.wNextPtNum == 0;
-  if (r == 2 || (bLastEdge && nav.dDist <= m_settings.dArrivalAccuracies * Accuracy(fix))) {
+  if (Arrives(fix, r, nav, u.state.dToDestination)) {
     m_bArrived = true;
     u.state.state = RouteState::kArrived;
     Push(u, fix.pt, Arrival{});
@@ -319,7 +408,9 @@ Update Navigator::Impl::OnFix(const Fix& fix) {
       return u;  // the route changed: announced from the next fix on
     }
   }
-  Announce(nav, u);
+  // A fix heading across the route where it matches (the first past a
+  // missed turn, matched onto the road not taken) hears nothing.
+  Announce(nav, !HeadsAcross(fix, nav), u);
   return u;
 }
 
@@ -345,7 +436,7 @@ Update Navigator::Impl::SetDestination(const tagLonLat& ptTo) {
     PathGuid g{};
     const tagLonLat ptFrom =
         m_path.StartGuid() && m_path.NextGuid(g) && g.wPtNum > 0 ? g.pPts[0] : ptTo;
-    return PlanRoute(ptFrom, ptTo, 0.0);
+    return PlanRoute(ptFrom, ptTo, 0.0, -1.0);
   }
   Update u;
   Reroute(RouteReason::kNewDestination, u);
@@ -368,8 +459,9 @@ Navigator::Navigator(VRO_READER* hReader, VRO_ROUTE* hRoute, const Settings& set
 
 Navigator::~Navigator() = default;
 
-Update Navigator::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime) {
-  return m_pImpl->PlanRoute(ptFrom, ptTo, dTime);
+Update Navigator::PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime,
+                            double dHeading) {
+  return m_pImpl->PlanRoute(ptFrom, ptTo, dTime, dHeading);
 }
 
 Update Navigator::OnFix(const Fix& fix) { return m_pImpl->OnFix(fix); }

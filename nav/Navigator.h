@@ -210,6 +210,15 @@ struct Settings {
   /// its end (CPath::TestPoint's own test is 20 m, too near for a fix whose
   /// error stays tens of metres for a while); 0 for CPath's test alone.
   double dArrivalAccuracies = 2.0;
+  /// Arrived also when the fix's speed is below this (m/s) and its match
+  /// lies within the match radius of the destination along the route: the
+  /// vehicle stands where its fixes cannot tell it from the destination (a
+  /// correlated error may keep every fix tens of metres off for a minute).
+  /// 0 turns this off. No arrival of any kind comes from a fix whose heading
+  /// (under the direction test's conditions) differs by more than
+  /// dHeadingGap from the route at its match: a vehicle that drives on past
+  /// the last road's start has not arrived.
+  double dArrivalStandingSpeed = 1.0;
   double dPrepareSeconds = 20.0;       ///< "In ...": this many seconds ahead at the road's speed,
   double dPrepareMin = 150.0;          ///< but not nearer than this (metres)
   double dPrepareMax = 1000.0;         ///< nor farther than this
@@ -229,26 +238,36 @@ class VX_NAV_API Navigator {
   Navigator& operator=(const Navigator&) = delete;
 
   /// Plans a route from ptFrom to ptTo at time dTime and follows it from
-  /// then on. Events: a RouteInfo on success. State kNoRoute when the engine
-  /// finds none (the old route, if any, is dropped).
-  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime);
+  /// then on; with dHeading (as Fix::dHeading) the route starts in that
+  /// direction where a road allows it. Events: a RouteInfo on success. State
+  /// kNoRoute when the engine finds none (the old route, if any, is dropped).
+  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime,
+                   double dHeading = -1.0);
 
   /// Matches one fix to the route: the state, and the events it brings
   /// (announcements, junctions, off-route with its reroute, a pending
-  /// closure, arrival). After the arrival further fixes only report the state.
+  /// closure, arrival). A fix whose heading (under the direction test's
+  /// conditions) differs by more than dHeadingGap from the route at its match
+  /// announces nothing and does not arrive. After the arrival further fixes
+  /// only report the state.
   Update OnFix(const Fix& fix);
 
   /// Closes the road dAhead metres ahead of the vehicle along the route
   /// (CPath::BlockRoute) and routes around it; closed roads stay closed for
-  /// every later route. Before the first fix on the route, it is done at
-  /// that fix instead (this call's events are then empty).
+  /// every later route. A closure on the edge being driven turns the route
+  /// back along it (no route that drives through the closure is taken).
+  /// Before the first fix on the route, it is done at that fix instead (this
+  /// call's events are then empty).
   Update CloseRoadAhead(double dAhead);
 
   /// A new destination, routed from the last fix (from the start of the
   /// route before any fix).
   Update SetDestination(const tagLonLat& ptTo);
 
-  /// Rebuilds the route from the last fix now (CPath::QuickRoute).
+  /// Rebuilds the route from the last fix now (CPath::QuickRoute). Every new
+  /// route starts in the direction of the last fix's heading, or without one
+  /// in the direction from a recent fix (of the last five) at least 10 m and
+  /// two accuracies behind it.
   Update RerouteNow();
 
   /// The route as the navigator holds it (for drawing); valid until the next

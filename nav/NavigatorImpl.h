@@ -3,6 +3,7 @@
 #ifndef VX_NAV_NAVIGATORIMPL_H
 #define VX_NAV_NAVIGATORIMPL_H
 
+#include <deque>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -20,7 +21,7 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
     m_path.SetVroReader(hReader);
   }
 
-  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime);
+  Update PlanRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dTime, double dHeading);
   Update OnFix(const Fix& fix);
   Update CloseRoadAhead(double dAhead);
   Update SetDestination(const tagLonLat& ptTo);
@@ -32,19 +33,29 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
 
  private:
   // Routing (Navigator.cpp).
-  bool FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading);
+  // Routes from ptFrom and follows the route found; with pClosed, not a
+  // route that drives through that closed edge (RunsThrough).
+  bool FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading,
+                 const PathGuid* pClosed = nullptr);
+  bool RunsThrough(const CPath& path, const PathGuid& closed) const;
   void RouteChanged(RouteReason reason, double dTime, Update& u);
   void Reroute(RouteReason reason, Update& u);
   void DoClosure(double dAhead, const NavGuid& nav, Update& u);
   double Accuracy(const Fix& fix) const;
+  double TravelDirection() const;
   double Tolerance(const Fix& fix) const;
   const PathGuid* MatchFrom(const Fix& fix);
+  bool UsesHeading(const Fix& fix) const;
   bool HeadsAway(const Fix& fix, int nMatch, const NavGuid& nav, double dSigma);
+  bool HeadsAcross(const Fix& fix, const NavGuid& nav) const;
+  bool Arrives(const Fix& fix, int nMatch, const NavGuid& nav, double dLeft) const;
   void Judge(const Fix& fix, double dSince, int nMatch, const NavGuid& nav, Update& u);
   void Push(Update& u, const tagLonLat& pt, Event::Data data) const;
 
   // Guidance (Guidance.cpp).
-  void Announce(const NavGuid& nav, Update& u);
+  // The state's distances to the manoeuvre ahead, and with bSpeak its
+  // announcement when one is due.
+  void Announce(const NavGuid& nav, bool bSpeak, Update& u);
   bool IsAnnounced(const PathGuid& item);
   bool IsRoundabout(const VRO_FEATURE_ID& id) const;
   bool RoundaboutExit(const PathGuid& entry, int& nExit, std::string& sRoad);
@@ -62,6 +73,7 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
 
   // The last fix, and the last match on the route (for the next match).
   std::optional<Fix> m_lastFix;
+  std::deque<tagLonLat> m_trail;  // the last fixes' positions, newest last
   std::optional<PathGuid> m_lastOnRoute;
   int m_nOffRoute = 0;        // fixes in a row judged off the route
   double m_dOffMetres = 0.0;  // metres driven while off

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <pugixml.hpp>
+#include <random>
 #include <sstream>
 #include <thread>
 #include <variant>
@@ -18,6 +19,7 @@
 #include "drive/DriveSession.h"
 #include "drive/GeoJson.h"
 #include "drive/Gpx.h"
+#include "drive/GpxFixes.h"
 #include "drive/LabelPlacer.h"
 #include "drive/MapRoads.h"
 #include "drive/Noise.h"
@@ -177,6 +179,44 @@ TEST(DriveGpx, SpeedAndAccuracyFromHdopOrAnAccuracyElement) {
                        "<hdop>-1</hdop></trkpt></trkseg></trk></gpx>")
                 .find("line 1: hdop \"-1\" is not a number from 0"),
             std::string::npos);
+}
+
+TEST(DriveGpx, FixTimesNeverGoBackAndTheStartHasADirection) {
+  // 10:00:00, :01, :02, then 09:53:03 (7 minutes back), :04, a point without
+  // a time, 09:53:06; each point 5.6 m north of the one before.
+  GpxTrack t;
+  const double dTimes[] = {0, 1, 2, -417, -416, NAN, -414};
+  for (int i = 0; i < 7; ++i) {
+    GpxPoint p{{13.4, 52.5 + 0.00005 * i},
+               !std::isnan(dTimes[i]),
+               1e9 + dTimes[i],
+               false,
+               0.0,
+               false,
+               0.0,
+               5.0};
+    t.points.push_back(p);
+  }
+  GpxFixes f = FixesOfGpx(t);
+  std::string sTimes;
+  for (const vxnav::Fix& fix : f.fixes) {
+    sTimes += std::to_string(static_cast<int>(fix.dTime)) + " ";
+  }
+  EXPECT_EQ(sTimes, "0 1 2 3 4 5 6 ");
+  EXPECT_EQ(f.backwards, std::vector<std::size_t>{3});
+  EXPECT_EQ(f.backSeconds, std::vector<double>{419.0});
+  EXPECT_NEAR(f.fixes[1].dHeading, 90.0, 1e-6);  // north, from the point before
+  EXPECT_EQ(f.fixes[0].dHeading, -1.0);
+  // The start: to the first point 10 m (two accuracies) away; a course first.
+  EXPECT_NEAR(f.dStartHeading, 90.0, 1e-6);
+  t.points[0].dAccuracy = 30.0;  // no point within reach lies 60 m away
+  EXPECT_EQ(FixesOfGpx(t).dStartHeading, -1.0);
+  t.points[0].bHasCourse = true;
+  t.points[0].dCourse = 90.0;  // east
+  EXPECT_NEAR(FixesOfGpx(t).dStartHeading, 0.0, 1e-9);
+  t.points[0].bHasTime = false;  // untimed: a second apart
+  EXPECT_EQ(FixesOfGpx(t).fixes.back().dTime, 6.0);
+  EXPECT_TRUE(FixesOfGpx(t).backwards.empty());
 }
 
 // ---------------------------------------------------------------- options
@@ -474,41 +514,57 @@ TEST(DriveOutputs, SvgIsWellFormedWithRoadsRoutesAndLabels) {
 TEST(DriveOutputs, LabelsAvoidMarkersAndEachOther) {
   EXPECT_DOUBLE_EQ(TextWidth("left", 10), 24.0);
   EXPECT_DOUBLE_EQ(TextWidth("Straße", 10), 36.0);  // characters, not bytes
-  const auto Box = [](const LabelPlace& p, double dWidth) {
-    const double x0 = p.bEndAnchor ? p.x - dWidth : p.x;
-    return PixelBox{x0, p.y - 9.6, x0 + dWidth, p.y + 3.0};
-  };
   const auto Overlap = [](const PixelBox& a, const PixelBox& b) {
     return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
   };
+  // A crowd: 16 markers within 160 x 80 px, labels up to 140 px wide, then
+  // road names wherever they still fit. No label covers a marker or another.
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> x(100, 260), y(100, 180), w(20, 140);
   LabelPlacer placer;
-  // Two markers close together on a row: their labels go to different places.
-  placer.Reserve({91, 91, 109, 109});
-  placer.Reserve({121, 91, 139, 109});
-  std::vector<PixelBox> boxes;
-  for (const double x : {100.0, 130.0, 100.0}) {
-    const LabelPlace p = placer.Place(x, 100, 9, 80, 12);
-    boxes.push_back(Box(p, 80));
-    EXPECT_FALSE(Overlap(boxes.back(), {91, 91, 109, 109}));
-    EXPECT_FALSE(Overlap(boxes.back(), {121, 91, 139, 109}));
+  std::vector<PixelBox> markers, labels;
+  std::vector<std::pair<double, double>> at;
+  for (int i = 0; i < 16; ++i) {
+    at.emplace_back(x(gen), y(gen));
+    markers.push_back(
+        {at.back().first - 9, at.back().second - 9, at.back().first + 9, at.back().second + 9});
+    placer.Reserve(markers.back());
   }
-  for (std::size_t i = 0; i < boxes.size(); ++i) {
-    for (std::size_t k = i + 1; k < boxes.size(); ++k) {
-      EXPECT_FALSE(Overlap(boxes[i], boxes[k])) << i << " " << k;
+  int nLeaders = 0;
+  for (const auto& [mx, my] : at) {
+    const double dWidth = w(gen);
+    const LabelPlace p = placer.Place(mx, my, 9, dWidth, 12);
+    EXPECT_DOUBLE_EQ(p.box.x1 - p.box.x0, dWidth);
+    EXPECT_DOUBLE_EQ(p.bEndAnchor ? p.box.x1 : p.box.x0, p.x);
+    nLeaders += p.bLeader;
+    labels.push_back(p.box);
+  }
+  for (double dy = 0; dy < 300; dy += 7) {
+    const PixelBox road{120, dy, 240, dy + 10};
+    if (placer.TryTake(road)) {
+      labels.push_back(road);
     }
   }
-  // The first label takes the first place, right above its marker.
+  EXPECT_GT(nLeaders, 0);  // the crowd pushed some labels out
+  EXPECT_GT(labels.size(), at.size());
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    for (const PixelBox& m : markers) {
+      EXPECT_FALSE(Overlap(labels[i], m)) << i;
+    }
+    for (std::size_t k = i + 1; k < labels.size(); ++k) {
+      EXPECT_FALSE(Overlap(labels[i], labels[k])) << i << " " << k;
+    }
+  }
+  // The first label takes the first place, right above its marker; with
+  // every place taken it still goes somewhere: the first place.
   LabelPlacer fresh;
   const LabelPlace p = fresh.Place(100, 100, 9, 80, 12);
   EXPECT_DOUBLE_EQ(p.x, 112);
   EXPECT_DOUBLE_EQ(p.y, 92);
-  EXPECT_FALSE(p.bEndAnchor);
-  // With every place taken the label still goes somewhere: the first place.
+  EXPECT_FALSE(p.bEndAnchor || p.bLeader);
   LabelPlacer full;
   full.Reserve({-1000, -1000, 1000, 1000});
-  const LabelPlace q = full.Place(100, 100, 9, 80, 12);
-  EXPECT_DOUBLE_EQ(q.x, 112);
-  EXPECT_DOUBLE_EQ(q.y, 92);
+  EXPECT_DOUBLE_EQ(full.Place(100, 100, 9, 80, 12).y, 92);
 }
 
 TEST(DriveOutputs, Utf8RepairedByteByByte) {

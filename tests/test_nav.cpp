@@ -1,103 +1,146 @@
 // The navigator: turn classes and the English texts rendered from its event
-// data, announcement stages, and drives on the sample town told as event
-// sequences: a clean drive, leaving the route (by distance and by heading),
-// a closure, a new destination, the tolerance policies.
+// data, announcement stages, and drives on junctions drawn as sketches, each
+// told as the sequence of what the driver hears: a turn in its stages with
+// the junction's roads, a missed turn (noticed by heading and by distance)
+// and the new route, a roundabout's exits, closures, a new destination and
+// the arrival.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "interfaces/VroGeo.h"
-#include "interfaces/VroRead.h"
-#include "interfaces/VroRoute.h"
 #include "nav/NavInternal.h"
 #include "nav/Navigator.h"
+#include "tests/SketchMap.h"
 
 using namespace vxnav;
+using vxtest::SketchGrid;
+using vxtest::SketchMap;
+using vxtest::SketchReader;
 
 namespace {
 
-const std::string kTown = std::string(VX_SOURCE_DIR) + "/data/sample-town.osm";
-constexpr tagLonLat kFrom = {13.3955, 52.4975};
-constexpr tagLonLat kTo = {13.4045, 52.5030};
+// A navigator on a sketch, and drives through its nodes.
+class Road {
+ public:
+  explicit Road(const SketchMap& map, const Settings& settings = Settings())
+      : m_map(map), m_sketch(map), m_nav(m_sketch.Reader(), m_sketch.Engine(), settings) {}
 
-// The point dMetres to the left of pt, for a direction of travel dDir
-// (degrees counterclockwise from east in the longitude/latitude plane).
-tagLonLat Aside(const tagLonLat& pt, double dDir, double dMetres) {
-  double dLon = 0, dLat = 0;
-  GetUnitDegree(pt, dLon, dLat);
-  const double a = (dDir + 90.0) * 3.14159265358979 / 180.0;
-  // Equal steps in degrees scaled to metres on each axis keep the side.
-  return {pt.lon + std::cos(a) * dMetres * dLon, pt.lat + std::sin(a) * dMetres * dLat};
-}
+  Navigator& Nav() { return m_nav; }
+  const SketchReader& Sketch() const { return m_sketch; }
 
-std::string Names(const std::vector<Event>& events) {
-  static const char* kNames[] = {"route",   "instruction", "junction", "off-route",
-                                 "reroute", "closure",     "arrival"};
-  std::string s;
-  for (const Event& e : events) {
-    s += std::string(s.empty() ? "" : " ") + kNames[static_cast<int>(e.Kind())];
+  // Plans the route from node a to the point to; what the navigator says.
+  std::string Plan(char a, const tagLonLat& to) {
+    return Said(m_nav.PlanRoute(m_sketch.At(a), to, m_t).events);
   }
-  return s;
-}
 
-// The map reader, the engine and a navigator on the sample town.
-class Town : public ::testing::Test {
- protected:
-  void SetUp() override {
-    m_hReader = VroReaderOpen(kTown.c_str());
-    ASSERT_NE(m_hReader, nullptr);
-    m_hRoute = VroRouteOpen(m_hReader);
-    ASSERT_NE(m_hRoute, nullptr);
-  }
-  void TearDown() override {
-    m_nav.reset();
-    VroRouteClose(m_hRoute);
-    VroReaderClose(m_hReader);
-  }
-  Navigator& Nav(const Settings& s = Settings()) {
-    m_nav = std::make_unique<Navigator>(m_hReader, m_hRoute, s);
-    return *m_nav;
-  }
-  // Fixes every second along pts at dSpeed m/s from metre dFrom to dTo,
-  // each with its heading, speed and an accuracy of 5 m; the events of all.
-  std::vector<Event> DriveAlong(Navigator& nav, const std::vector<tagLonLat>& pts, double dFrom,
-                                double dTo, double dSpeed, double& t) {
-    std::vector<Event> all;
-    double dAt = 0.0;
-    double dNext = dFrom;
-    for (std::size_t i = 1; i < pts.size() && dNext <= dTo; ++i) {
-      const double dLen = SegmentLength(pts[i - 1], pts[i]);
-      for (; dNext <= std::min(dTo, dAt + dLen); dNext += dSpeed) {
-        const double f = dLen > 0 ? (dNext - dAt) / dLen : 0.0;
+  // The fixes of a drive through the nodes at dSpeed m/s: one a second from
+  // dSpeed metres past the first node on, each with the road's heading, the
+  // speed and an accuracy of 5 m.
+  std::vector<Fix> Fixes(std::string_view sNodes, double dSpeed = 10.0) const {
+    std::vector<Fix> fixes;
+    double dNext = dSpeed;
+    double dStart = 0.0;  // metres to the stretch's start
+    for (std::size_t i = 1; i < sNodes.size(); ++i) {
+      const tagLonLat a = m_sketch.At(sNodes[i - 1]);
+      const tagLonLat b = m_sketch.At(sNodes[i]);
+      const double dLen = SegmentLength(a, b);
+      for (; dNext <= dStart + dLen + 1e-6; dNext += dSpeed) {
+        const double f = (dNext - dStart) / dLen;
         Fix fix;
-        fix.dTime = t;
-        fix.pt = {pts[i - 1].lon + (pts[i].lon - pts[i - 1].lon) * f,
-                  pts[i - 1].lat + (pts[i].lat - pts[i - 1].lat) * f};
-        fix.dHeading = PlaneDirection(pts[i - 1], pts[i]);
+        fix.pt = {a.lon + f * (b.lon - a.lon), a.lat + f * (b.lat - a.lat)};
+        fix.dHeading = PlaneDirection(a, b);
         fix.dSpeed = dSpeed;
         fix.dAccuracy = 5.0;
-        Update u = nav.OnFix(fix);
-        m_last = u.state;
-        m_lastHeading = fix.dHeading;
-        all.insert(all.end(), u.events.begin(), u.events.end());
-        t += 1.0;
+        fixes.push_back(fix);
       }
-      dAt += dLen;
+      dStart += dLen;
     }
-    return all;
-  }
-  static std::vector<tagLonLat> RoutePoints(const Update& u) {
-    return std::get<RouteInfo>(u.events.at(0).data).pts;
+    return fixes;
   }
 
-  VRO_READER* m_hReader = nullptr;
-  VRO_ROUTE* m_hRoute = nullptr;
-  std::unique_ptr<Navigator> m_nav;
-  State m_last;
-  double m_lastHeading = -1.0;
+  // Feeds the fixes a second apart; each event as "<seconds from the first
+  // fix> <sentence>", joined by " | ".
+  std::string Feed(const std::vector<Fix>& fixes) {
+    std::string s;
+    const double t0 = m_t;
+    for (Fix fix : fixes) {
+      fix.dTime = m_t++;
+      const Update u = m_nav.OnFix(fix);
+      m_state = u.state;
+      for (const Event& e : u.events) {
+        Append(s, std::to_string(static_cast<int>(e.dTime - t0)) + " " + EnglishText(e));
+      }
+    }
+    return s;
+  }
+  std::string Drive(std::string_view sNodes, double dSpeed = 10.0) {
+    return Feed(Fixes(sNodes, dSpeed));
+  }
+
+  // The events of a call, as Feed tells them but without times.
+  static std::string Said(const std::vector<Event>& events) {
+    std::string s;
+    for (const Event& e : events) {
+      Append(s, EnglishText(e));
+    }
+    return s;
+  }
+  static void Append(std::string& s, const std::string& sEvent) {
+    s += s.empty() ? "" : " | ";
+    s += sEvent;
+  }
+
+  const State& Last() const { return m_state; }
+
+  // The nodes the current route passes, "*" for a point on none: "*bc".
+  std::string RouteNodes() const {
+    std::string s;
+    PathGuid g{};
+    const CPath& path = m_nav.Path();
+    for (path.StartGuid(); path.NextGuid(g);) {
+      for (unsigned i = s.empty() ? 0 : 1; i < g.wPtNum; ++i) {
+        s += NodeAt(g.pPts[i]);
+      }
+    }
+    return s;
+  }
+
+ private:
+  char NodeAt(const tagLonLat& pt) const {
+    for (const std::string& way : m_map.WayNodes()) {
+      for (const char c : way) {
+        const tagLonLat p = m_sketch.At(c);
+        if (p.lon == pt.lon && p.lat == pt.lat) {
+          return c;
+        }
+      }
+    }
+    return '*';
+  }
+
+  SketchMap m_map;
+  SketchReader m_sketch;
+  Navigator m_nav;
+  double m_t = 0.0;
+  State m_state;
 };
+
+// Oak Road runs east past Elm Street, which the routes take north to c; Ash
+// Lane and Birch Way lead round to c from d, Gum Road from a to e. A column
+// is 25 m, a line 50 m: a-b and b-d 350 m, b-c 100 m.
+SketchMap Block() {
+  SketchMap m(R"(
+              c-------------f
+              |             |
+a-------------b-------------d
+|             |
+g-------------e
+)",
+              SketchGrid{25.0, 50.0});
+  m.Ways("abd 'Oak Road'; cbe 'Elm Street'; cf 'Ash Lane'; fd 'Birch Way'; age 'Gum Road'");
+  return m;
+}
 
 }  // namespace
 
@@ -112,11 +155,7 @@ TEST(NavTexts, TurnClassesAndInstructions) {
     EXPECT_EQ(TurnClassName(ClassifyTurn(a)), name) << a;
   }
   Instruction in;
-  in.turn = ClassifyTurn(90);
-  in.sRoad = "Elm Street";
-  EXPECT_EQ(InstructionText(in), "turn left onto Elm Street");
   in.turn = ClassifyTurn(200);
-  in.sRoad.clear();
   EXPECT_EQ(InstructionText(in), "turn sharply right");
   in.turn = ClassifyTurn(178);
   EXPECT_EQ(InstructionText(in), "make a U-turn");
@@ -124,11 +163,9 @@ TEST(NavTexts, TurnClassesAndInstructions) {
   in.nExit = 22;
   EXPECT_EQ(InstructionText(in), "enter the roundabout and take the 22nd exit");
   in.kind = ManoeuvreKind::kLeaveRoundabout;
-  in.nExit = 1;
-  in.sRoad = "A";
-  EXPECT_EQ(InstructionText(in), "take the next exit onto A");
   in.nExit = 12;
-  EXPECT_EQ(InstructionText(in), "take the 12th exit onto A");
+  in.sRoad = "Ring Road";
+  EXPECT_EQ(InstructionText(in), "take the 12th exit onto Ring Road");
   const std::pair<double, const char*> spoken[] = {
       {4, "10 m"},     {194, "190 m"},   {196, "200 m"}, {974, "950 m"},
       {976, "1.0 km"}, {12400, "12 km"}, {NAN, "10 m"},  {1e12, "more than 1000000 km"},
@@ -143,46 +180,18 @@ TEST(NavTexts, TurnClassesAndInstructions) {
   EXPECT_NEAR(PlaneDirectionOfCourse({13.4, 52.5}, 0.0), 90.0, 1e-9);  // north
 }
 
-TEST(NavTexts, EveryEventHasItsSentence) {
+TEST(NavTexts, EverySentenceTheDriveDoesNotSay) {
+  // The rest are heard in the drives below.
   const auto Text = [](Event::Data d) {
     Event e;
     e.data = std::move(d);
     return EnglishText(e);
   };
-  Instruction in;
-  in.stage = AnnounceStage::kPrepare;
-  in.turn = ClassifyTurn(270);
-  in.dDistance = 312;
-  in.sRoad = "Elm Street";
-  EXPECT_EQ(Text(in), "In 300 m turn right onto Elm Street");
-  in.stage = AnnounceStage::kNow;
-  EXPECT_EQ(Text(in), "Now turn right onto Elm Street");
-  in.stage = AnnounceStage::kContinue;
-  in.dDistance = 2149;
-  EXPECT_EQ(Text(in), "Continue for 2.1 km");
-  in.stage = AnnounceStage::kPrepare;
-  in.kind = ManoeuvreKind::kDestination;
-  in.dDistance = 120;
-  EXPECT_EQ(Text(in), "In 120 m you reach your destination");
-  Junction j;
-  j.sArrivingRoad = "Bachstraße";
-  j.roads = {{"", 0.0, ClassifyTurn(0), false}, {"Marktstraße", 270.0, ClassifyTurn(270), true}};
-  EXPECT_EQ(Text(j),
-            "at Bachstraße: 2 roads leave the junction: unnamed road (straight 0\xC2\xB0), "
-            "Marktstraße (right 270\xC2\xB0, the route)");
-  EXPECT_EQ(Text(OffRoute{3, 40.0, false}), "Off the route for 3 fixes in a row");
-  EXPECT_EQ(Text(OffRoute{1, 40.0, true}), "Off the route, heading away from it");
-  EXPECT_EQ(Text(Reroute{RouteReason::kOffRoute, true}), "Recalculated the route from here");
   EXPECT_EQ(Text(Reroute{RouteReason::kOffRoute, false}), "No route from here; trying again");
-  EXPECT_EQ(Text(Closure{ClosureStatus::kRerouted, 500, "", {}}),
-            "Road closed 500 m ahead on an unnamed road: the route goes around it");
   EXPECT_EQ(Text(Closure{ClosureStatus::kNoWayAround, 5, "A", {}}),
             "Road closed right ahead on A: no way around it, keeping the route");
-  EXPECT_EQ(Text(Closure{ClosureStatus::kBeyondRoute, 1e5, "", {}}),
-            "No closure: the route ends before 100 km");
   EXPECT_EQ(Text(RouteInfo{RouteReason::kPlanned, 1234, 150, 1, {}}),
             "Route planned: 1.2 km, about 3 min, 1 manoeuvre");
-  EXPECT_EQ(Text(Arrival{}), "You have arrived at your destination");
 }
 
 TEST(NavAnnouncer, StagesOncePerManoeuvreAtSpeedDistances) {
@@ -211,180 +220,183 @@ TEST(NavAnnouncer, StagesOncePerManoeuvreAtSpeedDistances) {
   EXPECT_EQ(stage, AnnounceStage::kNow);
 }
 
-TEST_F(Town, CleanDriveIsAnnouncedAndArrives) {
-  Navigator& nav = Nav();
-  const Update planned = nav.PlanRoute(kFrom, kTo, 0.0);
-  ASSERT_EQ(Names(planned.events), "route");
-  const RouteInfo& route = std::get<RouteInfo>(planned.events[0].data);
-  EXPECT_EQ(route.nManoeuvres, 4);
-  EXPECT_EQ(static_cast<int>(nav.Manoeuvres().size()), 4);
-  double t = 0;
-  const std::vector<Event> events = DriveAlong(nav, route.pts, 0, 1e9, 10.0, t);
-  // Each manoeuvre: its "Now" then its junction; the drive ends arrived.
-  std::vector<std::string> now;
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    if (events[i].Kind() == EventKind::kInstruction &&
-        std::get<Instruction>(events[i].data).stage == AnnounceStage::kNow) {
-      now.push_back(EnglishText(events[i]));
-      ASSERT_LT(i + 1, events.size());
-      EXPECT_EQ(events[i + 1].Kind(), EventKind::kJunction);
+TEST(NavDrive, TurnAnnouncedInStagesWithTheJunctionThenArrival) {
+  Road r(Block());
+  EXPECT_EQ(r.Plan('a', r.Sketch().At('c')), "Route planned: 450 m, about 1 min, 1 manoeuvre");
+  // On Oak Road at 10 m/s; at its 40 km/h "In ..." comes 20 s ahead, "Now" 4 s.
+  EXPECT_EQ(r.Drive("ab"),
+            "0 Continue for 350 m | 12 In 200 m turn left onto Elm Street"
+            " | 30 Now turn left onto Elm Street | 30 at Oak Road: 3 roads leave the junction:"
+            " Oak Road (straight 0°), Elm Street (left 90°, the route), Elm Street (right 270°)");
+  EXPECT_EQ(r.Drive("bc"),
+            "0 In 90 m you reach your destination | 8 You have arrived at your destination");
+  EXPECT_EQ(r.Last().state, RouteState::kArrived);
+  EXPECT_EQ(r.Drive("cb"), "");  // after the arrival fixes only report it
+  EXPECT_EQ(r.Last().state, RouteState::kArrived);
+}
+
+TEST(NavDrive, MissedTurnNoticedByHeadingOrDistanceThenRerouted) {
+  // Straight on at b. With headings and a 45 m radius (accuracy 15 m) the
+  // direction tells within 4 s, and nothing is announced from a fix heading
+  // across Elm Street; without headings the distance does, once three fixes
+  // lie beyond the 25 m radius. Either way the new route goes on ahead
+  // (without headings: in the direction of the last fixes).
+  for (const bool bHeadings : {true, false}) {
+    Road r(Block());
+    r.Plan('a', r.Sketch().At('c'));
+    r.Drive("ab");
+    std::vector<Fix> bd = r.Fixes("bd");
+    for (Fix& f : bd) {
+      f.dAccuracy = bHeadings ? 15 : 5;
+      f.dHeading = bHeadings ? f.dHeading : -1;
     }
-    EXPECT_NE(events[i].Kind(), EventKind::kOffRoute) << EnglishText(events[i]);
+    EXPECT_EQ(r.Feed({bd.begin(), bd.begin() + 13}),
+              bHeadings ? "3 Off the route for 3 fixes in a row, heading away from it"
+                          " | 3 Recalculated the route from here"
+                          " | 3 New route: 750 m, about 1 min, 2 manoeuvres"
+                          " | 4 Continue for 300 m | 12 In 200 m turn left onto Birch Way"
+                        : "0 In 100 m you reach your destination"
+                          " | 4 Off the route for 3 fixes in a row"
+                          " | 4 Recalculated the route from here"
+                          " | 4 New route: 750 m, about 1 min, 2 manoeuvres"
+                          " | 5 Continue for 300 m | 12 In 200 m turn left onto Birch Way");
+    EXPECT_EQ(r.RouteNodes(), "*dfc");
   }
-  EXPECT_EQ(now,
-            (std::vector<std::string>{
-                "Now turn right onto Marktstraße",
-                "Now enter the roundabout and take the 2nd exit onto Marktstraße",
-                "Now take the next exit onto Marktstraße", "Now turn left onto Brückenstraße"}));
-  ASSERT_FALSE(events.empty());
-  EXPECT_EQ(events.back().Kind(), EventKind::kArrival);
-  EXPECT_EQ(m_last.state, RouteState::kArrived);
-  // After the arrival further fixes only say so.
-  Fix late;
-  late.dTime = t;
-  late.pt = kFrom;
-  const Update after = nav.OnFix(late);
-  EXPECT_TRUE(after.events.empty());
-  EXPECT_EQ(after.state.state, RouteState::kArrived);
 }
 
-TEST_F(Town, StateCountsDownToTheManoeuvreAndTheDestination) {
-  Navigator& nav = Nav();
-  const Update planned = nav.PlanRoute(kFrom, kTo, 0.0);
-  const RouteInfo& route = std::get<RouteInfo>(planned.events.at(0).data);
-  double t = 0;
-  DriveAlong(nav, route.pts, 100, 100, 10, t);
-  const State at100 = m_last;
-  DriveAlong(nav, route.pts, 150, 150, 10, t);
-  EXPECT_EQ(at100.state, RouteState::kOnRoute);
-  EXPECT_EQ(at100.sRoad, "Bachstraße");
-  EXPECT_NEAR(at100.dToDestination, route.dLength - 100, 5.0);
-  EXPECT_NEAR(at100.dToDestination - m_last.dToDestination, 50, 2.0);
-  EXPECT_NEAR(at100.dToManoeuvre - m_last.dToManoeuvre, 50, 2.0);
-  EXPECT_GT(at100.dTimeToDestination, m_last.dTimeToDestination);
-  EXPECT_GT(at100.dTimeToManoeuvre, 0.0);
+SketchMap Roundabout() {
+  SketchMap m(R"(
+              n
+              |
+              b
+            /   \
+w---------a       c---------e
+            \   /
+              d
+              |
+              s
+)");
+  m.Ways(
+      "adcba junction=roundabout; wa 'West Road'; bn 'North Road'; ce 'East Road';"
+      " ds 'South Road'");
+  return m;
 }
 
-TEST_F(Town, LeavingTheRouteSideways) {
-  Navigator& nav = Nav();
-  const Update planned = nav.PlanRoute(kFrom, kTo, 0.0);
-  const std::vector<tagLonLat> pts = RoutePoints(planned);
-  double t = 0;
-  DriveAlong(nav, pts, 0, 60, 10, t);
-  // Then fixes ever farther to the left of the route, heading that way.
-  std::vector<Event> events;
-  const tagLonLat p = m_last.ptMatch;
-  const double dDir = m_lastHeading;
-  for (int i = 1; i <= 5; ++i) {
-    Fix fix;
-    fix.dTime = t++;
-    fix.pt = Aside(p, dDir, 22.0 * i);
-    fix.dHeading = std::fmod(dDir + 90.0, 360.0);
-    fix.dSpeed = 10;
-    fix.dAccuracy = 5;
-    const Update u = nav.OnFix(fix);
-    // Heading across the route, each fix counts, the first one within the
-    // radius too; the third puts the vehicle off the route, then the new
-    // route takes it from where it is.
-    EXPECT_EQ(u.state.state, i <= 3 ? RouteState::kOffRoute : RouteState::kOnRoute) << i;
-    if (i == 3) {
-      events = u.events;
-    }
-  }
-  ASSERT_EQ(Names(events), "off-route reroute route");
-  EXPECT_EQ(std::get<OffRoute>(events[0].data).nFixes, 3);
-  EXPECT_EQ(std::get<RouteInfo>(events[2].data).reason, RouteReason::kOffRoute);
+TEST(NavDrive, RoundaboutExitsCountedAndAMissedExitNoticed) {
+  // From West Road to North Road: past South and East Road, the 3rd exit;
+  // within the roundabout, once the others are passed, the next. 5 m/s.
+  Road r(Roundabout());
+  r.Plan('w', r.Sketch().At('n'));
+  EXPECT_EQ(r.Drive("wadcbn", 5),
+            "0 In 100 m enter the roundabout and take the 3rd exit onto North Road"
+            " | 11 Now enter the roundabout and take the 3rd exit onto North Road"
+            " | 11 at West Road: 1 road leaves the junction: unnamed road (slight right 329°, the"
+            " route) | 20 In 170 m take the 3rd exit onto North Road"
+            " | 45 Now take the next exit onto North Road | 45 at an unnamed road: 2 roads leave"
+            " the junction: unnamed road (left 62°), North Road (right 301°, the route)"
+            " | 54 In 40 m you reach your destination | 58 You have arrived at your destination");
+  // Out onto East Road at c (43 s): noticed by the distance 7 s later.
+  Road missed(Roundabout());
+  missed.Plan('w', missed.Sketch().At('n'));
+  const std::string sSaid = missed.Drive("wadce", 5);
+  EXPECT_EQ(sSaid.substr(sSaid.find("| 50")),
+            "| 50 Off the route for 3 fixes in a row | 50 Recalculated the route from here | 50 New"
+            " route: 250 m, about 1 min, 2 manoeuvres | 51 In 160 m enter the roundabout and take"
+            " the 1st exit onto North Road");
 }
 
-TEST_F(Town, HeadingAwayWhereTheRouteTurnsIsNoticedBeforeTheDistance) {
-  // Drive past the first right turn straight on, within the match radius:
-  // the direction says the vehicle left the route.
-  Settings s;
-  s.dTolerance = 60;  // the distance alone would need 60 m
-  Navigator& nav = Nav(s);
-  const Update planned = nav.PlanRoute(kFrom, kTo, 0.0);
-  const Navigator::RouteManoeuvre first = nav.Manoeuvres().at(0);
-  // The route up to the first manoeuvre, then straight on.
-  std::vector<tagLonLat> straight;
-  for (const tagLonLat& q : RoutePoints(planned)) {
-    straight.push_back(q);
-    if (q.lon == first.pt.lon && q.lat == first.pt.lat) {
-      break;
-    }
-  }
-  const std::size_t n = straight.size();
-  ASSERT_GE(n, 2u);
-  const tagLonLat beyond = {2 * straight[n - 1].lon - straight[n - 2].lon,
-                            2 * straight[n - 1].lat - straight[n - 2].lat};
-  straight.push_back(beyond);
-  double dToTurn = 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    dToTurn += SegmentLength(straight[i - 1], straight[i]);
-  }
-  double t = 0;
-  const std::vector<Event> events = DriveAlong(nav, straight, 0, dToTurn + 50, 10, t);
-  const auto off = std::find_if(events.begin(), events.end(),
-                                [](const Event& e) { return e.Kind() == EventKind::kOffRoute; });
-  ASSERT_NE(off, events.end()) << Names(events);
-  EXPECT_TRUE(std::get<OffRoute>(off->data).bByHeading);
-  EXPECT_LE(off->dTime - dToTurn / 10, 5.0);  // within 5 s of passing the turn
+TEST(NavDrive, ClosureAheadAndOnTheRoadDriven) {
+  // Asked before the first fix, the closure comes with it.
+  Road r(Block());
+  r.Plan('a', r.Sketch().At('c'));
+  EXPECT_EQ(Road::Said(r.Nav().CloseRoadAhead(390).events), "");
+  EXPECT_EQ(r.Drive("ab"),
+            "0 Road closed 400 m ahead on Elm Street: the route goes around it | 0 New route: 1.1"
+            " km, about 2 min, 2 manoeuvres | 1 Continue for 700 m");
+  EXPECT_EQ(r.RouteNodes(), "*bdfc");
+  EXPECT_EQ(Road::Said(r.Nav().CloseRoadAhead(1e4).events),
+            "No closure: the route ends before 10 km");
+  // Closed 100 m ahead on the road driven: the way around turns back.
+  Road back(Block());
+  back.Plan('a', back.Sketch().At('c'));
+  back.Feed({back.Fixes("ab").at(4)});
+  EXPECT_EQ(Road::Said(back.Nav().CloseRoadAhead(100).events),
+            "Road closed 100 m ahead on Oak Road: the route goes around it | New route: 700 m, "
+            "about 1 min, 2 manoeuvres");
+  EXPECT_EQ(back.RouteNodes(), "*agebc");
+  // Without a way back (the U-turn at the dead end a would drive through the
+  // closure) there is none: the route stays.
+  SketchMap m("a---------------c");
+  Road none(m.Ways("ac 'Oak Road'"));
+  none.Plan('a', none.Sketch().At('c'));
+  none.Feed({none.Fixes("ac").at(4)});
+  EXPECT_EQ(Road::Said(none.Nav().CloseRoadAhead(50).events),
+            "Road closed 50 m ahead on Oak Road: no way around it, keeping the route");
+  EXPECT_EQ(none.RouteNodes(), "ac");
 }
 
-TEST_F(Town, ToleranceFollowsTheAccuracyUnlessFixed) {
+TEST(NavDrive, NewDestinationAndRerouteNow) {
+  Road r(Block());
+  EXPECT_EQ(Road::Said(r.Nav().RerouteNow().events), "No route from here; keeping the route");
+  EXPECT_EQ(r.Plan('a', {-70.0, -33.0}), "");
+  EXPECT_EQ(r.Nav().OnFix(r.Fixes("ab").front()).state.state, RouteState::kNoRoute);
+  r.Plan('a', r.Sketch().At('c'));
+  std::vector<Fix> ab = r.Fixes("ab");
+  r.Feed({ab.begin(), ab.begin() + 10});
+  EXPECT_EQ(r.Last().sRoad, "Oak Road");
+  EXPECT_NEAR(r.Last().dToManoeuvre, 250, 3);
+  EXPECT_NEAR(r.Last().dToDestination, 350, 3);
+  EXPECT_EQ(
+      Road::Said(r.Nav().SetDestination(r.Sketch().At('d')).events),
+      "Routing to the new destination from here | New route: 600 m, about 1 min, 0 manoeuvres");
+  EXPECT_EQ(r.RouteNodes(), "*bd");
+  EXPECT_EQ(Road::Said(r.Nav().RerouteNow().events),
+            "Recalculated the route from here | New route: 600 m, about 1 min, 0 manoeuvres");
+  EXPECT_EQ(r.Feed({ab.begin() + 10, ab.end()}), "0 Continue for 600 m");
+}
+
+TEST(NavDrive, ArrivalNotWhenDrivingPastTheDestinationsStreetButWhenStanding) {
+  // The destination 12 m up Elm Street: passing the corner is not arriving.
+  Road r(Block());
+  r.Plan('a', r.Sketch().Between('b', 'c', 0.12));
+  r.Drive("ab");
+  const std::string sSaid = r.Drive("bd");
+  EXPECT_EQ(sSaid.substr(0, sSaid.find(" | 5")),
+            "4 Off the route for 3 fixes in a row | 4 Recalculated the route from here | 4 New "
+            "route: 850 m, about 1 min, 3 manoeuvres");
+  // Fixes 25 m short of c with an accuracy of 10 m, beyond CPath's 20 m and
+  // two accuracies: moving they have not arrived, standing they have.
+  Road parked(Block());
+  parked.Plan('a', parked.Sketch().At('c'));
+  parked.Drive("ab");
+  Fix fix;
+  fix.pt = parked.Sketch().Between('b', 'c', 0.75);
+  fix.dHeading = 90;
+  fix.dSpeed = 10;
+  fix.dAccuracy = 10;
+  EXPECT_EQ(parked.Feed({fix}), "0 In 30 m you reach your destination");
+  fix.dSpeed = 0;
+  EXPECT_EQ(parked.Feed({fix}), "0 You have arrived at your destination");
+}
+
+TEST(NavDrive, MatchRadiusFollowsTheAccuracyUnlessFixed) {
+  // Fixes 39 m north of Oak Road, accuracy 15 m: within the accuracy
+  // policy's 45 m, beyond the fixed 25 m.
   for (const TolerancePolicy policy : {TolerancePolicy::kAccuracy, TolerancePolicy::kFixed}) {
     Settings s;
     s.tolerance = policy;
-    s.dHeadingGap = 0;  // the distance alone
-    Navigator& nav = Nav(s);
-    const Update planned = nav.PlanRoute(kFrom, kTo, 0.0);
-    const std::vector<tagLonLat> pts = RoutePoints(planned);
-    double t = 0;
-    DriveAlong(nav, pts, 0, 60, 10, t);
-    const tagLonLat p = m_last.ptMatch;
-    std::vector<Event> events;
-    for (int i = 0; i < 5; ++i) {
-      Fix fix;
-      fix.dTime = t++;
-      fix.pt = Aside(p, m_lastHeading, 39.0);
-      fix.dAccuracy = 15;  // radius 45 m under the accuracy policy
-      const Update u = nav.OnFix(fix);
-      EXPECT_EQ(u.state.dTolerance, policy == TolerancePolicy::kFixed ? 25.0 : 45.0);
-      events.insert(events.end(), u.events.begin(), u.events.end());
+    Road r(Block(), s);
+    r.Plan('a', r.Sketch().At('c'));
+    std::vector<Fix> fixes = r.Fixes("ab");
+    for (Fix& f : fixes) {
+      f.pt.lat += 0.00035;
+      f.dAccuracy = 15;
     }
-    EXPECT_EQ(Names(events).find("off-route") != std::string::npos,
-              policy == TolerancePolicy::kFixed)
-        << Names(events);
+    const bool bFixed = policy == TolerancePolicy::kFixed;
+    EXPECT_EQ(r.Feed({fixes.begin(), fixes.begin() + 3}),
+              bFixed ? "2 Off the route for 3 fixes in a row | 2 Recalculated the route from here"
+                       " | 2 New route: 400 m, about 1 min, 1 manoeuvre"
+                     : "0 Continue for 350 m");
+    EXPECT_EQ(r.Last().dTolerance, bFixed ? 25.0 : 45.0);
   }
-}
-
-TEST_F(Town, ClosureAheadAndANewDestination) {
-  Navigator& nav = Nav();
-  const Update planned = nav.PlanRoute(kFrom, kTo, 0.0);
-  const std::vector<tagLonLat> pts = RoutePoints(planned);
-  EXPECT_TRUE(nav.CloseRoadAhead(500).events.empty());  // before any fix: done at the first
-  double t = 0;
-  const std::vector<Event> first = DriveAlong(nav, pts, 0, 0, 10, t);
-  ASSERT_EQ(Names(first), "closure route");
-  const Closure& c = std::get<Closure>(first[0].data);
-  EXPECT_EQ(c.status, ClosureStatus::kRerouted);
-  EXPECT_EQ(c.sRoad, "Marktstraße");
-  EXPECT_EQ(std::get<RouteInfo>(first[1].data).reason, RouteReason::kClosure);
-  DriveAlong(nav, std::get<RouteInfo>(first[1].data).pts, 0, 20, 10, t);
-  EXPECT_EQ(Names(nav.CloseRoadAhead(1e6).events), "closure");
-  const Update dest = nav.SetDestination({13.3990, 52.5020});
-  ASSERT_EQ(Names(dest.events), "reroute route");
-  EXPECT_EQ(std::get<RouteInfo>(dest.events[1].data).reason, RouteReason::kNewDestination);
-  const Update now = nav.RerouteNow();
-  EXPECT_EQ(Names(now.events), "reroute route");
-}
-
-TEST_F(Town, NoRouteNoGuidance) {
-  Navigator& nav = Nav();
-  const Update u = nav.PlanRoute(kFrom, {-70.0, -33.0}, 0.0);
-  EXPECT_TRUE(u.events.empty());
-  EXPECT_EQ(u.state.state, RouteState::kNoRoute);
-  Fix fix;
-  fix.pt = kFrom;
-  EXPECT_EQ(nav.OnFix(fix).state.state, RouteState::kNoRoute);
-  EXPECT_EQ(Names(nav.RerouteNow().events), "reroute");
 }
