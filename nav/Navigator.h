@@ -48,8 +48,8 @@ enum class TurnSide { kNone, kLeft, kRight };
 
 /// The class of one turn.
 struct TurnClass {
-  TurnKind kind = TurnKind::kStraight;
-  TurnSide side = TurnSide::kNone;
+  TurnKind kind = TurnKind::kStraight;  ///< how sharp
+  TurnSide side = TurnSide::kNone;      ///< which way
 };
 
 /// What the driver does at a manoeuvre.
@@ -68,8 +68,8 @@ enum class AnnounceStage { kContinue, kPrepare, kNow };
 
 /// An announcement of the manoeuvre ahead.
 struct Instruction {
-  AnnounceStage stage = AnnounceStage::kContinue;
-  ManoeuvreKind kind = ManoeuvreKind::kTurn;
+  AnnounceStage stage = AnnounceStage::kContinue;  ///< which announcement of the manoeuvre
+  ManoeuvreKind kind = ManoeuvreKind::kTurn;       ///< what kind of manoeuvre
   TurnClass turn;               ///< the class of the turn (straight for the destination)
   double dTurnAngle = -1.0;     ///< the turn as CPath reports it (0 straight, 90 left); -1 none
   double dDistance = 0.0;       ///< metres along the route to the manoeuvre
@@ -89,9 +89,9 @@ struct JunctionRoad {
 /// The roads of the junction of a "Now" announcement, by CPath::GetCrossEdge
 /// with one-way, turn restriction and level checks, in order of turn angle.
 struct Junction {
-  tagLonLat pt{0, 0};         ///< the manoeuvre point
-  std::string sArrivingRoad;  ///< the road the vehicle arrives on; may be empty
-  std::vector<JunctionRoad> roads;
+  tagLonLat pt{0, 0};               ///< the manoeuvre point
+  std::string sArrivingRoad;        ///< the road the vehicle arrives on; may be empty
+  std::vector<JunctionRoad> roads;  ///< every road that leaves, in the reader's order
 };
 
 /// Why the route was (or was to be) built anew.
@@ -105,9 +105,9 @@ enum class RouteReason {
 
 /// A route the navigator now follows.
 struct RouteInfo {
-  RouteReason reason = RouteReason::kPlanned;
-  double dLength = 0.0;        ///< metres
-  double dTime = 0.0;          ///< seconds at the roads' speeds
+  RouteReason reason = RouteReason::kPlanned;  ///< why the route was made
+  double dLength = 0.0;                        ///< metres
+  double dTime = 0.0;                          ///< seconds at the roads' speeds
   int nManoeuvres = 0;         ///< manoeuvres announced along it, the destination not counted
   std::vector<tagLonLat> pts;  ///< the route's points in order of travel
 };
@@ -122,7 +122,7 @@ struct OffRoute {
 /// A request for a new route and its outcome. A successful one is followed
 /// by a RouteInfo event.
 struct Reroute {
-  RouteReason reason = RouteReason::kOffRoute;
+  RouteReason reason = RouteReason::kOffRoute;  ///< why the route is rebuilt
   bool bDone = false;  ///< false: the engine found no route; the old one stays
 };
 
@@ -135,9 +135,9 @@ enum class ClosureStatus {
 
 /// A closed road ahead.
 struct Closure {
-  ClosureStatus status = ClosureStatus::kBeyondRoute;
-  double dAhead = 0.0;         ///< metres ahead of the vehicle, as asked
-  std::string sRoad;           ///< the closed road's name; may be empty
+  ClosureStatus status = ClosureStatus::kBeyondRoute;  ///< what became of the closure
+  double dAhead = 0.0;                                 ///< metres ahead of the vehicle, as asked
+  std::string sRoad;                                   ///< the closed road's name; may be empty
   std::vector<tagLonLat> pts;  ///< the closed edge's points (empty for kBeyondRoute)
 };
 
@@ -151,6 +151,7 @@ enum class EventKind { kRoute, kInstruction, kJunction, kOffRoute, kReroute, kCl
 struct Event {
   double dTime = 0.0;  ///< the time of the fix (or of the last fix, for a call)
   tagLonLat pt{0, 0};  ///< where: the fix, the manoeuvre point, the closed road
+  /// The event's data: one of the records above.
   using Data = std::variant<RouteInfo, Instruction, Junction, OffRoute, Reroute, Closure, Arrival>;
   Data data;  ///< what happened; its alternative's index is Kind()
   /// The kind of data held.
@@ -162,22 +163,22 @@ enum class RouteState { kNoRoute, kOnRoute, kOffRoute, kArrived };
 
 /// The navigator's view after a fix.
 struct State {
-  RouteState state = RouteState::kNoRoute;
-  MatchResult match = MatchResult::kNone;  ///< this fix's CPath::TestPoint result
-  bool bHasMatch = false;                  ///< ptMatch is set
-  tagLonLat ptMatch{0, 0};                 ///< the matched point on the route
-  std::string sRoad;                       ///< the matched road's name (on the route)
-  double dTolerance = 0.0;                 ///< the match radius used, metres
-  double dToManoeuvre = -1.0;              ///< metres to the next manoeuvre; -1 unknown
-  double dTimeToManoeuvre = -1.0;          ///< seconds to it at the roads' speeds; -1 unknown
-  double dToDestination = -1.0;            ///< metres to the destination; -1 unknown
-  double dTimeToDestination = -1.0;        ///< seconds to it; -1 unknown
+  RouteState state = RouteState::kNoRoute;  ///< the navigator's judgement of this fix
+  MatchResult match = MatchResult::kNone;   ///< this fix's CPath::TestPoint result
+  bool bHasMatch = false;                   ///< ptMatch is set
+  tagLonLat ptMatch{0, 0};                  ///< the matched point on the route
+  std::string sRoad;                        ///< the matched road's name (on the route)
+  double dTolerance = 0.0;                  ///< the match radius used, metres
+  double dToManoeuvre = -1.0;               ///< metres to the next manoeuvre; -1 unknown
+  double dTimeToManoeuvre = -1.0;           ///< seconds to it at the roads' speeds; -1 unknown
+  double dToDestination = -1.0;             ///< metres to the destination; -1 unknown
+  double dTimeToDestination = -1.0;         ///< seconds to it; -1 unknown
 };
 
 /// What one fix or call brings: the state and the events, in order.
 struct Update {
-  State state;
-  std::vector<Event> events;
+  State state;                ///< the state after the fix
+  std::vector<Event> events;  ///< what the fix gave rise to, in order
 };
 
 /// How the match radius (and off-route distance) is chosen for a fix.
@@ -188,7 +189,7 @@ enum class TolerancePolicy {
 
 /// The navigator's settings; the defaults are those of `vxnav drive`.
 struct Settings {
-  TolerancePolicy tolerance = TolerancePolicy::kAccuracy;
+  TolerancePolicy tolerance = TolerancePolicy::kAccuracy;  ///< how the match radius is chosen
   double dTolerance = 25.0;        ///< match radius in metres (the least, under kAccuracy)
   double dAccuracySigmas = 3.0;    ///< kAccuracy: radius in accuracies
   double dDefaultAccuracy = 10.0;  ///< kAccuracy: the accuracy of a fix that has none, metres
@@ -205,7 +206,7 @@ struct Settings {
   /// place driven on at its speed) heads away; nOffRouteFixes such fixes in a
   /// row also put the vehicle off the route. dHeadingGap 0 turns the test off.
   double dHeadingGap = 40.0;
-  double dHeadingMinSpeed = 3.0;
+  double dHeadingMinSpeed = 3.0;  ///< the direction test's least speed, m/s
   /// Arrived also on the route's last edge within this many accuracies of
   /// its end (CPath::TestPoint's own test is 20 m, too near for a fix whose
   /// error stays tens of metres for a while); 0 for CPath's test alone.
@@ -232,7 +233,9 @@ struct Settings {
 /// and the route engine, which must outlive it. One thread at a time.
 class VX_NAV_API Navigator {
  public:
+  /// A navigator over the application's reader and engine (not owned).
   Navigator(VRO_READER* hReader, VRO_ROUTE* hRoute, const Settings& settings = Settings());
+  /// Releases the path; the reader and the engine stay the application's.
   ~Navigator();
   Navigator(const Navigator&) = delete;
   Navigator& operator=(const Navigator&) = delete;
