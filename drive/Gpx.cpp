@@ -69,6 +69,9 @@ pugi::xml_node Child(const pugi::xml_node& node, std::string_view name) {
   return {};
 }
 
+// Over the complexity limit: each optional element of a point read and
+// checked in place, with its own message.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool ReadPoint(std::string_view text, const pugi::xml_node& node, GpxPoint& p,
                std::string& sError) {
   const std::string where = At(text, node);
@@ -129,6 +132,8 @@ bool ReadPoint(std::string_view text, const pugi::xml_node& node, GpxPoint& p,
 }
 
 // Appends the points of every container/segment/point element of the root.
+// Over the complexity limit: three nested element levels, each checked.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool CollectPoints(std::string_view text, const pugi::xml_node& root, std::string_view container,
                    std::string_view segment, std::string_view point, GpxTrack& track,
                    std::string& sError) {

@@ -562,7 +562,10 @@ void DrawPanel(Node svg, double x0, const std::vector<PanelLine>& panel, double 
     }
     for (std::size_t k = 0; k < line.dots.size(); ++k) {
       Add(svg, "circle",
-          {{"cx", F(x + 5 + 12.0 * k)}, {"cy", F(y - 4)}, {"r", "4"}, {"fill", line.dots[k]}});
+          {{"cx", F(x + 5 + 12.0 * static_cast<double>(k))},
+           {"cy", F(y - 4)},
+           {"r", "4"},
+           {"fill", line.dots[k]}});
     }
     x += line.dots.empty() ? 0 : 32;
     if (!line.sText.empty()) {
@@ -588,7 +591,8 @@ void WriteSvg(const DriveRecord& record, const std::vector<MapRoad>& roads, std:
   // taller of map and panel.
   const std::vector<PanelLine> panel = PanelLines(record);
   const double dLine = 18.0;
-  const double dH = std::max(v.Height() + 2 * kPad + 30, kPad * 2 + dLine * panel.size());
+  const double dH =
+      std::max(v.Height() + 2 * kPad + 30, kPad * 2 + dLine * static_cast<double>(panel.size()));
 
   pugi::xml_document doc;
   Node decl = doc.append_child(pugi::node_declaration);

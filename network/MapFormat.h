@@ -18,7 +18,7 @@ inline constexpr std::uint32_t kByteOrderMark = 0x01020304u;
 inline constexpr std::uint16_t kFormatMajor = 1;
 inline constexpr std::uint16_t kFormatMinor = 0;
 /// Sections up to this size have their checksum verified when a file is opened.
-inline constexpr std::uint64_t kSmallSectionBytes = 64 * 1024;
+inline constexpr std::uint64_t kSmallSectionBytes = 64 * 1024ULL;
 
 /// The file header, 40 bytes, followed by nSectionCount SectionEntry records.
 struct MapHeader {
