@@ -44,22 +44,19 @@ report() {
 passed=0
 failed=0
 declare -A running=()  # pid -> target
+# Waits for one running target to finish and reports it.
+reap_one() {
+  local status=0 done_pid
+  wait -n -p done_pid "${!running[@]}" || status=$?
+  report "${running[$done_pid]}" "$status"
+  unset "running[$done_pid]"
+}
 for t in "${targets[@]}"; do
-  while [ ${#running[@]} -ge "$(nproc)" ]; do
-    status=0
-    wait -n -p done_pid "${!running[@]}" || status=$?
-    report "${running[$done_pid]}" "$status"
-    unset "running[$done_pid]"
-  done
+  while [ ${#running[@]} -ge "$(nproc)" ]; do reap_one; done
   echo "fuzz: $t for ${seconds}s"
   run_target "$t" &
   running[$!]="$t"
 done
-while [ ${#running[@]} -gt 0 ]; do
-  status=0
-  wait -n -p done_pid "${!running[@]}" || status=$?
-  report "${running[$done_pid]}" "$status"
-  unset "running[$done_pid]"
-done
+while [ ${#running[@]} -gt 0 ]; do reap_one; done
 echo "fuzz: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
