@@ -270,6 +270,18 @@ TEST_P(BothFiles, FileHoldsTheImportedArrays) {
     EXPECT_GT(nRoundabout, 0);
     EXPECT_GT(nBridge, 0);
     EXPECT_FALSE(b.forbidden.empty());
+    EXPECT_FALSE(b.viaRestrictions.empty());
+    // Restrictions of every fate a town has: applied over a node and over
+    // via ways, and each kind a car does not obey.
+    vxnet::RoadNetwork again;
+    ASSERT_TRUE(vxmap::BuildRoadNetwork(raw, again, sError));
+    const vxmap::RestrictionStats& st = raw.restrictionStats;
+    EXPECT_GT(st.Of(vxmap::RestrictionFate::kApplied), st.nAppliedViaWays);
+    EXPECT_GT(st.nAppliedViaWays, 0u);
+    for (const auto fate :
+         {vxmap::RestrictionFate::kOnRed, vxmap::RestrictionFate::kNotForCars,
+          vxmap::RestrictionFate::kConditional, vxmap::RestrictionFate::kExceptCars})
+      EXPECT_GT(st.Of(fate), 0u) << vxmap::FateName(fate);
   }
 }
 
