@@ -1,9 +1,9 @@
-// The work both map fuzz targets do on a map that opened: every feature and
-// attribute read back through the reader calls with text buffers of exactly
-// the promised sizes, the junction search, and the route engine on the map
-// with a path built from its route, matched, described at its junctions and
-// rebuilt. On a map that holds together (bExact) the reader's promises about
-// what a search finds are checked too; on a corrupt compiled file only that
+// The work both map fuzz targets do on a map that opened: the restrictions
+// over via ways followed, every feature and attribute read back through the
+// reader calls with text buffers of exactly the promised sizes, the junction
+// search, and the route engine on the map with a path built from its route,
+// matched, described at its junctions and rebuilt. On a map that holds together (bExact) the
+// reader's promises about what a search finds are checked too; on a corrupt compiled file only that
 // every call is safe.
 #ifndef VX_FUZZ_EXERCISEMAP_H
 #define VX_FUZZ_EXERCISEMAP_H
@@ -15,6 +15,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "network/FeatureId.h"
+#include "network/ReaderNetwork.h"
 #include "network/RoadGeometry.h"
 
 namespace vxfuzz {
@@ -124,8 +126,40 @@ void DriveAlong(VRO_READER* h, VRO_ROUTE* hRoute, CPath& path, const tagLonLat& 
   path.BlockRoute(hRoute, 30.0, 100.0, ptStart, -1.0, 0.0, "shortest", 0.0);
 }
 
+// Follows every restriction over via ways through the view's accessors, as
+// the route engine would: half-edges are checked against the features before
+// a feature is read. On a map that holds together (bExact) each record must
+// be a drivable chain, from half-edge through the via half-edges to the to
+// half-edge, found again by its from half-edge.
+void FollowViaRestrictions(VRO_READER* h, bool bExact) {
+  const vxnet::NetworkView* pNet = vxnet::NetworkOfReader(h);
+  FUZZ_CHECK(pNet != nullptr);
+  const std::size_t nHalfEdges = 2 * pNet->features.size();
+  // The node a half-edge starts (bEnd false) or ends at; UINT32_MAX when it names no feature.
+  const auto node = [&](std::uint32_t nHalf, bool bEnd) {
+    if (nHalf >= nHalfEdges) return UINT32_MAX;
+    const vxnet::Feature& f = pNet->features[nHalf / 2];
+    return bEnd != (nHalf % 2 != 0) ? f.nToNode : f.nFromNode;
+  };
+  for (const vxnet::ViaRestriction& r : pNet->viaRestrictions) {
+    const std::span<const std::uint32_t> via = pNet->ViaOf(r);
+    std::uint32_t nAt = node(r.nFrom, true);
+    bool bChain = !via.empty() && nAt != UINT32_MAX;
+    for (const std::uint32_t nHalf : via) {
+      bChain = bChain && node(nHalf, false) == nAt;
+      nAt = node(nHalf, true);
+    }
+    bChain = bChain && node(r.nTo, false) == nAt && nAt != UINT32_MAX;
+    const std::span<const vxnet::ViaRestriction> same = pNet->ViaRestrictionsFrom(r.nFrom);
+    FUZZ_CHECK(!bExact ||
+               (bChain && r.nKind <= vxnet::kViaOnly &&
+                std::any_of(same.begin(), same.end(), [&](const auto& o) { return &o == &r; })));
+  }
+}
+
 /// Exercises the opened reader h; nSize picks the hostile query.
 inline void ExerciseMap(VRO_READER* h, std::size_t nSize, bool bExact) {
+  FollowViaRestrictions(h, bExact);
   Texts t;
   Bin_LonLat ptFirst = {0, 0};
   Bin_LonLat ptAny = {0, 0};

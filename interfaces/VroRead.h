@@ -33,7 +33,10 @@
 //   are forbidden: the roads that may not be entered from this feature through
 //   that end, as items "-$<EID>" joined by ";", e.g. "-$120;-$121". A list that
 //   does not fit in 300 bytes continues in further "TRN" attributes of the same
-//   code.
+//   code. The forbidden turns come from the file's turn restrictions that bind
+//   a car at all times, each forbidding only the turn it names (rules in
+//   docs/restrictions.md); restrictions over via ways are not single turns at
+//   a junction and are not listed: they are kept for the route engine alone.
 #ifndef VX_INTERFACES_VROREAD_H
 #define VX_INTERFACES_VROREAD_H
 

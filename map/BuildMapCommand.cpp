@@ -51,7 +51,8 @@ class Progress {
 }  // namespace
 
 CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError,
-                        std::ostream* pErr, std::vector<vxnet::SectionEntry>* pTable) {
+                        std::ostream* pErr, std::vector<vxnet::SectionEntry>* pTable,
+                        RestrictionStats* pStats) {
   std::error_code ec;
   const std::uintmax_t nBytes = std::filesystem::file_size(szIn, ec);
   Progress progress(!ec && nBytes >= kProgressBytes ? pErr : nullptr,
@@ -76,6 +77,7 @@ CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError
         sError = std::string("map file ") + szIn + ": " + sError;
         return CompileFault::kInput;
       }
+      if (pStats != nullptr) *pStats = raw.restrictionStats;
     }
     progress.Stage("indexing " + std::to_string(net.features.size()) + " features", true);
     net.grid = vxnet::BuildFeatureGrid(net.View());
@@ -112,7 +114,8 @@ int RunBuildMap(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   std::string sError;
   std::vector<vxnet::SectionEntry> table;
-  switch (CompileMap(args[0].c_str(), args[1].c_str(), sError, &err, &table)) {
+  RestrictionStats stats;
+  switch (CompileMap(args[0].c_str(), args[1].c_str(), sError, &err, &table, &stats)) {
     case CompileFault::kInput:
       err << "vxnav build-map: " << sError << "\n";
       return 2;
@@ -129,6 +132,7 @@ int RunBuildMap(const std::vector<std::string>& args, std::ostream& out, std::os
     out << "  " << vxnet::SectionName(s.nId) << " " << s.nSize << " bytes, "
         << s.nSize / s.nRecordSize << " records\n";
   }
+  out << stats.Summary() << "\n";
   return 0;
 }
 

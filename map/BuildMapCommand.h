@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "map/RestrictionRules.h"
 #include "network/MapFormat.h"
 
 namespace vxmap {
@@ -19,13 +20,15 @@ enum class CompileFault { kNone, kInput, kOutput };
 /// pErr, when given, receives progress lines for inputs of 2 MB or more.
 /// kInput for an input that cannot be read or holds no drivable road,
 /// kOutput when writing fails; sError names the file. pTable receives the
-/// sections written.
+/// sections written, pStats what became of the turn restriction relations.
 CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError,
                         std::ostream* pErr = nullptr,
-                        std::vector<vxnet::SectionEntry>* pTable = nullptr);
+                        std::vector<vxnet::SectionEntry>* pTable = nullptr,
+                        RestrictionStats* pStats = nullptr);
 
 /// The command: args are the arguments after "build-map". Prints the file's
-/// sections on out; exit status 0, 1 when writing fails, 2 for bad arguments
+/// sections and the count of turn restrictions applied and ignored (by
+/// reason) on out; exit status 0, 1 when writing fails, 2 for bad arguments
 /// or input (the message names the file).
 int RunBuildMap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

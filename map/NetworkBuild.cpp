@@ -1,20 +1,19 @@
 // Building the road network from raw ways: cutting at junctions, numbering
-// nodes, levels at the ends and forbidden turns (rules in OsmImport.h).
+// nodes, levels at the ends, then the restrictions mapped (RestrictionBuild.h;
+// rules in OsmImport.h).
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "map/OsmImport.h"
-#include "network/CountingTable.h"
+#include "map/RestrictionBuild.h"
 
 namespace vxmap {
 namespace {
 
 using vxnet::Feature;
-using vxnet::ForbiddenTurn;
 
 constexpr std::uint32_t kNoNode = UINT32_MAX;
 // Use bits per raw node: the count of uses, saturating at 2, and an end mark.
@@ -38,7 +37,11 @@ class Builder {
     m_use.assign(m_raw.nodeIds.size(), 0);
     m_nNet.assign(m_raw.nodeIds.size(), kNoNode);
     // The restrictions' via nodes as raw node indices; then the ids can go.
-    for (const RawRestriction& rr : m_raw.restrictions) m_via.push_back(RawIndexOf(rr.nViaNode));
+    for (const RawRestriction& rr : m_raw.restrictions) {
+      m_via.push_back(rr.bViaNode
+                          ? RawIndexOf(m_raw.restrictionMembers[rr.nFirstMember + rr.nFromCount])
+                          : kNoNode);
+    }
     m_raw.nodeIds = {};
     CountUses();
     ReserveOutput();
@@ -51,7 +54,8 @@ class Builder {
     std::stable_sort(m_wayFeatures.begin(), m_wayFeatures.end());
     JoinCollapsedNodes();
     SetLevels();
-    MapRestrictions();
+    for (std::uint32_t& n : m_via) n = NetNodeOf(n);
+    MapRestrictions(m_raw, m_via, m_wayFeatures, m_net);
   }
 
  private:
@@ -220,19 +224,6 @@ class Builder {
     }
   }
 
-  // Features of a way that have an end at network node nVia.
-  std::vector<std::uint32_t> EndingAt(std::int64_t nWayId, std::uint32_t nVia) const {
-    std::vector<std::uint32_t> out;
-    const auto it =
-        std::lower_bound(m_wayFeatures.begin(), m_wayFeatures.end(), WayFeatures{nWayId, 0, 0});
-    if (it == m_wayFeatures.end() || it->nWayId != nWayId) return out;
-    for (std::uint32_t k = it->nFirst; k < it->nEnd; ++k) {
-      const Feature& f = m_net.features[k];
-      if (f.nFromNode == nVia || f.nToNode == nVia) out.push_back(k);
-    }
-    return out;
-  }
-
   // The raw node index of a node id; kNoNode when no drivable way uses it.
   std::uint32_t RawIndexOf(std::int64_t nId) const {
     const auto it = std::lower_bound(m_raw.nodeIds.begin(), m_raw.nodeIds.end(), nId);
@@ -246,54 +237,6 @@ class Builder {
     return m_renumber[m_nNet[nRaw]];
   }
 
-  void MapRestrictions() {
-    // Features ending at each node, for the only_* kinds.
-    std::vector<std::uint32_t> start, atNode;
-    vxnet::BuildCountingTable(
-        m_net.nodes.size(),
-        [&](auto&& emit) {
-          for (std::uint32_t k = 0; k < m_net.features.size(); ++k) {
-            const Feature& f = m_net.features[k];
-            emit(f.nFromNode, k);
-            if (f.nToNode != f.nFromNode) emit(f.nToNode, k);
-          }
-        },
-        start, atNode);
-
-    for (std::size_t i = 0; i < m_raw.restrictions.size(); ++i) {
-      const RawRestriction& rr = m_raw.restrictions[i];
-      const std::uint32_t nVia = NetNodeOf(m_via[i]);
-      if (nVia == kNoNode) continue;
-      const std::vector<std::uint32_t> from = EndingAt(rr.nFromWay, nVia);
-      const std::vector<std::uint32_t> to = EndingAt(rr.nToWay, nVia);
-      if (from.empty() || to.empty()) continue;
-      for (std::uint32_t nFrom : from) {
-        if (!rr.bOnly) {
-          for (std::uint32_t nTo : to) m_net.forbidden.push_back({nFrom, nVia, nTo});
-          continue;
-        }
-        for (std::uint32_t i = start[nVia]; i < start[nVia + 1]; ++i) {
-          if (std::find(to.begin(), to.end(), atNode[i]) == to.end())
-            m_net.forbidden.push_back({nFrom, nVia, atNode[i]});
-        }
-      }
-    }
-    const auto key = [](const ForbiddenTurn& t) { return std::make_tuple(t.nFrom, t.nVia, t.nTo); };
-    std::sort(m_net.forbidden.begin(), m_net.forbidden.end(),
-              [&](const ForbiddenTurn& a, const ForbiddenTurn& b) { return key(a) < key(b); });
-    m_net.forbidden.erase(std::unique(m_net.forbidden.begin(), m_net.forbidden.end(),
-                                      [&](const ForbiddenTurn& a, const ForbiddenTurn& b) {
-                                        return key(a) == key(b);
-                                      }),
-                          m_net.forbidden.end());
-  }
-
-  struct WayFeatures {
-    std::int64_t nWayId;
-    std::uint32_t nFirst, nEnd;
-    bool operator<(const WayFeatures& o) const { return nWayId < o.nWayId; }
-  };
-
   RawOsm& m_raw;
   vxnet::RoadNetwork& m_net;
   std::vector<std::uint8_t> m_use;    ///< per raw node: kUseMask, kEnd
@@ -302,7 +245,8 @@ class Builder {
   std::vector<std::uint32_t> m_parent;    ///< joined network nodes (union-find)
   std::vector<std::uint32_t> m_renumber;  ///< network node -> final node index
   std::vector<WayFeatures> m_wayFeatures;
-  std::vector<std::uint32_t> m_via;  ///< per restriction: its via node's raw index
+  /// Per restriction: its via node's raw index, then its network node.
+  std::vector<std::uint32_t> m_via;
 };
 
 }  // namespace

@@ -22,6 +22,7 @@
 
 #include "map/OsmInputCheck.h"
 #include "map/OsmTags.h"
+#include "map/RestrictionRules.h"
 
 namespace vxmap {
 namespace {
@@ -153,38 +154,73 @@ class WayCollector : public osmium::handler::Handler {
   }
 
   void relation(const osmium::Relation& r) {
-    const osmium::TagList& tags = r.tags();
-    if (!tags.has_tag("type", "restriction")) return;
-    const char* szKind = tags["restriction:motorcar"];
-    if (szKind == nullptr) szKind = tags["restriction"];
-    if (szKind == nullptr) return;
-    const std::string_view sKind = szKind;
-    const bool bOnly = sKind.starts_with("only_");
-    if (!bOnly && !sKind.starts_with("no_")) return;
-    const char* szExcept = tags["except"];
-    if (szExcept != nullptr &&
-        std::string_view(szExcept).find("motorcar") != std::string_view::npos)
+    if (!r.tags().has_tag("type", "restriction")) return;
+    RestrictionKind kind{};
+    const RestrictionFate fate = ReadRestrictionTags(TagsOf(r.tags()), kind);
+    if (fate != RestrictionFate::kApplied) {
+      m_raw.restrictionStats.Add(fate);
       return;
-    int nFrom = 0, nVia = 0, nTo = 0;
-    RawRestriction rr{0, 0, 0, bOnly};
-    for (const osmium::RelationMember& m : r.members()) {
-      const std::string_view sRole = m.role();
-      if (sRole == "from" && m.type() == osmium::item_type::way) {
-        rr.nFromWay = m.ref();
-        ++nFrom;
-      } else if (sRole == "to" && m.type() == osmium::item_type::way) {
-        rr.nToWay = m.ref();
-        ++nTo;
-      } else if (sRole == "via") {
-        if (m.type() != osmium::item_type::node) return;  // via ways are not supported
-        rr.nViaNode = m.ref();
-        ++nVia;
-      }
     }
-    if (nFrom == 1 && nVia == 1 && nTo == 1) m_raw.restrictions.push_back(rr);
+    if (!AddMembers(r, kind)) m_raw.restrictionStats.Add(RestrictionFate::kBadMembers);
   }
 
  private:
+  static RestrictionTags TagsOf(const osmium::TagList& tags) {
+    RestrictionTags t;
+    for (const osmium::Tag& tag : tags) {
+      const std::string_view sKey = tag.key();
+      if (sKey == "restriction") {
+        t.szRestriction = tag.value();
+      } else if (sKey == "restriction:motorcar") {
+        t.szMotorcar = tag.value();
+      } else if (sKey == "except") {
+        t.szExcept = tag.value();
+      } else if (IsConditionalKey(tag.key())) {
+        t.bConditional = true;
+      } else if (sKey.starts_with("restriction:")) {
+        t.bOtherVehicle = true;
+      }
+    }
+    return t;
+  }
+
+  // Keeps the restriction with its members: from ways, one via node or via
+  // ways, to ways (other roles are passed over). False, keeping nothing, for
+  // any other set of members.
+  bool AddMembers(const osmium::Relation& r, const RestrictionKind& kind) {
+    std::vector<std::int64_t> from, via, to;
+    bool bViaNode = false, bViaWay = false;
+    for (const osmium::RelationMember& m : r.members()) {
+      const std::string_view sRole = m.role();
+      const bool bWay = m.type() == osmium::item_type::way;
+      if (sRole == "from" || sRole == "to") {
+        if (!bWay) return false;
+        (sRole == "from" ? from : to).push_back(m.ref());
+      } else if (sRole == "via") {
+        if (!bWay && m.type() != osmium::item_type::node) return false;
+        (bWay ? bViaWay : bViaNode) = true;
+        via.push_back(m.ref());
+      }
+    }
+    if (from.empty() || to.empty() || via.empty() || (bViaNode && (bViaWay || via.size() > 1)) ||
+        std::max({from.size(), via.size(), to.size()}) > kMaxRoleMembers)
+      return false;
+    if (m_raw.restrictionMembers.size() + from.size() + via.size() + to.size() >
+        std::numeric_limits<std::uint32_t>::max())
+      throw std::length_error("more restriction members than the importer holds");
+    RawRestriction rr{};
+    rr.nFirstMember = static_cast<std::uint32_t>(m_raw.restrictionMembers.size());
+    rr.nFromCount = static_cast<std::uint16_t>(from.size());
+    rr.nViaCount = static_cast<std::uint16_t>(via.size());
+    rr.nToCount = static_cast<std::uint16_t>(to.size());
+    rr.bViaNode = bViaNode;
+    rr.kind = kind;
+    for (const auto* list : {&from, &via, &to})
+      m_raw.restrictionMembers.insert(m_raw.restrictionMembers.end(), list->begin(), list->end());
+    m_raw.restrictions.push_back(rr);
+    return true;
+  }
+
   RawOsm& m_raw;
   std::vector<std::int64_t>& m_refIds;
   std::vector<NodeAt>* m_pNodes;

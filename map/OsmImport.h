@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "map/RestrictionRules.h"
 #include "network/RoadNetwork.h"
 
 namespace vxmap {
@@ -31,18 +32,27 @@ struct RawWay {
   bool bRoundabout;
 };
 
-/// A turn restriction relation: from way, via node, to way; bOnly for the
-/// only_* kinds (every other turn is forbidden), false for the no_* kinds.
+/// A turn restriction relation that binds cars (RestrictionRules.h). Its
+/// member ids are RawOsm::restrictionMembers[nFirstMember ..]: nFromCount
+/// from ways, then nViaCount via members (one node when bViaNode, else ways
+/// in driving order), then nToCount to ways.
 struct RawRestriction {
-  std::int64_t nFromWay;
-  std::int64_t nViaNode;
-  std::int64_t nToWay;
-  bool bOnly;
+  std::uint32_t nFirstMember;
+  std::uint16_t nFromCount;
+  std::uint16_t nViaCount;
+  std::uint16_t nToCount;
+  bool bViaNode;
+  RestrictionKind kind;
 };
+
+/// Members of one role a restriction may have; a relation with more is
+/// counted as kBadMembers.
+inline constexpr std::size_t kMaxRoleMembers = 64;
 
 /// What the importer keeps of a file: the ways in file order, their nodes as
 /// indices into nodeIds (the ids of the nodes the ways use, sorted, each once)
-/// with a location per node, the names, the restrictions.
+/// with a location per node, the names, the restrictions that bind cars and
+/// the count of what became of every restriction relation.
 struct RawOsm {
   std::vector<RawWay> ways;
   std::vector<std::uint32_t> refs;
@@ -50,6 +60,9 @@ struct RawOsm {
   std::vector<Bin_LonLat> nodePoints;  ///< kNoLocation where the file gives none
   vxnet::NameTable names;              ///< each name once; 0 is ""
   std::vector<RawRestriction> restrictions;
+  std::vector<std::int64_t> restrictionMembers;
+  /// Reading counts the relations it drops, BuildRoadNetwork the rest.
+  RestrictionStats restrictionStats;
 };
 
 /// A node point the file gives no valid location for.
@@ -86,10 +99,19 @@ bool ReadOsmFile(const char* szFile, RawOsm& raw, std::string& sError,
 ///   levels of the features meeting at that node, the one nearest 0 (the
 ///   lower on a tie), so a bridge meets the road it is joined to at one level
 ///   while features that merely touch the same point keep their own levels;
-/// - a restriction maps onto the features of its from way and to way that
-///   end at the via node; no_* forbids each such turn, only_* forbids every
-///   feature ending at the via node except those of the to way. Restrictions
-///   whose members are missing or not joined at the via node are ignored.
+/// - a restriction maps onto half-edges: for each pair of a from way and a
+///   to way, those of the from way's features that arrive at the via node
+///   (for via ways: at the first via node, after which the via ways' features
+///   follow in driving order) and those of the to way's that leave it (the
+///   last via node), as their one-way marks allow. A single such pair is the
+///   turn the restriction names; among several, the turn angle (from the
+///   arrival to the departure) tells the leg (CanBeLeg): for each arrival, the
+///   one departure that can be the named leg, none when no departure or more
+///   than one can be; no_entry and no_exit take every pair. With a via node,
+///   no_* forbids the turns told (ForbiddenTurn), only_* every other feature
+///   at the via node from the arrivals told; with via ways, each sequence
+///   told becomes a ViaRestriction. raw.restrictionStats counts each relation
+///   as applied or ignored with its reason (docs/restrictions.md).
 /// The grid and the graph are not built. False with a message when no
 /// drivable road remains.
 bool BuildRoadNetwork(RawOsm& raw, vxnet::RoadNetwork& net, std::string& sError);

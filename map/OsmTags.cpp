@@ -58,7 +58,8 @@ int OneWayOf(const char* szOneWay, const char* szJunction, const char* szHighway
   if (Is(szOneWay, "yes") || Is(szOneWay, "true") || Is(szOneWay, "1")) return 1;
   if (Is(szOneWay, "-1") || Is(szOneWay, "reverse")) return -1;
   if (Is(szOneWay, "no") || Is(szOneWay, "false") || Is(szOneWay, "0")) return 0;
-  if (Is(szOneWay, "reversible") || Is(szOneWay, "alternating")) {
+  if (Is(szOneWay, "alternating")) return 0;
+  if (Is(szOneWay, "reversible")) {
     bRoutable = false;
     return 0;
   }

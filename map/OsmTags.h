@@ -20,8 +20,10 @@ int RoadClassOf(const char* szHighway);
 /// oneway=yes/true/1 gives +1, oneway=-1/reverse gives -1, oneway=no/false/0
 /// gives 0; without one of those values, junction=roundabout/circular and
 /// highway=motorway/motorway_link give +1 and any other road 0.
-/// oneway=reversible/alternating changes with the time of day: bRoutable is
-/// set false for it (0 is returned); bRoutable is true otherwise.
+/// oneway=alternating (one lane, each direction in turn, as at a narrow
+/// bridge) gives 0: drivable both ways, without a time penalty.
+/// oneway=reversible changes direction with the time of day: bRoutable is set
+/// false for it (0 is returned); bRoutable is true otherwise.
 int OneWayOf(const char* szOneWay, const char* szJunction, const char* szHighway, bool& bRoutable);
 
 /// True for junction=roundabout and junction=circular: the way is (part of)

@@ -44,11 +44,17 @@ struct Way {
   bool bRoundabout = false;
 };
 
-/// A restriction: from way, via node, to way, and its kind.
+/// A restriction relation: from ways, a via node or via ways (in driving
+/// order), to ways (way indices), the tag that carries its kind (restriction,
+/// restriction:hgv, ...), and an except value when it has one.
 struct Restriction {
-  std::size_t nFrom, nTo;
-  NodeId nVia;
+  std::vector<std::size_t> from;
+  NodeId nVia;  ///< 0: via ways
+  std::vector<std::size_t> via;
+  std::vector<std::size_t> to;
   const char* szKind;
+  const char* szKey = "restriction";
+  const char* szExcept = nullptr;
 };
 
 /// A node fixed on a line: at distance s (km) from its start.
@@ -109,12 +115,20 @@ class Country {
     }
     for (std::size_t r = 0; r < m_restrictions.size(); ++r) {
       const Restriction& rr = m_restrictions[r];
-      osmium::builder::add_relation(
-          buffer, _id(static_cast<NodeId>(r + 1)), _version(1),
-          _member(osmium::item_type::way, static_cast<NodeId>(rr.nFrom + 1), "from"),
-          _member(osmium::item_type::node, rr.nVia, "via"),
-          _member(osmium::item_type::way, static_cast<NodeId>(rr.nTo + 1), "to"),
-          _tag("type", "restriction"), _tag("restriction", rr.szKind));
+      std::vector<member_type> members;
+      const auto ways = [&](const std::vector<std::size_t>& list, const char* szRole) {
+        for (const std::size_t w : list)
+          members.emplace_back(osmium::item_type::way, static_cast<NodeId>(w + 1), szRole);
+      };
+      ways(rr.from, "from");
+      if (rr.nVia != 0) members.emplace_back(osmium::item_type::node, rr.nVia, "via");
+      ways(rr.via, "via");
+      ways(rr.to, "to");
+      std::vector<std::pair<const char*, const char*>> tags{{"type", "restriction"},
+                                                            {rr.szKey, rr.szKind}};
+      if (rr.szExcept != nullptr) tags.emplace_back("except", rr.szExcept);
+      osmium::builder::add_relation(buffer, _id(static_cast<NodeId>(r + 1)), _version(1),
+                                    _members(members), _tags(tags));
       flush(false);
     }
     flush(true);
@@ -182,8 +196,11 @@ class Country {
       AddWay(std::move(rw));
     }
     // Streets: rows (west to east) and columns (south to north). The middle
-    // row and column end at the roundabout, where there is one.
-    std::size_t rows[2] = {0, 0}, cols[2] = {0, 0};
+    // row and column end at the roundabout, where there is one. Row n - 2
+    // and column 1 are split where they cross (two ways each).
+    const int nSplitRow = n - 2, nSplitCol = 1;
+    std::size_t splitRow[2] = {0, 0}, splitCol[2] = {0, 0};  // west, east; south, north
+    std::size_t rowFirst = 0, rowSecond = 0, colLast = 0;
     for (int dir = 0; dir < 2; ++dir) {
       for (int r = 0; r < n; ++r) {
         const auto at = [&](int k) { return dir == 0 ? g(r, k) : g(k, r); };
@@ -205,16 +222,63 @@ class Country {
             continue;
           }
           Stretch(way.nodes, way.nodes.back(), at(k), 0.004);
+          const bool bSplit =
+              dir == 0 ? r == nSplitRow && k == nSplitCol : r == nSplitCol && k == nSplitRow;
+          if (bSplit) {
+            Way rest = way;
+            rest.nodes.assign(1, at(k));
+            (dir == 0 ? splitRow : splitCol)[0] = AddWay(std::move(way));
+            way = std::move(rest);
+          }
         }
         const std::size_t nWay = AddWay(std::move(way));
-        if (r == 1) (dir == 0 ? rows : cols)[0] = nWay;
-        if (r == n - 2) (dir == 0 ? rows : cols)[1] = nWay;
+        if (dir == 0 && r == nSplitRow) splitRow[1] = nWay;
+        if (dir == 1 && r == nSplitCol) splitCol[1] = nWay;
+        if (dir == 0 && r == 0) rowFirst = nWay;
+        if (dir == 0 && r == 1) rowSecond = nWay;
+        if (dir == 1 && r == n - 1) colLast = nWay;
       }
     }
-    // Two restrictions: no left turn from the second row into the second
-    // column, only straight on along the last-but-one row.
-    m_restrictions.push_back({rows[0], cols[0], g(1, 1), "no_left_turn"});
-    m_restrictions.push_back({rows[1], rows[1], g(n - 2, n - 2), "only_straight_on"});
+    // A connector cutting the south-east corner block, as two ways.
+    const NodeId cornerIn = g(1, n - 2), corner = g(0, n - 1);
+    const Point pIn = At(cornerIn), pCorner = At(corner);
+    const NodeId connMid = Node({(pIn.x + pCorner.x) / 2 + 0.01, (pIn.y + pCorner.y) / 2 + 0.01});
+    const std::size_t conn[2] = {
+        AddWay({{cornerIn, connMid}, "residential", "Verbindungsweg", nullptr, "30"}),
+        AddWay({{connMid, corner}, "residential", "Verbindungsweg", nullptr, "30"})};
+    // No left turn from the second row into column 1 (the second column
+    // south of the split), only straight on along the last-but-one row.
+    m_restrictions.push_back({{rowSecond}, g(1, 1), {}, {splitCol[0]}, "no_left_turn"});
+    m_restrictions.push_back(
+        {{splitRow[1]}, g(n - 2, n - 2), {}, {splitRow[1]}, "only_straight_on"});
+    // Over the connector: no U-turn from the second row back onto the first,
+    // no left turn from the last column into the second row heading east.
+    m_restrictions.push_back({{rowSecond}, 0, {conn[0], conn[1]}, {rowFirst}, "no_u_turn"});
+    m_restrictions.push_back({{colLast}, 0, {conn[1], conn[0]}, {rowSecond}, "no_left_turn"});
+    // Several members where row n - 2 and column 1 are split: no entry from
+    // the row into the column northwards, no exit from the column's south
+    // part into the row.
+    const NodeId split = g(nSplitRow, nSplitCol);
+    m_restrictions.push_back({{splitRow[0], splitRow[1]}, split, {}, {splitCol[1]}, "no_entry"});
+    m_restrictions.push_back({{splitCol[0]}, split, {}, {splitRow[0], splitRow[1]}, "no_exit"});
+    // One a car does not obey, in turn: on red, for lorries, conditional,
+    // except cars.
+    Restriction other{{rowSecond}, g(1, 1), {}, {rowSecond}, "no_u_turn"};
+    switch ((i + j) % 4) {
+      case 0:
+        other.szKind = "no_right_turn_on_red";
+        break;
+      case 1:
+        other.szKey = "restriction:hgv";
+        break;
+      case 2:
+        other.szKey = "restriction:conditional";
+        other.szKind = "no_u_turn @ (Mo-Fr 07:00-19:00)";
+        break;
+      default:
+        other.szExcept = "motorcar";
+    }
+    m_restrictions.push_back(other);
     m_towns[static_cast<std::size_t>(j * m_o.nTownsX + i)] =
         Town{g(mid, 0), g(mid, n - 1), g(0, mid), g(n - 1, mid)};
   }
@@ -354,7 +418,7 @@ class Country {
 CountryOptions CountryOfSize(std::uint64_t nFeatures, std::uint32_t nSeed) {
   CountryOptions o;
   o.nTownStreets = 19;
-  const double dPerTown = 2.0 * 19 * 18 + 3;
+  const double dPerTown = 2.0 * 19 * 18 + 5;
   const int nSide = std::max(
       1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(nFeatures) / dPerTown))));
   o.nTownsX = o.nTownsY = nSide;

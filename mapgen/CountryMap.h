@@ -4,7 +4,11 @@
 // them, two-carriageway motorways every few town rows and columns (joined to
 // primary roads, bridged over secondary ones), curvy ways with nodes every 30
 // to 80 m, one-way streets, turn restrictions, names, speed limits, bridges
-// and roundabouts.
+// and roundabouts. Each town has turn restrictions of every form the importer
+// reads: over a via node and over two via ways (a connector cutting a corner
+// block), with several from or to ways (no_entry, no_exit), members running
+// through the junction, and one a car does not obey (on red, for lorries,
+// conditional or except cars, in turn).
 #ifndef VX_MAPGEN_COUNTRYMAP_H
 #define VX_MAPGEN_COUNTRYMAP_H
 

@@ -21,9 +21,10 @@ namespace {
 struct Expected {
   std::uint32_t nId;
   std::uint32_t nRecordSize;
+  bool bRequired = true;  ///< false: added by a later minor version, absent from older files
 };
 
-constexpr Expected kRequired[] = {
+constexpr Expected kKnown[] = {
     {section::kGraphInfo, sizeof(GraphInfo)},
     {section::kFeatures, sizeof(Feature)},
     {section::kPoints, sizeof(Bin_LonLat)},
@@ -39,6 +40,8 @@ constexpr Expected kRequired[] = {
     {section::kGraphFlags, 1},
     {section::kLeavingStart, 4},
     {section::kLeaving, 4},
+    {section::kViaRestrictions, sizeof(ViaRestriction), false},
+    {section::kViaHalfEdges, 4, false},
 };
 
 }  // namespace
@@ -126,7 +129,7 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   m_sections = {reinterpret_cast<const SectionEntry*>(m_pBase + sizeof h), h.nSectionCount};
 
   // Every section inside the file, aligned, whole records; small ones intact.
-  const SectionEntry* found[std::size(kRequired)] = {};
+  const SectionEntry* found[std::size(kKnown)] = {};
   for (const SectionEntry& s : m_sections) {
     const std::string sSection = " is corrupt: section " + SectionName(s.nId);
     if (s.nOffset % 8 != 0 || s.nOffset < sizeof h + nTableBytes || s.nOffset > m_nSize ||
@@ -136,23 +139,24 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
       return fail(sSection + " is not a whole number of records");
     if (s.nSize <= kSmallSectionBytes && SectionCrc(m_pBase + s.nOffset, s.nSize) != s.nCrc)
       return fail(sSection + " checksum");
-    for (std::size_t i = 0; i < std::size(kRequired); ++i) {
-      if (kRequired[i].nId != s.nId) continue;
+    for (std::size_t i = 0; i < std::size(kKnown); ++i) {
+      if (kKnown[i].nId != s.nId) continue;
       if (found[i] != nullptr) return fail(sSection + " appears twice");
-      if (s.nRecordSize != kRequired[i].nRecordSize)
+      if (s.nRecordSize != kKnown[i].nRecordSize)
         return fail(sSection + " has records of " + std::to_string(s.nRecordSize) + " bytes");
       found[i] = &s;
     }
   }
-  for (std::size_t i = 0; i < std::size(kRequired); ++i) {
-    if (found[i] == nullptr)
-      return fail(" is corrupt: section " + SectionName(kRequired[i].nId) + " missing");
+  for (std::size_t i = 0; i < std::size(kKnown); ++i) {
+    if (found[i] == nullptr && kKnown[i].bRequired)
+      return fail(" is corrupt: section " + SectionName(kKnown[i].nId) + " missing");
   }
-  // The view over the sections (each found above, once).
+  // The view over the sections (each found above, once; a missing optional
+  // one stays empty).
   const auto take = [&](auto& out, std::uint32_t nId) {
     using T = typename std::remove_reference_t<decltype(out)>::element_type;
-    for (std::size_t i = 0; i < std::size(kRequired); ++i) {
-      if (kRequired[i].nId == nId)
+    for (std::size_t i = 0; i < std::size(kKnown); ++i) {
+      if (kKnown[i].nId == nId && found[i] != nullptr)
         out = {reinterpret_cast<T*>(m_pBase + found[i]->nOffset), found[i]->nSize / sizeof(T)};
     }
   };
@@ -173,6 +177,8 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   take(v.graph.flags, section::kGraphFlags);
   take(v.graph.leavingStart, section::kLeavingStart);
   take(v.graph.leaving, section::kLeaving);
+  take(v.viaRestrictions, section::kViaRestrictions);
+  take(v.viaHalfEdges, section::kViaHalfEdges);
 
   // The counts that tie the sections together, and the small sections' values.
   const std::size_t nFeatures = v.features.size();

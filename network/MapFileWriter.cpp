@@ -101,6 +101,8 @@ bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string&
       BlockOf(section::kGraphFlags, net.graph.flags),
       BlockOf(section::kLeavingStart, net.graph.leavingStart),
       BlockOf(section::kLeaving, net.graph.leaving),
+      BlockOf(section::kViaRestrictions, net.viaRestrictions),
+      BlockOf(section::kViaHalfEdges, net.viaHalfEdges),
   };
   constexpr std::size_t nCount = std::size(blocks);
   std::vector<SectionEntry> table(nCount);

@@ -16,7 +16,7 @@ inline constexpr std::uint32_t kByteOrderMark = 0x01020304u;
 /// A reader reads files of its major version; minor versions only add
 /// sections, which older readers of the same major version pass over.
 inline constexpr std::uint16_t kFormatMajor = 1;
-inline constexpr std::uint16_t kFormatMinor = 0;
+inline constexpr std::uint16_t kFormatMinor = 1;
 /// Sections up to this size have their checksum verified when a file is opened.
 inline constexpr std::uint64_t kSmallSectionBytes = 64 * 1024ULL;
 
@@ -53,7 +53,7 @@ constexpr std::uint32_t SectionId(const char (&sz)[5]) {
          static_cast<std::uint32_t>(static_cast<unsigned char>(sz[3])) << 24;
 }
 
-/// The sections of format 1.0, all required.
+/// The sections: those of format 1.0, all required, then the later ones.
 namespace section {
 inline constexpr std::uint32_t kGraphInfo = SectionId("GINF");     ///< GraphInfo, one record
 inline constexpr std::uint32_t kFeatures = SectionId("FEAT");      ///< Feature
@@ -70,6 +70,9 @@ inline constexpr std::uint32_t kBearings = SectionId("GBRG");      ///< uint16, 
 inline constexpr std::uint32_t kGraphFlags = SectionId("GFLG");    ///< uint8
 inline constexpr std::uint32_t kLeavingStart = SectionId("GLVS");  ///< uint32
 inline constexpr std::uint32_t kLeaving = SectionId("GLVI");       ///< uint32 half-edges
+/// Added in format 1.1; a 1.0 file has none of them (no via restrictions).
+inline constexpr std::uint32_t kViaRestrictions = SectionId("VIAR");  ///< ViaRestriction
+inline constexpr std::uint32_t kViaHalfEdges = SectionId("VIAH");     ///< uint32 half-edges
 }  // namespace section
 
 /// The four characters of a section id, unprintable ones as '?'.

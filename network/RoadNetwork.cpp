@@ -1,6 +1,8 @@
 // The road network held in vectors: names, its view and its size.
 #include "network/RoadNetwork.h"
 
+#include <algorithm>
+
 namespace vxnet {
 
 std::uint32_t NameTable::Add(std::string_view sName) {
@@ -8,6 +10,13 @@ std::uint32_t NameTable::Add(std::string_view sName) {
   bytes.insert(bytes.end(), sName.begin(), sName.end());
   bytes.push_back('\0');
   return static_cast<std::uint32_t>(offsets.size() - 1);
+}
+
+std::span<const ViaRestriction> NetworkView::ViaRestrictionsFrom(std::uint32_t h) const {
+  const auto [first, last] = std::equal_range(
+      viaRestrictions.begin(), viaRestrictions.end(), ViaRestriction{h, 0, 0, 0, 0, 0},
+      [](const ViaRestriction& a, const ViaRestriction& b) { return a.nFrom < b.nFrom; });
+  return {first, last};
 }
 
 NetworkView RoadNetwork::View() const {
@@ -18,6 +27,8 @@ NetworkView RoadNetwork::View() const {
   v.nameOffsets = names.offsets;
   v.nameBytes = names.bytes;
   v.forbidden = forbidden;
+  v.viaRestrictions = viaRestrictions;
+  v.viaHalfEdges = viaHalfEdges;
   v.wayIds = wayIds;
   v.grid = {grid.levels, grid.cellStart, grid.items};
   v.graph = {graph.lengths,      graph.bearings, graph.flags,
@@ -28,9 +39,10 @@ NetworkView RoadNetwork::View() const {
 std::size_t RoadNetwork::Bytes() const {
   const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
   return sizeof(*this) + bytes(points) + bytes(features) + bytes(nodes) + bytes(names.offsets) +
-         bytes(names.bytes) + bytes(forbidden) + bytes(wayIds) + bytes(grid.levels) +
-         bytes(grid.cellStart) + bytes(grid.items) + bytes(graph.lengths) + bytes(graph.bearings) +
-         bytes(graph.flags) + bytes(graph.leavingStart) + bytes(graph.leaving);
+         bytes(names.bytes) + bytes(forbidden) + bytes(viaRestrictions) + bytes(viaHalfEdges) +
+         bytes(wayIds) + bytes(grid.levels) + bytes(grid.cellStart) + bytes(grid.items) +
+         bytes(graph.lengths) + bytes(graph.bearings) + bytes(graph.flags) +
+         bytes(graph.leavingStart) + bytes(graph.leaving);
 }
 
 }  // namespace vxnet

@@ -1,10 +1,9 @@
 // The road network: features (road stretches between junctions), their
-// points, the network nodes at their ends, names, forbidden turns, the
-// feature-box grid of the reader's rectangle search and the route engine's
-// graph. The importer writes it into vectors (RoadNetwork); the compiled map
-// file stores the same arrays; the reader and the engine read either through
-// a NetworkView of spans. Records are fixed-width and hold no pointers, so the
-// mapped file can be read in place.
+// points, the network nodes at their ends, names, forbidden turns,
+// restrictions over via roads, the feature-box grid of the reader's rectangle search and the route
+// engine's graph. The importer writes it into vectors (RoadNetwork); the compiled map file stores
+// the same arrays; the reader and the engine read either through a NetworkView of spans. Records
+// are fixed-width and hold no pointers, so the mapped file can be read in place.
 #ifndef VX_NETWORK_ROADNETWORK_H
 #define VX_NETWORK_ROADNETWORK_H
 
@@ -50,6 +49,28 @@ struct ForbiddenTurn {
   std::uint32_t nTo;
 };
 static_assert(sizeof(ForbiddenTurn) == 12);
+
+/// ViaRestriction::nKind values.
+inline constexpr std::uint8_t kViaNo = 0;  ///< the sequence from, via..., to may not be driven
+/// Having driven from and the via half-edges, a route may go on only into
+/// nTo, or into the nTo of another kViaOnly record with the same from and via.
+inline constexpr std::uint8_t kViaOnly = 1;
+
+/// A turn restriction over one or more via roads, as half-edges (2 * feature
+/// + 0 driven from its first point to its last, + 1 back; RouteGraphData.h):
+/// nFrom arrives at the first via node, the via half-edges follow it in
+/// driving order (each starting where the one before ends), nTo leaves the
+/// last via node. Kept for the route engine only: the reader's turn lists
+/// (single turns at a junction) do not hold them. 16 bytes.
+struct ViaRestriction {
+  std::uint32_t nFrom;      ///< half-edge into the first via node
+  std::uint32_t nTo;        ///< half-edge out of the last via node
+  std::uint32_t nFirstVia;  ///< index of the first via half-edge in the via half-edges
+  std::uint16_t nViaCount;  ///< via half-edges, at least 1
+  std::uint8_t nKind;       ///< kViaNo or kViaOnly
+  std::uint8_t nReserved;   ///< 0
+};
+static_assert(sizeof(ViaRestriction) == 16);
 
 /// An axis-parallel box in Bin_LonLat units, bounds included.
 struct BinBox {
@@ -124,6 +145,10 @@ struct NetworkView {
   std::span<const std::uint32_t> nameOffsets;  ///< name i at nameBytes[nameOffsets[i]]
   std::span<const char> nameBytes;             ///< NUL-terminated names; ends with a NUL
   std::span<const ForbiddenTurn> forbidden;    ///< sorted by (nFrom, nVia, nTo)
+  /// Sorted by nFrom, then the via half-edges, nTo and nKind; empty on a map
+  /// file of format 1.0.
+  std::span<const ViaRestriction> viaRestrictions;
+  std::span<const std::uint32_t> viaHalfEdges;  ///< the records' via half-edges
   /// Per feature, the OpenStreetMap way it was cut from; empty on a compiled
   /// map (which does not store them) and on networks built by hand.
   std::span<const std::uint64_t> wayIds;
@@ -146,6 +171,17 @@ struct NetworkView {
       return "";
     return nameBytes.data() + nameOffsets[nName];
   }
+  /// The via half-edges of r in driving order; empty when its range is not
+  /// inside the via half-edges. The half-edge numbers themselves are not
+  /// checked: the caller checks them against the features.
+  std::span<const std::uint32_t> ViaOf(const ViaRestriction& r) const {
+    if (r.nFirstVia > viaHalfEdges.size() || r.nViaCount > viaHalfEdges.size() - r.nFirstVia)
+      return {};
+    return viaHalfEdges.subspan(r.nFirstVia, r.nViaCount);
+  }
+  /// The via restrictions whose from half-edge is h (a binary search, which
+  /// stays inside the records whatever their order).
+  std::span<const ViaRestriction> ViaRestrictionsFrom(std::uint32_t h) const;
 };
 
 /// The names as the importer collects them: name 0 is "".
@@ -182,6 +218,8 @@ struct RoadNetwork {
   std::vector<Bin_LonLat> nodes;
   NameTable names;
   std::vector<ForbiddenTurn> forbidden;
+  std::vector<ViaRestriction> viaRestrictions;
+  std::vector<std::uint32_t> viaHalfEdges;
   std::vector<std::uint64_t> wayIds;  ///< per feature, the way it was cut from (import only)
   GridData grid;
   GraphData graph;

@@ -244,6 +244,8 @@ TEST_P(BothFiles, FileHoldsTheImportedArrays) {
   EXPECT_EQ(AsBytes(a.nameOffsets), AsBytes(b.nameOffsets));
   EXPECT_EQ(AsBytes(a.nameBytes), AsBytes(b.nameBytes));
   EXPECT_EQ(AsBytes(a.forbidden), AsBytes(b.forbidden));
+  EXPECT_EQ(AsBytes(a.viaRestrictions), AsBytes(b.viaRestrictions));
+  EXPECT_EQ(AsBytes(a.viaHalfEdges), AsBytes(b.viaHalfEdges));
   EXPECT_EQ(AsBytes(a.grid.levels), AsBytes(b.grid.levels));
   EXPECT_EQ(AsBytes(a.grid.cellStart), AsBytes(b.grid.cellStart));
   EXPECT_EQ(AsBytes(a.grid.items), AsBytes(b.grid.items));
@@ -268,6 +270,18 @@ TEST_P(BothFiles, FileHoldsTheImportedArrays) {
     EXPECT_GT(nRoundabout, 0);
     EXPECT_GT(nBridge, 0);
     EXPECT_FALSE(b.forbidden.empty());
+    EXPECT_FALSE(b.viaRestrictions.empty());
+    // Restrictions of every fate a town has: applied over a node and over
+    // via ways, and each kind a car does not obey.
+    vxnet::RoadNetwork again;
+    ASSERT_TRUE(vxmap::BuildRoadNetwork(raw, again, sError));
+    const vxmap::RestrictionStats& st = raw.restrictionStats;
+    EXPECT_GT(st.Of(vxmap::RestrictionFate::kApplied), st.nAppliedViaWays);
+    EXPECT_GT(st.nAppliedViaWays, 0u);
+    for (const auto fate :
+         {vxmap::RestrictionFate::kOnRed, vxmap::RestrictionFate::kNotForCars,
+          vxmap::RestrictionFate::kConditional, vxmap::RestrictionFate::kExceptCars})
+      EXPECT_GT(st.Of(fate), 0u) << vxmap::FateName(fate);
   }
 }
 
@@ -281,6 +295,8 @@ TEST_P(BothFiles, OneAndTwoPassReadingAgree) {
   EXPECT_EQ(AsBytes(one.View().points), AsBytes(two.View().points));
   EXPECT_EQ(AsBytes(one.View().nodes), AsBytes(two.View().nodes));
   EXPECT_EQ(AsBytes(one.View().forbidden), AsBytes(two.View().forbidden));
+  EXPECT_EQ(AsBytes(one.View().viaRestrictions), AsBytes(two.View().viaRestrictions));
+  EXPECT_EQ(AsBytes(one.View().viaHalfEdges), AsBytes(two.View().viaHalfEdges));
   EXPECT_EQ(one.names.bytes, two.names.bytes);
   EXPECT_EQ(one.wayIds, two.wayIds);
 }
@@ -320,6 +336,7 @@ TEST(CompiledMap, BadFilesAreRefusedWithTheReason) {
             std::string::npos);
   Bytes b = good;
   HeaderOf(b).nMajor = 2;
+  HeaderOf(b).nMinor = 0;
   FixChecksums(b);
   EXPECT_NE(OpenError(b, "newer").find("format version 2.0"), std::string::npos);
   b = good;
@@ -354,6 +371,22 @@ TEST(CompiledMap, BadFilesAreRefusedWithTheReason) {
   std::string sError;
   EXPECT_FALSE(vxnet::MappedMap::Open(Town().sOsm.c_str(), sError));
   EXPECT_NE(sError.find("not a compiled map"), std::string::npos);
+  b = good;
+  SectionOf(b, vxnet::section::kViaRestrictions).nRecordSize = 8;
+  FixChecksums(b);
+  EXPECT_NE(OpenError(b, "via").find("VIAR has records of 8 bytes"), std::string::npos);
+  // A file of format 1.0 has no via restrictions: it opens without them.
+  b = good;
+  HeaderOf(b).nMinor = 0;
+  SectionOf(b, vxnet::section::kViaRestrictions).nId = vxnet::SectionId("XIAR");
+  SectionOf(b, vxnet::section::kViaHalfEdges).nId = vxnet::SectionId("XIAH");
+  FixChecksums(b);
+  WriteFile(TempPath("v10"), b);
+  const auto v10 = vxnet::MappedMap::Open(TempPath("v10").c_str(), sError);
+  ASSERT_TRUE(v10) << sError;
+  EXPECT_TRUE(v10->View().viaRestrictions.empty());
+  EXPECT_TRUE(v10->View().viaHalfEdges.empty());
+  EXPECT_FALSE(v10->View().features.empty());
   // A minor version above this reader's, with a section it does not know, opens.
   b = good;
   HeaderOf(b).nMinor = 7;
@@ -370,10 +403,11 @@ TEST(CompiledMap, CorruptRecordsAreNeverReadOutOfBounds) {
   const Bytes good = ReadFile(Country().sCompiled);
   std::mt19937 rng(21);
   const std::uint32_t ids[] = {
-      vxnet::section::kFeatures,   vxnet::section::kNameOffsets,  vxnet::section::kGridCells,
-      vxnet::section::kGridItems,  vxnet::section::kLengths,      vxnet::section::kBearings,
-      vxnet::section::kGraphFlags, vxnet::section::kLeavingStart, vxnet::section::kLeaving,
-      vxnet::section::kForbidden,  vxnet::section::kNameBytes};
+      vxnet::section::kFeatures,    vxnet::section::kNameOffsets,  vxnet::section::kGridCells,
+      vxnet::section::kGridItems,   vxnet::section::kLengths,      vxnet::section::kBearings,
+      vxnet::section::kGraphFlags,  vxnet::section::kLeavingStart, vxnet::section::kLeaving,
+      vxnet::section::kForbidden,   vxnet::section::kNameBytes,    vxnet::section::kViaRestrictions,
+      vxnet::section::kViaHalfEdges};
   int nOpened = 0;
   for (int round = 0; round < 40; ++round) {
     Bytes b = good;
@@ -394,6 +428,14 @@ TEST(CompiledMap, CorruptRecordsAreNeverReadOutOfBounds) {
       VroFeatureOneAttr(r.h, vxnet::FeatureIdOf(k, k % 2 != 0), 0, c, s1, s2);
       AppendAttrs(r.h, log);
     }
+    // The via restrictions through the view's accessors, as the engine reads them.
+    const vxnet::NetworkView& net = *vxnet::NetworkOfReader(r.h);
+    std::uint64_t nViaSum = 0;
+    for (const vxnet::ViaRestriction& v : net.viaRestrictions) {
+      for (const std::uint32_t h : net.ViaOf(v)) nViaSum += h;
+      nViaSum += net.ViaRestrictionsFrom(v.nFrom).size();
+    }
+    log.push_back(std::to_string(nViaSum));
     VroReaderRectLimit(r.h, {600000, 4700000}, {630000, 4780000});
     log = SearchLog(r.h);
     VRO_ROUTE* route = VroRouteOpen(r.h);

@@ -1001,6 +1001,23 @@ TEST(MapSampleTown, LoadsWithItsStreetsRingRoundaboutBridgeAndRestrictions) {
   EXPECT_EQ(net.forbidden[0].nVia, nodeAt(grid(3, 3)));
   EXPECT_EQ(NameOf(net, net.features[net.forbidden[0].nTo].nName), "Finkenstraße");
   for (int i = 1; i < 4; ++i) EXPECT_EQ(net.forbidden[i].nVia, nodeAt(grid(5, 6)));
+  // no_u_turn over the Südtor lane: Ahornstraße eastwards into (8, 0), the
+  // lane to (10, -2), the ring westwards from there.
+  ASSERT_EQ(net.viaRestrictions.size(), 1u);
+  const vxnet::ViaRestriction& via = net.viaRestrictions[0];
+  const auto drives = [&](std::uint32_t h, const char* szName, const Bin_LonLat& from,
+                          const Bin_LonLat& to) {
+    const Feature& f = net.features[h / 2];
+    const Bin_LonLat& a = net.points[f.nFirstPoint];
+    const Bin_LonLat& b = net.points[f.nFirstPoint + f.nPointCount - 1];
+    return NameOf(net, f.nName) == szName && same(h % 2 == 0 ? a : b, from) &&
+           same(h % 2 == 0 ? b : a, to);
+  };
+  EXPECT_TRUE(drives(via.nFrom, "Ahornstraße", grid(7, 0), grid(8, 0)));
+  ASSERT_EQ(net.ViaOf(via).size(), 1u);
+  EXPECT_TRUE(drives(net.ViaOf(via)[0], "Südtor", grid(8, 0), grid(10, -2)));
+  EXPECT_TRUE(drives(via.nTo, "Ring", grid(10, -2), grid(4, -2)));
+  EXPECT_EQ(via.nKind, vxnet::kViaNo);
 
   // Dead ends: nodes at the end of a single feature (car park, cul-de-sac).
   std::vector<int> degree(net.nodes.size(), 0);

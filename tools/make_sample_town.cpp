@@ -8,7 +8,8 @@
 // avenue; a roundabout in place of the centre junction; one-way streets; an
 // avenue carried on a bridge over a street without a junction, with a
 // service road leaving the street right under the bridge; turn restrictions
-// (no_left_turn, only_straight_on); dead ends.
+// (no_left_turn, only_straight_on, and no_u_turn over the Südtor lane as its
+// via way); dead ends.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -35,6 +36,7 @@ struct Restriction {
   long nId;
   long nFrom, nVia, nTo;
   std::string sKind;
+  bool bViaWay;  // nVia is a way
 };
 
 class Town {
@@ -57,9 +59,10 @@ class Town {
     m_ways.push_back({nId, std::move(refs), std::move(tags)});
     return nId;
   }
-  void AddRestriction(long nFrom, long nVia, long nTo, const std::string& sKind) {
+  void AddRestriction(long nFrom, long nVia, long nTo, const std::string& sKind,
+                      bool bViaWay = false) {
     m_restrictions.push_back(
-        {1 + static_cast<long>(m_restrictions.size()), nFrom, nVia, nTo, sKind});
+        {1 + static_cast<long>(m_restrictions.size()), nFrom, nVia, nTo, sKind, bViaWay});
   }
   bool Write(const char* szPath) const;
 
@@ -105,7 +108,8 @@ bool Town::Write(const char* szPath) const {
   for (const Restriction& r : m_restrictions) {
     std::fprintf(f, "  <relation id=\"%ld\" version=\"1\">\n", r.nId);
     std::fprintf(f, "    <member type=\"way\" ref=\"%ld\" role=\"from\"/>\n", r.nFrom);
-    std::fprintf(f, "    <member type=\"node\" ref=\"%ld\" role=\"via\"/>\n", r.nVia);
+    std::fprintf(f, "    <member type=\"%s\" ref=\"%ld\" role=\"via\"/>\n",
+                 r.bViaWay ? "way" : "node", r.nVia);
     std::fprintf(f, "    <member type=\"way\" ref=\"%ld\" role=\"to\"/>\n", r.nTo);
     std::fprintf(f, "    <tag k=\"type\" v=\"restriction\"/>\n");
     std::fprintf(f, "    <tag k=\"restriction\" v=\"%s\"/>\n", r.sKind.c_str());
@@ -188,10 +192,10 @@ void Build(Town& t) {
   std::vector<long> ringRoad = {t.At(-2, -2), t.At(4, -2), t.At(10, -2), t.At(10, 4),
                                 t.At(10, 10), t.At(4, 10), t.At(-2, 10), t.At(-2, 4)};
   ringRoad.push_back(ringRoad.front());
-  t.AddWay(ringRoad, Road("primary", "Ring", "70"));
+  const long nRing = t.AddWay(ringRoad, Road("primary", "Ring", "70"));
   t.AddWay(circle, With(Road("tertiary", "Marktplatz", "30"), {{"junction", "roundabout"}}));
 
-  long nStreet3West = 0;
+  long nStreet3West = 0, nStreet0 = 0;
   for (int y = 0; y <= 8; ++y) {
     const std::string sName = kStreets[y];
     if (y == 4) {
@@ -206,7 +210,8 @@ void Build(Town& t) {
     } else if (y == 7) {
       t.AddWay(Street(t, 7, 0, 8), With(Road("residential", sName, "30"), {{"oneway", "-1"}}));
     } else {
-      t.AddWay(Street(t, y, 0, 8), Road("residential", sName, "30"));
+      const long nWay = t.AddWay(Street(t, y, 0, 8), Road("residential", sName, "30"));
+      if (y == 0) nStreet0 = nWay;
     }
   }
   for (int x = 0; x <= 8; ++x) {
@@ -240,7 +245,9 @@ void Build(Town& t) {
   t.AddWay({nUnderBridge, t.At(7.4, 4.7), t.At(7.6, 4.6)}, {{"highway", "service"}});
   // A cul-de-sac west of the first avenue, and a lane to the ring.
   t.AddWay({t.At(0, 6), t.At(-0.5, 6.3), t.At(-1, 6.3)}, Road("residential", "Am Teich", "30"));
-  t.AddWay({t.At(8, 0), t.At(10, -2)}, Road("unclassified", "Südtor", "50"));
+  const long nGate = t.AddWay({t.At(8, 0), t.At(10, -2)}, Road("unclassified", "Südtor", "50"));
+  // Eastwards on street 0, through the lane, no U-turn back west on the ring.
+  t.AddRestriction(nStreet0, nGate, nRing, "no_u_turn", true);
   // A footway that crosses the grid is not a road.
   t.AddWay({t.At(2, 2), t.At(2.5, 2.5), t.At(3, 3)}, {{"highway", "footway"}});
 }
