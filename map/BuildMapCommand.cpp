@@ -1,4 +1,5 @@
-// The map compiler behind `vxnav build-map`: import, grid, route graph, file.
+// The map compiler behind `vxnav build-map`: import, grid, route graph and
+// overlay, file.
 #include "map/BuildMapCommand.h"
 
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "map/OsmImport.h"
 #include "network/FeatureBoxGrid.h"
 #include "network/MapFile.h"
+#include "network/Overlay.h"
 #include "network/RouteGraphData.h"
 
 namespace vxmap {
@@ -81,6 +83,8 @@ CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError
     net.grid = vxnet::BuildFeatureGrid(net.View());
     progress.Stage("computing the route graph", true);
     net.graph = vxnet::BuildRouteGraph(net.View());
+    progress.Stage("computing the route overlay", true);
+    net.overlay = vxnet::BuildOverlay(vxnet::StateGraph(net.View()));
     progress.Stage(std::string("writing ") + szOut, true);
     if (!vxnet::WriteMapFile(net.View(), szOut, sError, pTable)) return CompileFault::kOutput;
   } catch (const std::bad_alloc&) {

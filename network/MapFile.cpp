@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,21 @@ constexpr Expected kRequired[] = {
     {section::kGraphFlags, 1},
     {section::kLeavingStart, 4},
     {section::kLeaving, 4},
+};
+
+// Sections of format 1.1, each optional (the overlay's all or none).
+constexpr Expected kOptional[] = {
+    {section::kOverlayInfo, sizeof(OverlayInfo)},
+    {section::kOverlayCells, sizeof(OverlayCell)},
+    {section::kOverlayParents, 4},
+    {section::kOverlayNodes, 4},
+    {section::kOverlayStates, 4},
+    {section::kOverlayByState, 4},
+    {section::kOverlayEntries, 4},
+    {section::kOverlayExits, 4},
+    {section::kOverlayFastest, 4},
+    {section::kOverlayShortest, 4},
+    {section::kReach, 1},
 };
 
 }  // namespace
@@ -126,7 +142,10 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   m_sections = {reinterpret_cast<const SectionEntry*>(m_pBase + sizeof h), h.nSectionCount};
 
   // Every section inside the file, aligned, whole records; small ones intact.
-  const SectionEntry* found[std::size(kRequired)] = {};
+  Expected kAll[std::size(kRequired) + std::size(kOptional)];
+  std::copy(std::begin(kRequired), std::end(kRequired), kAll);
+  std::copy(std::begin(kOptional), std::end(kOptional), kAll + std::size(kRequired));
+  const SectionEntry* found[std::size(kAll)] = {};
   for (const SectionEntry& s : m_sections) {
     const std::string sSection = " is corrupt: section " + SectionName(s.nId);
     if (s.nOffset % 8 != 0 || s.nOffset < sizeof h + nTableBytes || s.nOffset > m_nSize ||
@@ -136,10 +155,10 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
       return fail(sSection + " is not a whole number of records");
     if (s.nSize <= kSmallSectionBytes && SectionCrc(m_pBase + s.nOffset, s.nSize) != s.nCrc)
       return fail(sSection + " checksum");
-    for (std::size_t i = 0; i < std::size(kRequired); ++i) {
-      if (kRequired[i].nId != s.nId) continue;
+    for (std::size_t i = 0; i < std::size(kAll); ++i) {
+      if (kAll[i].nId != s.nId) continue;
       if (found[i] != nullptr) return fail(sSection + " appears twice");
-      if (s.nRecordSize != kRequired[i].nRecordSize)
+      if (s.nRecordSize != kAll[i].nRecordSize)
         return fail(sSection + " has records of " + std::to_string(s.nRecordSize) + " bytes");
       found[i] = &s;
     }
@@ -151,8 +170,8 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   // The view over the sections (each found above, once).
   const auto take = [&](auto& out, std::uint32_t nId) {
     using T = typename std::remove_reference_t<decltype(out)>::element_type;
-    for (std::size_t i = 0; i < std::size(kRequired); ++i) {
-      if (kRequired[i].nId == nId)
+    for (std::size_t i = 0; i < std::size(kAll); ++i) {
+      if (kAll[i].nId == nId && found[i] != nullptr)
         out = {reinterpret_cast<T*>(m_pBase + found[i]->nOffset), found[i]->nSize / sizeof(T)};
     }
   };
@@ -202,6 +221,52 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   }
   if (v.grid.cellStart.size() != nCells + 1)
     return fail(" is corrupt: GRDC does not match the grid levels");
+  return TakeOverlay(take, sName, sError);
+}
+
+template <class Take>
+bool MappedMap::TakeOverlay(const Take& take, const std::string& sName, std::string& sError) {
+  const auto fail = [&](const std::string& sWhy) {
+    sError = sName + " is corrupt: " + sWhy;
+    return false;
+  };
+  NetworkView& v = m_view;
+  OverlayView& o = v.overlay;
+  take(o.reach, section::kReach);
+  if (!o.reach.empty() && o.reach.size() != v.features.size())
+    return fail("GSCC does not match the feature count");
+  std::span<const OverlayInfo> info;
+  take(info, section::kOverlayInfo);
+  take(o.cells, section::kOverlayCells);
+  take(o.parents, section::kOverlayParents);
+  take(o.nodeCells, section::kOverlayNodes);
+  take(o.vertexState, section::kOverlayStates);
+  take(o.byState, section::kOverlayByState);
+  take(o.entries, section::kOverlayEntries);
+  take(o.exits, section::kOverlayExits);
+  take(o.weights[0], section::kOverlayFastest);
+  take(o.weights[1], section::kOverlayShortest);
+  const bool bAny = !info.empty() || !o.cells.empty() || !o.parents.empty() ||
+                    !o.nodeCells.empty() || !o.vertexState.empty() || !o.byState.empty() ||
+                    !o.entries.empty() || !o.exits.empty() || !o.weights[0].empty() ||
+                    !o.weights[1].empty();
+  if (!bAny) return true;
+  if (info.size() != 1) return fail("OINF holds " + std::to_string(info.size()) + " records");
+  o.info = info[0];
+  const OverlayInfo& i = o.info;
+  if (i.nLevels == 0 || i.nLevels > kMaxOverlayLevels || i.nStates != 2 * v.features.size() ||
+      !(std::isfinite(i.dTurnPenalty) && i.dTurnPenalty >= 0.0) ||
+      !(std::isfinite(i.dUTurnPenalty) && i.dUTurnPenalty >= 0.0))
+    return fail("OINF values out of range");
+  for (std::uint32_t l = 0; l < i.nLevels; ++l) {
+    if ((l > 0 && (i.nCellEnd[l] <= i.nCellEnd[l - 1] || i.nVertexEnd[l] > i.nVertexEnd[l - 1])) ||
+        i.nCellEnd[l] == 0 || i.nVertexEnd[l] > i.nVertices)
+      return fail("OINF levels out of order");
+  }
+  if (o.cells.size() != i.nCellEnd[i.nLevels - 1] || o.parents.size() != o.cells.size() ||
+      o.nodeCells.size() != v.nodes.size() || o.vertexState.size() != i.nVertices ||
+      o.byState.size() != i.nVertices || o.weights[0].size() != o.weights[1].size())
+    return fail("overlay sections do not match OINF");
   return true;
 }
 

@@ -16,7 +16,7 @@ inline constexpr std::uint32_t kByteOrderMark = 0x01020304u;
 /// A reader reads files of its major version; minor versions only add
 /// sections, which older readers of the same major version pass over.
 inline constexpr std::uint16_t kFormatMajor = 1;
-inline constexpr std::uint16_t kFormatMinor = 0;
+inline constexpr std::uint16_t kFormatMinor = 1;
 /// Sections up to this size have their checksum verified when a file is opened.
 inline constexpr std::uint64_t kSmallSectionBytes = 64 * 1024;
 
@@ -70,6 +70,20 @@ inline constexpr std::uint32_t kBearings = SectionId("GBRG");      ///< uint16, 
 inline constexpr std::uint32_t kGraphFlags = SectionId("GFLG");    ///< uint8
 inline constexpr std::uint32_t kLeavingStart = SectionId("GLVS");  ///< uint32
 inline constexpr std::uint32_t kLeaving = SectionId("GLVI");       ///< uint32 half-edges
+
+/// Sections added in format 1.1, each optional: the route engine's overlay
+/// (all of O... or none) and the component flags.
+inline constexpr std::uint32_t kOverlayInfo = SectionId("OINF");      ///< OverlayInfo, one record
+inline constexpr std::uint32_t kOverlayCells = SectionId("OCEL");     ///< OverlayCell
+inline constexpr std::uint32_t kOverlayParents = SectionId("OPAR");   ///< uint32 per cell
+inline constexpr std::uint32_t kOverlayNodes = SectionId("ONOD");     ///< uint32 per node
+inline constexpr std::uint32_t kOverlayStates = SectionId("OVST");    ///< uint32 per vertex
+inline constexpr std::uint32_t kOverlayByState = SectionId("OVIX");   ///< uint32 per vertex
+inline constexpr std::uint32_t kOverlayEntries = SectionId("OENT");   ///< uint32 vertex ids
+inline constexpr std::uint32_t kOverlayExits = SectionId("OEXT");     ///< uint32 vertex ids
+inline constexpr std::uint32_t kOverlayFastest = SectionId("OWTF");   ///< float clique weights
+inline constexpr std::uint32_t kOverlayShortest = SectionId("OWTS");  ///< float clique weights
+inline constexpr std::uint32_t kReach = SectionId("GSCC");            ///< uint8 per feature
 }  // namespace section
 
 /// The four characters of a section id, unprintable ones as '?'.

@@ -22,6 +22,7 @@ NetworkView RoadNetwork::View() const {
   v.grid = {grid.levels, grid.cellStart, grid.items};
   v.graph = {graph.lengths,      graph.bearings, graph.flags,
              graph.leavingStart, graph.leaving,  graph.info};
+  v.overlay = overlay.View();
   return v;
 }
 
@@ -30,7 +31,7 @@ std::size_t RoadNetwork::Bytes() const {
   return sizeof(*this) + bytes(points) + bytes(features) + bytes(nodes) + bytes(names.offsets) +
          bytes(names.bytes) + bytes(forbidden) + bytes(wayIds) + bytes(grid.levels) +
          bytes(grid.cellStart) + bytes(grid.items) + bytes(graph.lengths) + bytes(graph.bearings) +
-         bytes(graph.flags) + bytes(graph.leavingStart) + bytes(graph.leaving);
+         bytes(graph.flags) + bytes(graph.leavingStart) + bytes(graph.leaving) + overlay.Bytes();
 }
 
 }  // namespace vxnet
