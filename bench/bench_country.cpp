@@ -35,6 +35,7 @@
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "mapgen/CountryMap.h"
+#include "network/FeatureBoxGrid.h"
 #include "network/ReaderNetwork.h"
 
 extern char** environ;
@@ -194,20 +195,14 @@ void BM_Routes(benchmark::State& state) {
   }
   const vxnet::NetworkView& net = *vxnet::NetworkOfReader(h);
   VRO_ROUTE* r = VroRouteOpen(h);
-  std::int32_t nMinLon = INT32_MAX, nMinLat = INT32_MAX, nMaxLon = INT32_MIN, nMaxLat = INT32_MIN;
-  for (const Bin_LonLat& p : net.nodes) {
-    nMinLon = std::min(nMinLon, p.lon);
-    nMaxLon = std::max(nMaxLon, p.lon);
-    nMinLat = std::min(nMinLat, p.lat);
-    nMaxLat = std::max(nMaxLat, p.lat);
-  }
-  const double dW = nMaxLon - nMinLon, dH = nMaxLat - nMinLat;
+  const vxnet::BinBox box = vxnet::BoxOf(net.nodes);
+  const double dW = box.nMaxLon - box.nMinLon, dH = box.nMaxLat - box.nMinLat;
   std::mt19937 rng(31);
   // A node within the given fractions of the map's box.
   const auto nodeIn = [&](double x0, double y0, double x1, double y1) {
     for (;;) {
       const Bin_LonLat& p = net.nodes[rng() % net.nodes.size()];
-      const double x = (p.lon - nMinLon) / dW, y = (p.lat - nMinLat) / dH;
+      const double x = (p.lon - box.nMinLon) / dW, y = (p.lat - box.nMinLat) / dH;
       if (x >= x0 && x <= x1 && y >= y0 && y <= y1) return tagLonLat{p.lon / 1e5, p.lat / 1e5};
     }
   };

@@ -83,8 +83,11 @@ CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError
     net.grid = vxnet::BuildFeatureGrid(net.View());
     progress.Stage("computing the route graph", true);
     net.graph = vxnet::BuildRouteGraph(net.View());
-    progress.Stage("computing the route overlay", true);
-    net.overlay = vxnet::BuildOverlay(vxnet::StateGraph(net.View()));
+    vxnet::OverlayOptions overlay;
+    overlay.progress = [&](const std::string& sStep) {
+      progress.Stage("computing the route overlay: " + sStep, true);
+    };
+    net.overlay = vxnet::BuildOverlay(vxnet::StateGraph(net.View()), overlay);
     progress.Stage(std::string("writing ") + szOut, true);
     if (!vxnet::WriteMapFile(net.View(), szOut, sError, pTable)) return CompileFault::kOutput;
   } catch (const std::bad_alloc&) {

@@ -50,6 +50,7 @@ constexpr Expected kOptional[] = {
     {section::kOverlayNodes, 4},
     {section::kOverlayStates, 4},
     {section::kOverlayByState, 4},
+    {section::kOverlayPoints, sizeof(Bin_LonLat)},
     {section::kOverlayEntries, 4},
     {section::kOverlayExits, 4},
     {section::kOverlayFastest, 4},
@@ -242,14 +243,15 @@ bool MappedMap::TakeOverlay(const Take& take, const std::string& sName, std::str
   take(o.nodeCells, section::kOverlayNodes);
   take(o.vertexState, section::kOverlayStates);
   take(o.byState, section::kOverlayByState);
+  take(o.vertexPoints, section::kOverlayPoints);
   take(o.entries, section::kOverlayEntries);
   take(o.exits, section::kOverlayExits);
   take(o.weights[0], section::kOverlayFastest);
   take(o.weights[1], section::kOverlayShortest);
   const bool bAny = !info.empty() || !o.cells.empty() || !o.parents.empty() ||
                     !o.nodeCells.empty() || !o.vertexState.empty() || !o.byState.empty() ||
-                    !o.entries.empty() || !o.exits.empty() || !o.weights[0].empty() ||
-                    !o.weights[1].empty();
+                    !o.vertexPoints.empty() || !o.entries.empty() || !o.exits.empty() ||
+                    !o.weights[0].empty() || !o.weights[1].empty();
   if (!bAny) return true;
   if (info.size() != 1) return fail("OINF holds " + std::to_string(info.size()) + " records");
   o.info = info[0];
@@ -265,7 +267,8 @@ bool MappedMap::TakeOverlay(const Take& take, const std::string& sName, std::str
   }
   if (o.cells.size() != i.nCellEnd[i.nLevels - 1] || o.parents.size() != o.cells.size() ||
       o.nodeCells.size() != v.nodes.size() || o.vertexState.size() != i.nVertices ||
-      o.byState.size() != i.nVertices || o.weights[0].size() != o.weights[1].size())
+      o.byState.size() != i.nVertices || o.vertexPoints.size() != i.nVertices ||
+      o.weights[0].size() != o.weights[1].size())
     return fail("overlay sections do not match OINF");
   return true;
 }

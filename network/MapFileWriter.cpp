@@ -110,8 +110,10 @@ bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string&
          BlockOf(section::kOverlayCells, o.cells), BlockOf(section::kOverlayParents, o.parents),
          BlockOf(section::kOverlayNodes, o.nodeCells),
          BlockOf(section::kOverlayStates, o.vertexState),
-         BlockOf(section::kOverlayByState, o.byState), BlockOf(section::kOverlayEntries, o.entries),
-         BlockOf(section::kOverlayExits, o.exits), BlockOf(section::kOverlayFastest, o.weights[0]),
+         BlockOf(section::kOverlayByState, o.byState),
+         BlockOf(section::kOverlayPoints, o.vertexPoints),
+         BlockOf(section::kOverlayEntries, o.entries), BlockOf(section::kOverlayExits, o.exits),
+         BlockOf(section::kOverlayFastest, o.weights[0]),
          BlockOf(section::kOverlayShortest, o.weights[1])});
   }
   if (!o.reach.empty()) blocks.push_back(BlockOf(section::kReach, o.reach));

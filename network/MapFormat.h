@@ -79,6 +79,7 @@ inline constexpr std::uint32_t kOverlayParents = SectionId("OPAR");   ///< uint3
 inline constexpr std::uint32_t kOverlayNodes = SectionId("ONOD");     ///< uint32 per node
 inline constexpr std::uint32_t kOverlayStates = SectionId("OVST");    ///< uint32 per vertex
 inline constexpr std::uint32_t kOverlayByState = SectionId("OVIX");   ///< uint32 per vertex
+inline constexpr std::uint32_t kOverlayPoints = SectionId("OVPT");    ///< Bin_LonLat per vertex
 inline constexpr std::uint32_t kOverlayEntries = SectionId("OENT");   ///< uint32 vertex ids
 inline constexpr std::uint32_t kOverlayExits = SectionId("OEXT");     ///< uint32 vertex ids
 inline constexpr std::uint32_t kOverlayFastest = SectionId("OWTF");   ///< float clique weights

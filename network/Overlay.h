@@ -5,6 +5,8 @@
 #define VX_NETWORK_OVERLAY_H
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "network/OverlayView.h"
@@ -25,6 +27,8 @@ struct OverlayOptions {
   double dUTurnPenalty = 0.0;
   /// Threads for the cliques.
   unsigned nThreads = 2;
+  /// Called with the name of each step as it begins, when set.
+  std::function<void(const std::string&)> progress;
 };
 
 /// A component is large from this many states on, or from half the largest

@@ -6,6 +6,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <tuple>
 
@@ -70,9 +71,11 @@ class OverlayBuilder {
   OverlayBuilder(const StateGraph& g, const OverlayOptions& options) : m_g(g), m_options(options) {}
 
   OverlayData Build() {
+    Step("components");
     m_o.reach = ComputeReach(m_g);
     const std::vector<std::uint32_t> sizes = LevelSizes(m_g.NodeCount(), m_options);
     if (sizes.empty() || m_g.StateCount() == 0 || !HasFewTurns(m_g)) return std::move(m_o);
+    Step("cells");
     CellPartition p = PartitionNodes(m_g, sizes);
     OverlayInfo& info = m_o.info;
     info.nLevels = static_cast<std::uint32_t>(sizes.size());
@@ -90,11 +93,17 @@ class OverlayBuilder {
     }
     m_view = m_o.View();
     SlotMap(p);
-    for (std::uint32_t l = 1; l <= info.nLevels; ++l) Customize(l);
+    for (std::uint32_t l = 1; l <= info.nLevels; ++l) {
+      Step("cliques of level " + std::to_string(l) + " of " + std::to_string(info.nLevels));
+      Customize(l);
+    }
     return std::move(m_o);
   }
 
  private:
+  void Step(const std::string& sName) const {
+    if (m_options.progress) m_options.progress(sName);
+  }
   std::uint32_t CellOf(std::uint32_t nNode, std::uint32_t nLevel) const {
     std::uint32_t c = m_o.nodeCells[nNode];
     for (std::uint32_t l = 1; l < nLevel; ++l) c = m_o.parents[c];
@@ -119,10 +128,12 @@ class OverlayBuilder {
     std::sort(cut.begin(), cut.end());
     m_o.vertexState.reserve(cut.size());
     for (std::uint32_t l = 0; l < m_o.info.nLevels; ++l) m_o.info.nVertexEnd[l] = 0;
+    m_o.vertexPoints.reserve(cut.size());
     for (const auto& [nKey, nCell, s] : cut) {
       const std::uint32_t l = kMaxOverlayLevels - nKey;
       for (std::uint32_t k = 0; k < l; ++k) ++m_o.info.nVertexEnd[k];
       m_o.vertexState.push_back(s);
+      m_o.vertexPoints.push_back(m_g.NodePoint(m_g.StartNode(s)));
     }
     m_o.info.nVertices = static_cast<std::uint32_t>(cut.size());
     m_o.byState.resize(cut.size());

@@ -64,6 +64,7 @@ OverlayView OverlayData::View() const {
   v.nodeCells = nodeCells;
   v.vertexState = vertexState;
   v.byState = byState;
+  v.vertexPoints = vertexPoints;
   v.entries = entries;
   v.exits = exits;
   for (int m = 0; m < kMetricCount; ++m) v.weights[m] = weights[m];
@@ -74,7 +75,8 @@ OverlayView OverlayData::View() const {
 std::size_t OverlayData::Bytes() const {
   const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
   std::size_t n = bytes(cells) + bytes(parents) + bytes(nodeCells) + bytes(vertexState) +
-                  bytes(byState) + bytes(entries) + bytes(exits) + bytes(reach);
+                  bytes(byState) + bytes(vertexPoints) + bytes(entries) + bytes(exits) +
+                  bytes(reach);
   for (const std::vector<float>& w : weights) n += bytes(w);
   return n;
 }

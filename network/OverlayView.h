@@ -21,6 +21,8 @@
 #include <span>
 #include <vector>
 
+#include "interfaces/VroTypes.h"
+
 namespace vxnet {
 
 /// A state of the route graph: a half-edge (network/StateGraph.h).
@@ -72,6 +74,7 @@ struct OverlayView {
   std::span<const std::uint32_t> nodeCells;    ///< per network node, its level-1 cell
   std::span<const std::uint32_t> vertexState;  ///< per vertex, its state
   std::span<const std::uint32_t> byState;      ///< the vertices ordered by state
+  std::span<const Bin_LonLat> vertexPoints;    ///< per vertex, its state's start node point
   std::span<const std::uint32_t> entries;      ///< vertex ids, cell after cell
   std::span<const std::uint32_t> exits;        ///< vertex ids, cell after cell
   std::span<const float> weights[kMetricCount];
@@ -105,6 +108,7 @@ struct OverlayData {
   std::vector<std::uint32_t> nodeCells;
   std::vector<std::uint32_t> vertexState;
   std::vector<std::uint32_t> byState;
+  std::vector<Bin_LonLat> vertexPoints;
   std::vector<std::uint32_t> entries;
   std::vector<std::uint32_t> exits;
   std::vector<float> weights[kMetricCount];

@@ -85,12 +85,19 @@ void RouteSearch::NextGeneration() {
 
 double RouteSearch::FullCost(HalfEdge h) const { return m_graph.Cost(h, MetricOf(*m_pCost)); }
 
-double RouteSearch::Estimate(State h, double dX, double dY) const {
-  // A vertex of a corrupt file may name a state whose node is out of range.
-  const std::uint32_t nNode = m_graph.StartNode(h);
-  if (nNode >= m_graph.NodeCount()) return 0.0;
-  const Bin_LonLat& p = m_graph.NodePoint(nNode);
-  const double dMetres = m_graph.LowerBoundMetres(p.lon, p.lat, dX, dY);
+double RouteSearch::Estimate(State h, std::uint32_t nVertex, double dX, double dY) const {
+  // A vertex's point is at hand (its state's start node, read in place of
+  // the state's feature and node); one of a corrupt file may name a state
+  // whose node is out of range.
+  const Bin_LonLat* p = nullptr;
+  if (nVertex < m_overlay.vertexPoints.size()) {
+    p = &m_overlay.vertexPoints[nVertex];
+  } else if (const std::uint32_t nNode = m_graph.StartNode(h); nNode < m_graph.NodeCount()) {
+    p = &m_graph.NodePoint(nNode);
+  } else {
+    return 0.0;
+  }
+  const double dMetres = m_graph.LowerBoundMetres(p->lon, p->lat, dX, dY);
   return m_pCost->bShortest ? dMetres : dMetres / m_graph.MaxSpeed();
 }
 
@@ -151,7 +158,8 @@ std::uint32_t RouteSearch::CliqueLevel(State h, std::uint32_t nVertex) const {
 }
 
 void RouteSearch::Push(State h, std::uint32_t nVertex, double dCost) {
-  m_queue.push_back({dCost + Estimate(h, m_pTarget->dX, m_pTarget->dY), dCost, h, nVertex});
+  m_queue.push_back(
+      {dCost + Estimate(h, nVertex, m_pTarget->dX, m_pTarget->dY), dCost, h, nVertex});
   std::push_heap(m_queue.begin(), m_queue.end(), std::greater<>{});
 }
 
@@ -344,7 +352,8 @@ bool RouteSearch::UnpackArc(std::uint32_t nLevel, State from, State to, std::vec
   search.Run(
       nLevel, c, nFrom,
       [&](std::uint32_t k) {
-        return Estimate(bStates ? k : m_overlay.StateOf(k), ptTo.lon, ptTo.lat);
+        return bStates ? Estimate(k, kNoCell, ptTo.lon, ptTo.lat)
+                       : Estimate(m_overlay.StateOf(k), k, ptTo.lon, ptTo.lat);
       },
       [&](std::uint32_t k, double) { return bReached = k == nTo; });
   if (!bReached) return false;

@@ -120,7 +120,7 @@ class RouteSearch {
   }
   bool IsTargetFeature(std::uint32_t nFeature) const;
   double FullCost(HalfEdge h) const;
-  double Estimate(vxnet::State h, double dX, double dY) const;
+  double Estimate(vxnet::State h, std::uint32_t nVertex, double dX, double dY) const;
   vxnet::State ParentOf(vxnet::State h) const;
   std::uint32_t VertexOf(vxnet::State h) const;
   void OpenCells(const SearchTarget& target, std::span<const std::uint32_t> blocked);

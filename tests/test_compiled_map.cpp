@@ -378,12 +378,12 @@ TEST(CompiledMap, BadFilesAreRefusedWithTheReason) {
   EXPECT_NE(OpenError(b, "levels").find("OINF values out of range"), std::string::npos);
   // A file of format 1.0 (no overlay, no components) opens and routes.
   b = good;
-  for (const std::uint32_t nId :
-       {vxnet::section::kOverlayInfo, vxnet::section::kOverlayCells,
-        vxnet::section::kOverlayParents, vxnet::section::kOverlayNodes,
-        vxnet::section::kOverlayStates, vxnet::section::kOverlayByState,
-        vxnet::section::kOverlayEntries, vxnet::section::kOverlayExits,
-        vxnet::section::kOverlayFastest, vxnet::section::kOverlayShortest, vxnet::section::kReach})
+  for (const std::uint32_t nId : {vxnet::section::kOverlayInfo, vxnet::section::kOverlayCells,
+                                  vxnet::section::kOverlayParents, vxnet::section::kOverlayNodes,
+                                  vxnet::section::kOverlayStates, vxnet::section::kOverlayByState,
+                                  vxnet::section::kOverlayPoints, vxnet::section::kOverlayEntries,
+                                  vxnet::section::kOverlayExits, vxnet::section::kOverlayFastest,
+                                  vxnet::section::kOverlayShortest, vxnet::section::kReach})
     SectionOf(b, nId).nId = vxnet::SectionId("XXXX");
   HeaderOf(b).nMinor = 0;
   FixChecksums(b);
@@ -391,6 +391,7 @@ TEST(CompiledMap, BadFilesAreRefusedWithTheReason) {
   Reader old(TempPath("old"));
   ASSERT_NE(old.h, nullptr) << VroReaderLastError();
   Reader now(Town().sCompiled);
+  ASSERT_NE(now.h, nullptr) << VroReaderLastError();
   VRO_ROUTE* hOld = VroRouteOpen(old.h);
   VRO_ROUTE* hNow = VroRouteOpen(now.h);
   const vxnet::NetworkView& net = *vxnet::NetworkOfReader(old.h);
@@ -439,17 +440,17 @@ TEST(CompiledMap, BadFilesAreRefusedWithTheReason) {
 TEST(CompiledMap, CorruptRecordsAreNeverReadOutOfBounds) {
   const Bytes good = ReadFile(Country().sCompiled);
   std::mt19937 rng(21);
-  const std::uint32_t ids[] = {vxnet::section::kFeatures,       vxnet::section::kNameOffsets,
-                               vxnet::section::kGridCells,      vxnet::section::kGridItems,
-                               vxnet::section::kLengths,        vxnet::section::kBearings,
-                               vxnet::section::kGraphFlags,     vxnet::section::kLeavingStart,
-                               vxnet::section::kLeaving,        vxnet::section::kForbidden,
-                               vxnet::section::kNameBytes,      vxnet::section::kOverlayCells,
-                               vxnet::section::kOverlayParents, vxnet::section::kOverlayNodes,
-                               vxnet::section::kOverlayStates,  vxnet::section::kOverlayByState,
-                               vxnet::section::kOverlayEntries, vxnet::section::kOverlayExits,
-                               vxnet::section::kOverlayFastest, vxnet::section::kOverlayShortest,
-                               vxnet::section::kReach};
+  const std::uint32_t ids[] = {vxnet::section::kFeatures,        vxnet::section::kNameOffsets,
+                               vxnet::section::kGridCells,       vxnet::section::kGridItems,
+                               vxnet::section::kLengths,         vxnet::section::kBearings,
+                               vxnet::section::kGraphFlags,      vxnet::section::kLeavingStart,
+                               vxnet::section::kLeaving,         vxnet::section::kForbidden,
+                               vxnet::section::kNameBytes,       vxnet::section::kOverlayCells,
+                               vxnet::section::kOverlayParents,  vxnet::section::kOverlayNodes,
+                               vxnet::section::kOverlayStates,   vxnet::section::kOverlayByState,
+                               vxnet::section::kOverlayPoints,   vxnet::section::kOverlayEntries,
+                               vxnet::section::kOverlayExits,    vxnet::section::kOverlayFastest,
+                               vxnet::section::kOverlayShortest, vxnet::section::kReach};
   int nOpened = 0;
   for (int round = 0; round < 40; ++round) {
     Bytes b = good;

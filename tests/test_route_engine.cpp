@@ -17,6 +17,7 @@
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
+#include "map/OsmImport.h"
 #include "network/FeatureBoxGrid.h"
 #include "network/FeatureId.h"
 #include "network/ReaderNetwork.h"
@@ -887,7 +888,10 @@ class PlainDijkstra {
         m_bShortest(bShortest),
         m_dTurn(dTurn),
         m_dUTurn(dUTurn),
-        m_nBlocked(nBlocked) {}
+        m_nBlocked(nBlocked),
+        m_leaving(net.nodes.size()) {
+    for (std::uint32_t h = 0; h < 2 * net.features.size(); ++h) m_leaving[Start(h)].push_back(h);
+  }
 
   // Cheapest price from place a to place b (map points on a node or a middle
   // point); infinity when none.
@@ -936,9 +940,8 @@ class PlainDijkstra {
   void Turns(std::uint32_t h, Fn&& fn) const {
     const std::uint32_t v = End(h);
     bool bOther = false, bBack = false;
-    for (std::uint32_t b = 0; b < 2 * m_net.features.size(); ++b) {
-      if (Start(b) != v || !Drivable(b) || (Blocked(b >> 1) && b >> 1 != m_nTarget) ||
-          Forbidden(h >> 1, v, b >> 1))
+    for (const std::uint32_t b : m_leaving[v]) {
+      if (!Drivable(b) || (Blocked(b >> 1) && b >> 1 != m_nTarget) || Forbidden(h >> 1, v, b >> 1))
         continue;
       if (b == (h ^ 1u)) {
         bBack = true;
@@ -987,10 +990,11 @@ class PlainDijkstra {
   }
   bool Blocked(std::uint32_t f) const { return f == m_nBlocked; }
   bool Forbidden(std::uint32_t a, std::uint32_t v, std::uint32_t c) const {
-    for (const vxnet::ForbiddenTurn& t : m_net.forbidden) {
-      if (t.nFrom == a && t.nVia == v && t.nTo == c) return true;
-    }
-    return false;
+    return std::binary_search(
+        m_net.forbidden.begin(), m_net.forbidden.end(), vxnet::ForbiddenTurn{a, v, c},
+        [](const vxnet::ForbiddenTurn& x, const vxnet::ForbiddenTurn& y) {
+          return std::tie(x.nFrom, x.nVia, x.nTo) < std::tie(y.nFrom, y.nVia, y.nTo);
+        });
   }
   double Metres(const Bin_LonLat& p, const Bin_LonLat& q) const {
     return SegmentLength(vxroute::LonLatOf(p), vxroute::LonLatOf(q));
@@ -1000,7 +1004,10 @@ class PlainDijkstra {
   }
   double FullCost(std::uint32_t f) const {
     const Bin_LonLat* p = &m_net.points[m_net.features[f].nFirstPoint];
-    return Price(f, Metres(p[0], p[1]) + Metres(p[1], p[2]));
+    double dMetres = 0.0;
+    for (std::uint32_t i = 0; i + 1 < m_net.features[f].nPointCount; ++i)
+      dMetres += Metres(p[i], p[i + 1]);
+    return Price(f, dMetres);
   }
   // Driving h from its middle point to its end, or from its start to the
   // middle point (bToMiddle).
@@ -1012,10 +1019,12 @@ class PlainDijkstra {
   // Direction of travel leaving h's start (bEnd false) or reaching its end.
   double Heading(std::uint32_t h, bool bEnd) const {
     const Bin_LonLat* p = &m_net.points[F(h).nFirstPoint];
-    const bool bRev = (h & 1u) != 0;
-    const Bin_LonLat a = bEnd ? p[1] : (bRev ? p[2] : p[0]);
-    const Bin_LonLat c = bEnd ? (bRev ? p[0] : p[2]) : p[1];
-    return std::atan2(c.lat - a.lat, c.lon - a.lon) * 180.0 / std::numbers::pi;
+    const std::uint32_t n = F(h).nPointCount;
+    // The step taken forward: the first one, or the last.
+    const bool bLast = bEnd != ((h & 1u) != 0);
+    const Bin_LonLat a = bLast ? p[n - 2] : p[0], c = bLast ? p[n - 1] : p[1];
+    const double d = std::atan2(c.lat - a.lat, c.lon - a.lon) * 180.0 / std::numbers::pi;
+    return (h & 1u) != 0 ? d + 180.0 : d;
   }
   static double Gap(double a, double b) {
     const double d = std::fmod(std::fabs(a - b), 360.0);
@@ -1026,75 +1035,88 @@ class PlainDijkstra {
   bool m_bShortest;
   double m_dTurn, m_dUTurn;
   std::uint32_t m_nBlocked;
+  std::vector<std::vector<std::uint32_t>> m_leaving;  // half-edges by start node
   std::uint32_t m_nTarget = 0xFFFFFFFFu;
 };
 
+// The engine on net against the plain Dijkstra, between random places (map
+// points on a node or a feature's middle point): the same price, no route
+// exactly where there is none, each step a permitted turn. A quarter of the
+// queries with a block, a third with penalties (searched without the
+// overlay). Returns the number of routes found.
+int ExpectDijkstraCosts(const RoadNetwork& net, const std::vector<Bin_LonLat>& places,
+                        std::uint32_t nSeed, int nQueries) {
+  Engine e(net);
+  std::mt19937 rng(nSeed * 77);
+  int nRouted = 0;
+  for (int q = 0; q < nQueries; ++q) {
+    const Bin_LonLat a = places[rng() % places.size()];
+    const Bin_LonLat z = places[rng() % places.size()];
+    const bool bShortest = q % 2 == 0;
+    const double dTurn = q % 3 == 2 ? 20.0 : 0.0, dUTurn = q % 3 == 2 ? 50.0 : 0.0;
+    std::uint32_t nBlocked = 0xFFFFFFFFu;
+    if (q % 4 == 3) {
+      nBlocked = static_cast<std::uint32_t>(rng() % net.features.size());
+      VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(nBlocked, false));
+    }
+    PlainDijkstra ref(net, bShortest, dTurn, dUTurn, nBlocked);
+    const bool bOnBlocked = [&] {  // a start on the blocked road follows other rules
+      const Feature& f = net.features[nBlocked % net.features.size()];
+      const Bin_LonLat& mid = net.points[f.nFirstPoint + 1];
+      return nBlocked != 0xFFFFFFFFu && mid.lon == a.lon && mid.lat == a.lat;
+    }();
+    const bool bSameFeature = [&] {
+      for (const Feature& f : net.features) {
+        const Bin_LonLat& mid = net.points[f.nFirstPoint + 1];
+        if (mid.lon == a.lon && mid.lat == a.lat && mid.lon == z.lon && mid.lat == z.lat)
+          return true;
+      }
+      return false;
+    }();
+    if ((a.lon == z.lon && a.lat == z.lat) || bOnBlocked || bSameFeature) {
+      VroRouteRemoveAllBlockEdge(e.h);
+      continue;
+    }
+    const double dWant = ref.Cost(a, z);
+    const int n = e.Find(vxroute::LonLatOf(a), vxroute::LonLatOf(z), -1,
+                         bShortest ? "shortest" : "fastest", dTurn, dUTurn);
+    VroRouteRemoveAllBlockEdge(e.h);
+    if (std::isinf(dWant)) {
+      EXPECT_LT(n, 0) << "query " << q;
+      continue;
+    }
+    EXPECT_GT(n, 0) << "query " << q;
+    if (n <= 0) continue;
+    const std::vector<Edge> edges = Retrieve(e.h);
+    double dGot = 0.0;
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+      dGot += ref.EdgeCost(edges[i]);
+      EXPECT_NE(edges[i].nFeature, nBlocked) << "query " << q;
+      if (i > 0) {
+        const double dPenalty = ref.TurnPenalty(2 * edges[i - 1].nFeature + edges[i - 1].bReversed,
+                                                2 * edges[i].nFeature + edges[i].bReversed);
+        EXPECT_FALSE(std::isnan(dPenalty)) << "query " << q << " edge " << i;
+        dGot += dPenalty;
+      }
+    }
+    EXPECT_NEAR(dGot, dWant, 1e-6 * dWant + 1e-6) << "query " << q;
+    ++nRouted;
+  }
+  return nRouted;
+}
+
 // The engine (over its overlay where the penalties are 0, by A* otherwise)
-// against the plain Dijkstra on random towns: the same price for every pair
-// of places, no route exactly where there is none, and every route keeps
-// every rule (each step a permitted turn).
+// against the plain Dijkstra on random towns with one-ways and forbidden
+// turns, and on the sample town.
 TEST(RouteEngine, RoutesCostWhatAPlainDijkstraFinds) {
   for (const std::uint32_t nSeed : {1u, 2u}) {
     const RandomTown town(nSeed == 1 ? 34 : 12, nSeed);
-    const RoadNetwork& net = town.b.net;
-    Engine e(net);
-    std::mt19937 rng(nSeed * 77);
-    int nRouted = 0;
-    for (int q = 0; q < 240; ++q) {
-      const Bin_LonLat a = town.places[rng() % town.places.size()];
-      const Bin_LonLat z = town.places[rng() % town.places.size()];
-      const bool bShortest = q % 2 == 0;
-      const double dTurn = q % 3 == 2 ? 20.0 : 0.0, dUTurn = q % 3 == 2 ? 50.0 : 0.0;
-      std::uint32_t nBlocked = 0xFFFFFFFFu;
-      if (q % 4 == 3) {
-        nBlocked = static_cast<std::uint32_t>(rng() % net.features.size());
-        VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(nBlocked, false));
-      }
-      PlainDijkstra ref(net, bShortest, dTurn, dUTurn, nBlocked);
-      const bool bOnBlocked = [&] {  // a start on the blocked road follows other rules
-        const Feature& f = net.features[nBlocked % net.features.size()];
-        const Bin_LonLat& mid = net.points[f.nFirstPoint + 1];
-        return nBlocked != 0xFFFFFFFFu && mid.lon == a.lon && mid.lat == a.lat;
-      }();
-      const bool bSameFeature = [&] {
-        for (const Feature& f : net.features) {
-          const Bin_LonLat& mid = net.points[f.nFirstPoint + 1];
-          if (mid.lon == a.lon && mid.lat == a.lat && mid.lon == z.lon && mid.lat == z.lat)
-            return true;
-        }
-        return false;
-      }();
-      if ((a.lon == z.lon && a.lat == z.lat) || bOnBlocked || bSameFeature) {
-        VroRouteRemoveAllBlockEdge(e.h);
-        continue;
-      }
-      const double dWant = ref.Cost(a, z);
-      const int n = e.Find(vxroute::LonLatOf(a), vxroute::LonLatOf(z), -1,
-                           bShortest ? "shortest" : "fastest", dTurn, dUTurn);
-      VroRouteRemoveAllBlockEdge(e.h);
-      if (std::isinf(dWant)) {
-        EXPECT_LT(n, 0) << "query " << q;
-        continue;
-      }
-      ASSERT_GT(n, 0) << "query " << q;
-      const std::vector<Edge> edges = Retrieve(e.h);
-      double dGot = 0.0;
-      for (std::size_t i = 0; i < edges.size(); ++i) {
-        dGot += ref.EdgeCost(edges[i]);
-        EXPECT_NE(edges[i].nFeature, nBlocked) << "query " << q;
-        if (i > 0) {
-          const double dPenalty =
-              ref.TurnPenalty(2 * edges[i - 1].nFeature + edges[i - 1].bReversed,
-                              2 * edges[i].nFeature + edges[i].bReversed);
-          EXPECT_FALSE(std::isnan(dPenalty)) << "query " << q << " edge " << i;
-          dGot += dPenalty;
-        }
-      }
-      EXPECT_NEAR(dGot, dWant, 1e-6 * dWant + 1e-6) << "query " << q;
-      ++nRouted;
-    }
-    EXPECT_GT(nRouted, 150);
+    EXPECT_GT(ExpectDijkstraCosts(town.b.net, town.places, nSeed, 240), 150);
   }
+  RoadNetwork sample;
+  std::string sError;
+  ASSERT_TRUE(vxmap::ImportRoadNetwork(VX_SOURCE_DIR "/data/sample-town.osm", sample, sError));
+  EXPECT_GT(ExpectDijkstraCosts(sample, sample.nodes, 3, 240), 150);
   // The larger town is searched over an overlay of several levels.
   const RandomTown big(34, 1);
   const vxroute::RouteGraph g(big.b.net.View());
