@@ -62,7 +62,7 @@ VRO_API void VroRouteRemoveAllBlockEdge(VRO_ROUTE*);
 /// with those penalties a route across a country takes milliseconds, blocks
 /// included. Other penalties are searched exactly without the overlay (an A*
 /// that may take seconds on a country). An imported OpenStreetMap map of up
-/// to 300,000 features gets its overlay built here (milliseconds for a town),
+/// to 100,000 features gets its overlay built here (milliseconds for a town),
 /// a larger one only its components.
 VRO_API VRO_ROUTE* VroRouteOpen(VRO_READER* hReader);
 /// Closes an engine from VroRouteOpen; null is ignored.

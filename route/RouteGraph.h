@@ -23,7 +23,7 @@ using vxnet::IsReversed;
 /// Imported networks (without a stored graph) up to this many features get
 /// their overlay built when the engine opens on them; larger ones only their
 /// components.
-inline constexpr std::uint32_t kOverlayAtOpenFeatures = 300000;
+inline constexpr std::uint32_t kOverlayAtOpenFeatures = 100000;
 
 /// The graph, grid and overlay a view lacks, built from it.
 struct BuiltParts {
