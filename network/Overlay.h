@@ -16,7 +16,7 @@ namespace vxnet {
 
 /// How the overlay is built.
 struct OverlayOptions {
-  /// Nodes of a level-1 cell at most; 0 picks by the network's size (256 on
+  /// Nodes of a level-1 cell at most; 0 picks by the network's size (512 on
   /// a country, fewer on a town, at least 16).
   std::uint32_t nCellNodes = 0;
   /// Each level's cells hold up to 2^nFanoutBits times more nodes.

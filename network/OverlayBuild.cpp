@@ -29,7 +29,7 @@ std::vector<std::uint32_t> LevelSizes(std::uint32_t nNodes, const OverlayOptions
   std::uint64_t u = o.nCellNodes;
   if (u == 0) {
     u = 16;
-    while (u < 256 && u * 2 * 8192 <= nNodes) u *= 2;
+    while (u < 512 && u * 2 * 8192 <= nNodes) u *= 2;
   }
   std::vector<std::uint32_t> sizes;
   for (std::uint32_t l = 0; l < std::min(o.nLevels, kMaxOverlayLevels) && u < nNodes; ++l) {
