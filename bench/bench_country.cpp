@@ -6,6 +6,8 @@
 //   each timed, and the process's resident memory after them; "cold" first
 //   drops the file's pages from the page cache (posix_fadvise);
 // - BM_FirstRoute: the first query of a fresh engine (its work arrays);
+// - BM_Routes: routes across the map and of about 70 km, without and with a
+//   block, over the overlay the compiled file holds;
 // - BM_Search / BM_CrossEdge on the compiled file and on the imported PBF.
 // The country, VX_COUNTRY_FEATURES features after the split at junctions
 // (default 10,300,000), is written to the temporary directory at the first
@@ -18,17 +20,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "bench/ReaderWork.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "mapgen/CountryMap.h"
+#include "network/FeatureBoxGrid.h"
 #include "network/ReaderNetwork.h"
 
 extern char** environ;
@@ -173,6 +180,90 @@ void BM_FirstRoute(benchmark::State& state) {
   VroReaderClose(h);
 }
 BENCHMARK(BM_FirstRoute)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// Twenty routes on the compiled file, each timed alone: state.range(0) 0
+// across the map (from the south-west tenth to the north-east tenth), 1
+// about 70 km (end 60 km from the start as the crow flies), 2 across the map
+// with a block on the middle feature of the route found without it. The
+// counters give the median and the worst time, the mean route length and
+// how many were found.
+void BM_Routes(benchmark::State& state) {
+  VRO_READER* h = VroReaderOpen(CountryMap().c_str());
+  if (h == nullptr) {
+    state.SkipWithError(VroReaderLastError());
+    return;
+  }
+  const vxnet::NetworkView& net = *vxnet::NetworkOfReader(h);
+  VRO_ROUTE* r = VroRouteOpen(h);
+  const vxnet::BinBox box = vxnet::BoxOf(net.nodes);
+  const double dW = box.nMaxLon - box.nMinLon, dH = box.nMaxLat - box.nMinLat;
+  std::mt19937 rng(31);
+  // A node within the given fractions of the map's box.
+  const auto nodeIn = [&](double x0, double y0, double x1, double y1) {
+    for (;;) {
+      const Bin_LonLat& p = net.nodes[rng() % net.nodes.size()];
+      const double x = (p.lon - box.nMinLon) / dW, y = (p.lat - box.nMinLat) / dH;
+      if (x >= x0 && x <= x1 && y >= y0 && y <= y1) return tagLonLat{p.lon / 1e5, p.lat / 1e5};
+    }
+  };
+  // The route's length and its middle feature.
+  const auto retrieve = [&](double& dKm, VRO_FEATURE_ID& middle) {
+    std::vector<VRO_FEATURE_ID> ids;
+    dKm = 0;
+    char c[6], s1[21], s2[301], s3[100];
+    VRO_FEATURE_ID id{};
+    double dLen = 0;
+    tagLonLat* p = nullptr;
+    if (VroRouteRetrieveStart(r) == 0) return;
+    while (VroRouteRetrieveNextEdgeEx(r, c, s1, s2, s3, id, dLen, p) > 0) {
+      dKm += dLen / 1000.0;
+      ids.push_back(id);
+    }
+    if (!ids.empty()) middle = ids[ids.size() / 2];
+  };
+  std::vector<double> ms;
+  double dKmSum = 0;
+  int nRouted = 0;
+  for (auto _ : state) {
+    ms.clear();
+    for (int q = 0; q < 20; ++q) {
+      tagLonLat a, z;
+      if (state.range(0) == 1) {
+        a = nodeIn(0.1, 0.1, 0.9, 0.9);
+        const double dAngle = (rng() % 360) * 3.14159265 / 180.0;
+        z = {a.lon + 60.0 / 111.0 / std::cos(a.lat * 3.14159265 / 180.0) * std::cos(dAngle),
+             a.lat + 60.0 / 111.0 * std::sin(dAngle)};
+      } else {
+        a = nodeIn(0.0, 0.0, 0.1, 0.1);
+        z = nodeIn(0.9, 0.9, 1.0, 1.0);
+      }
+      double dKm = 0;
+      VRO_FEATURE_ID middle{};
+      if (state.range(0) == 2) {
+        VroRouteFindPath(r, a, z, -1, 0, "fastest", 0, nullptr);
+        retrieve(dKm, middle);
+        VroRouteAddBlockEdge(r, middle);
+      }
+      const Clock::time_point t0 = Clock::now();
+      const int n = VroRouteFindPath(r, a, z, -1, 0, "fastest", 0, nullptr);
+      ms.push_back(Ms(t0, Clock::now()));
+      VroRouteRemoveAllBlockEdge(r);
+      if (n > 0) {
+        retrieve(dKm, middle);
+        dKmSum += dKm;
+        ++nRouted;
+      }
+    }
+  }
+  std::sort(ms.begin(), ms.end());
+  state.counters["median_ms"] = ms[ms.size() / 2];
+  state.counters["worst_ms"] = ms.back();
+  state.counters["mean_km"] = nRouted > 0 ? dKmSum / nRouted : 0.0;
+  state.counters["routed"] = nRouted;
+  VroRouteClose(r);
+  VroReaderClose(h);
+}
+BENCHMARK(BM_Routes)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 bool Compare() {
   const char* sz = std::getenv("VX_COMPARE");

@@ -77,12 +77,13 @@ tagLonLat Degrees(const Bin_LonLat& pt) {
   return {vxnet::BinToDegrees(pt.lon), vxnet::BinToDegrees(pt.lat)};
 }
 
-// Routes from ptFrom to ptTo with the engine and builds a path of the
-// route's edges, read with buffers of exactly the promised sizes. Every edge
-// the engine hands out is one AddEdge takes.
+// Routes from ptFrom to ptTo with the engine (turn and U-turn penalties
+// dPenalty and 3 dPenalty: 0 searches over the overlay where the map has
+// one) and builds a path of the route's edges, read with buffers of exactly
+// the promised sizes. Every edge the engine hands out is one AddEdge takes.
 void RouteInto(VRO_ROUTE* hRoute, const tagLonLat& ptFrom, const tagLonLat& ptTo, double dAngle,
-               const char* szArg, CPath& path) {
-  if (VroRouteFindPath(hRoute, ptFrom, ptTo, dAngle, 10.0, szArg, 30.0, nullptr) < 0 ||
+               const char* szArg, double dPenalty, CPath& path) {
+  if (VroRouteFindPath(hRoute, ptFrom, ptTo, dAngle, dPenalty, szArg, 3 * dPenalty, nullptr) < 0 ||
       VroRouteRetrieveStart(hRoute) == 0) {
     return;
   }
@@ -202,10 +203,10 @@ inline void ExerciseMap(VRO_READER* h, std::size_t nSize, bool bExact) {
   VRO_ROUTE* hRoute = VroRouteOpen(h);
   if (hRoute != nullptr) {
     CPath path;
-    RouteInto(hRoute, Degrees(ptFirst), Degrees(ptAny), -1.0, nullptr, path);
+    RouteInto(hRoute, Degrees(ptFirst), Degrees(ptAny), -1.0, nullptr, 10.0, path);
     DriveAlong(h, hRoute, path, Degrees(ptFirst), bExact);
     CPath back;
-    RouteInto(hRoute, Degrees(ptAny), Degrees(ptFirst), 90.0, "shortest", back);
+    RouteInto(hRoute, Degrees(ptAny), Degrees(ptFirst), 90.0, "shortest", 0.0, back);
     // One hostile query per input, chosen by its size.
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -213,7 +214,7 @@ inline void ExerciseMap(VRO_READER* h, std::size_t nSize, bool bExact) {
     const double dBad = kBad[nSize % 8];
     const tagLonLat ptBad = nSize % 2 == 0 ? tagLonLat{dBad, 52.5} : tagLonLat{13.4, dBad};
     CPath bad;
-    RouteInto(hRoute, ptBad, Degrees(ptAny), dBad, "fastest", bad);
+    RouteInto(hRoute, ptBad, Degrees(ptAny), dBad, "fastest", 10.0, bad);
     VroRouteFindPath(hRoute, Degrees(ptFirst), ptBad, -1.0, dBad, "", dBad, "");
     VroRouteReset(hRoute);
     FUZZ_CHECK(VroRouteRetrieveStart(hRoute) == 0);

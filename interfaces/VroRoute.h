@@ -44,10 +44,26 @@ VRO_API void VroRouteRemoveAllBlockEdge(VRO_ROUTE*);
 /// or "") or "shortest", any other text finds nothing; dRouteArg1 a penalty
 /// per turn of more than 45 degrees and dRouteArg2 a penalty for turning back
 /// at a dead end, in seconds (fastest) or metres (shortest); szEndName unused.
-/// Start and target snap to the nearest road within 5000 m; with dAngle >= 0
-/// the start prefers a road and direction within 45 degrees of it. The
-/// result is the number of edges (0: start and target coincide), -1 when
-/// there is no route. A blocked feature is not driven through.
+/// Start and target snap to the nearest road within 5000 m that lies in a
+/// large part of the network (a strongly connected component of the
+/// turn-aware graph of at least 1000 half-edges, or of half the largest
+/// one's on smaller maps), and to a road of a small part (a parking aisle, a
+/// piece cut off at the map's edge, a one-way into a dead end) only when the
+/// point lies within 10 m of it; with dAngle >= 0 the start prefers a road
+/// and direction within 45 degrees of it. The result is the number of edges
+/// (0: start and target coincide), -1 when there is no route. A blocked
+/// feature is not driven through; a target on one is reached on it. A start
+/// on a blocked feature never goes on along it in the direction of travel
+/// (dAngle; without one either way is taken): it turns back on the feature
+/// where that may be driven, else starts on the nearest open road; with
+/// neither there is no route.
+/// Speed: a compiled map (vxnav build-map) holds a multi-level overlay of
+/// the turn-aware graph for both modes, made for dRouteArg1 = dRouteArg2 = 0;
+/// with those penalties a route across a country takes milliseconds, blocks
+/// included. Other penalties are searched exactly without the overlay (an A*
+/// that may take seconds on a country). An imported OpenStreetMap map of up
+/// to 100,000 features gets its overlay built here (milliseconds for a town),
+/// a larger one only its components.
 VRO_API VRO_ROUTE* VroRouteOpen(VRO_READER* hReader);
 /// Closes an engine from VroRouteOpen; null is ignored.
 VRO_API void VroRouteClose(VRO_ROUTE*);

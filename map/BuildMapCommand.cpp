@@ -1,4 +1,5 @@
-// The map compiler behind `vxnav build-map`: import, grid, route graph, file.
+// The map compiler behind `vxnav build-map`: import, grid, route graph and
+// overlay, file.
 #include "map/BuildMapCommand.h"
 
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "map/OsmImport.h"
 #include "network/FeatureBoxGrid.h"
 #include "network/MapFile.h"
+#include "network/Overlay.h"
 #include "network/RouteGraphData.h"
 
 namespace vxmap {
@@ -83,6 +85,11 @@ CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError
     net.grid = vxnet::BuildFeatureGrid(net.View());
     progress.Stage("computing the route graph", true);
     net.graph = vxnet::BuildRouteGraph(net.View());
+    vxnet::OverlayOptions overlay;
+    overlay.progress = [&](const std::string& sStep) {
+      progress.Stage("computing the route overlay: " + sStep, true);
+    };
+    net.overlay = vxnet::BuildOverlay(vxnet::StateGraph(net.View()), overlay);
     progress.Stage(std::string("writing ") + szOut, true);
     if (!vxnet::WriteMapFile(net.View(), szOut, sError, pTable)) return CompileFault::kOutput;
   } catch (const std::bad_alloc&) {

@@ -15,12 +15,13 @@ namespace vxmap {
 /// Why CompileMap failed.
 enum class CompileFault { kNone, kInput, kOutput };
 
-/// Reads szIn (.osm, .osm.pbf, .osm.bz2), builds the network, its grid and
-/// its route graph, and writes them to szOut (replaced only when complete).
-/// pErr, when given, receives progress lines for inputs of 2 MB or more.
-/// kInput for an input that cannot be read or holds no drivable road,
-/// kOutput when writing fails; sError names the file. pTable receives the
-/// sections written, pStats what became of the turn restriction relations.
+/// Reads szIn (.osm, .osm.pbf, .osm.bz2), builds the network, its grid, its
+/// route graph and the route overlay with the components, and writes them to
+/// szOut (replaced only when complete). pErr, when given, receives progress
+/// lines for inputs of 2 MB or more. kInput for an input that cannot be read
+/// or holds no drivable road, kOutput when writing fails; sError names the
+/// file. pTable receives the sections written, pStats what became of the turn
+/// restriction relations.
 CompileFault CompileMap(const char* szIn, const char* szOut, std::string& sError,
                         std::ostream* pErr = nullptr,
                         std::vector<vxnet::SectionEntry>* pTable = nullptr,

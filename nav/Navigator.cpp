@@ -61,22 +61,7 @@ void Navigator::Impl::Push(Update& u, const tagLonLat& pt, Event::Data data) con
   u.events.push_back(std::move(e));
 }
 
-// Whether a route drives through the closed edge: over it after its start,
-// or from its start on towards the closed edge's end.
-bool Navigator::Impl::RunsThrough(const CPath& path, const PathGuid& closed) const {
-  PathGuid g{};
-  bool bFirst = true;
-  for (path.StartGuid(); path.NextGuid(g); bFirst = false) {
-    if (VroReaderIsSameFeature(m_hReader, g.idEdge, closed.idEdge) != 0 &&
-        (!bFirst || (g.ptEnd.lon == closed.ptEnd.lon && g.ptEnd.lat == closed.ptEnd.lat))) {
-      return true;
-    }
-  }
-  return false;
-}
-
-bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading,
-                                const PathGuid* pClosed) {
+bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading) {
   for (const VRO_FEATURE_ID& id : m_closed) {
     VroRouteAddBlockEdge(m_hRoute, id);
   }
@@ -101,7 +86,7 @@ bool Navigator::Impl::FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, 
                       dLen);
       }
     }
-    bFound = fresh.StartEdge() != 0 && (pClosed == nullptr || !RunsThrough(fresh, *pClosed));
+    bFound = fresh.StartEdge() != 0;
     if (bFound) {
       m_path = fresh;
     }
@@ -194,12 +179,13 @@ void Navigator::Impl::DoClosure(double dAhead, const NavGuid& nav, Update& u) {
   std::vector<tagLonLat> pts(item.pPts, item.pPts + item.wPtNum);  // before the path changes
   const Fix fix = m_lastFix.value_or(Fix{0.0, ptFix});
   m_closed.push_back(item.idEdge);
-  // Closed on the edge driven: the engine starts on that edge whatever its
-  // blocks say, so the way around begins by turning back along it.
-  const double dBack = RouteDirectionAt(nav);
+  // Closed on the edge driven: a new route from the fix in the route's
+  // direction there, which the engine never takes on along the closed road
+  // (it turns back on it, or leaves by the nearest open road).
+  const double dAlong = RouteDirectionAt(nav);
   const bool bDone =
       dAhead <= nav.dDist
-          ? dBack >= 0 && FindRoute(fix.pt, m_ptTo, std::fmod(dBack + 180.0, 360.0), &item)
+          ? dAlong >= 0 && FindRoute(fix.pt, m_ptTo, dAlong)
           : m_path.BlockRoute(m_hRoute, dAhead, m_settings.dTolerance, fix.pt, TravelDirection(),
                               0.0, m_settings.sRouteMode.c_str(), 0.0) != 0;
   if (!bDone) {

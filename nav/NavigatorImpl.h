@@ -33,11 +33,8 @@ class __attribute__((visibility("hidden"))) Navigator::Impl {
 
  private:
   // Routing (Navigator.cpp).
-  // Routes from ptFrom and follows the route found; with pClosed, not a
-  // route that drives through that closed edge (RunsThrough).
-  bool FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading,
-                 const PathGuid* pClosed = nullptr);
-  bool RunsThrough(const CPath& path, const PathGuid& closed) const;
+  // Routes from ptFrom and follows the route found.
+  bool FindRoute(const tagLonLat& ptFrom, const tagLonLat& ptTo, double dHeading);
   void RouteChanged(RouteReason reason, double dTime, Update& u);
   void Reroute(RouteReason reason, Update& u);
   void DoClosure(double dAhead, const NavGuid& nav, Update& u);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -40,8 +41,22 @@ constexpr Expected kKnown[] = {
     {section::kGraphFlags, 1},
     {section::kLeavingStart, 4},
     {section::kLeaving, 4},
+    // Format 1.1: via restrictions; the route overlay (all of its sections or
+    // none) and the component flags.
     {section::kViaRestrictions, sizeof(ViaRestriction), false},
     {section::kViaHalfEdges, 4, false},
+    {section::kOverlayInfo, sizeof(OverlayInfo), false},
+    {section::kOverlayCells, sizeof(OverlayCell), false},
+    {section::kOverlayParents, 4, false},
+    {section::kOverlayNodes, 4, false},
+    {section::kOverlayStates, 4, false},
+    {section::kOverlayByState, 4, false},
+    {section::kOverlayPoints, sizeof(Bin_LonLat), false},
+    {section::kOverlayEntries, 4, false},
+    {section::kOverlayExits, 4, false},
+    {section::kOverlayFastest, 4, false},
+    {section::kOverlayShortest, 4, false},
+    {section::kReach, 1, false},
 };
 
 }  // namespace
@@ -208,6 +223,54 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   }
   if (v.grid.cellStart.size() != nCells + 1)
     return fail(" is corrupt: GRDC does not match the grid levels");
+  return TakeOverlay(take, sName, sError);
+}
+
+template <class Take>
+bool MappedMap::TakeOverlay(const Take& take, const std::string& sName, std::string& sError) {
+  const auto fail = [&](const std::string& sWhy) {
+    sError = sName + " is corrupt: " + sWhy;
+    return false;
+  };
+  NetworkView& v = m_view;
+  OverlayView& o = v.overlay;
+  take(o.reach, section::kReach);
+  if (!o.reach.empty() && o.reach.size() != v.features.size())
+    return fail("GSCC does not match the feature count");
+  std::span<const OverlayInfo> info;
+  take(info, section::kOverlayInfo);
+  take(o.cells, section::kOverlayCells);
+  take(o.parents, section::kOverlayParents);
+  take(o.nodeCells, section::kOverlayNodes);
+  take(o.vertexState, section::kOverlayStates);
+  take(o.byState, section::kOverlayByState);
+  take(o.vertexPoints, section::kOverlayPoints);
+  take(o.entries, section::kOverlayEntries);
+  take(o.exits, section::kOverlayExits);
+  take(o.weights[0], section::kOverlayFastest);
+  take(o.weights[1], section::kOverlayShortest);
+  const bool bAny = !info.empty() || !o.cells.empty() || !o.parents.empty() ||
+                    !o.nodeCells.empty() || !o.vertexState.empty() || !o.byState.empty() ||
+                    !o.vertexPoints.empty() || !o.entries.empty() || !o.exits.empty() ||
+                    !o.weights[0].empty() || !o.weights[1].empty();
+  if (!bAny) return true;
+  if (info.size() != 1) return fail("OINF holds " + std::to_string(info.size()) + " records");
+  o.info = info[0];
+  const OverlayInfo& i = o.info;
+  if (i.nLevels == 0 || i.nLevels > kMaxOverlayLevels || i.nStates != 2 * v.features.size() ||
+      !(std::isfinite(i.dTurnPenalty) && i.dTurnPenalty >= 0.0) ||
+      !(std::isfinite(i.dUTurnPenalty) && i.dUTurnPenalty >= 0.0))
+    return fail("OINF values out of range");
+  for (std::uint32_t l = 0; l < i.nLevels; ++l) {
+    if ((l > 0 && (i.nCellEnd[l] <= i.nCellEnd[l - 1] || i.nVertexEnd[l] > i.nVertexEnd[l - 1])) ||
+        i.nCellEnd[l] == 0 || i.nVertexEnd[l] > i.nVertices)
+      return fail("OINF levels out of order");
+  }
+  if (o.cells.size() != i.nCellEnd[i.nLevels - 1] || o.parents.size() != o.cells.size() ||
+      o.nodeCells.size() != v.nodes.size() || o.vertexState.size() != i.nVertices ||
+      o.byState.size() != i.nVertices || o.vertexPoints.size() != i.nVertices ||
+      o.weights[0].size() != o.weights[1].size())
+    return fail("overlay sections do not match OINF");
   return true;
 }
 

@@ -52,6 +52,10 @@ class MappedMap {
  private:
   MappedMap() = default;
   bool Validate(const std::string& sName, std::string& sError);
+  /// The optional sections of format 1.1, checked; take(span, id) fills a
+  /// span from the section of that id when the file has it.
+  template <class Take>
+  bool TakeOverlay(const Take& take, const std::string& sName, std::string& sError);
 
   const unsigned char* m_pBase = nullptr;
   std::size_t m_nSize = 0;

@@ -85,7 +85,8 @@ void RestampChecksums(std::span<char> file) {
 bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string& sError,
                   std::vector<SectionEntry>* pTable) {
   const GraphInfo info = net.graph.info;
-  const Block blocks[] = {
+  const OverlayView& o = net.overlay;
+  std::vector<Block> blocks = {
       BlockOf(section::kGraphInfo, std::span<const GraphInfo>(&info, 1)),
       BlockOf(section::kFeatures, net.features),
       BlockOf(section::kPoints, net.points),
@@ -104,7 +105,21 @@ bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string&
       BlockOf(section::kViaRestrictions, net.viaRestrictions),
       BlockOf(section::kViaHalfEdges, net.viaHalfEdges),
   };
-  constexpr std::size_t nCount = std::size(blocks);
+  if (o.Built()) {
+    blocks.insert(
+        blocks.end(),
+        {BlockOf(section::kOverlayInfo, std::span<const OverlayInfo>(&o.info, 1)),
+         BlockOf(section::kOverlayCells, o.cells), BlockOf(section::kOverlayParents, o.parents),
+         BlockOf(section::kOverlayNodes, o.nodeCells),
+         BlockOf(section::kOverlayStates, o.vertexState),
+         BlockOf(section::kOverlayByState, o.byState),
+         BlockOf(section::kOverlayPoints, o.vertexPoints),
+         BlockOf(section::kOverlayEntries, o.entries), BlockOf(section::kOverlayExits, o.exits),
+         BlockOf(section::kOverlayFastest, o.weights[0]),
+         BlockOf(section::kOverlayShortest, o.weights[1])});
+  }
+  if (!o.reach.empty()) blocks.push_back(BlockOf(section::kReach, o.reach));
+  const std::size_t nCount = blocks.size();
   std::vector<SectionEntry> table(nCount);
   std::uint64_t nOffset = sizeof(MapHeader) + nCount * sizeof(SectionEntry);
   for (std::size_t i = 0; i < nCount; ++i) {

@@ -70,9 +70,23 @@ inline constexpr std::uint32_t kBearings = SectionId("GBRG");      ///< uint16, 
 inline constexpr std::uint32_t kGraphFlags = SectionId("GFLG");    ///< uint8
 inline constexpr std::uint32_t kLeavingStart = SectionId("GLVS");  ///< uint32
 inline constexpr std::uint32_t kLeaving = SectionId("GLVI");       ///< uint32 half-edges
-/// Added in format 1.1; a 1.0 file has none of them (no via restrictions).
+/// Sections added in format 1.1, each optional; a 1.0 file has none of them.
+/// The via restrictions (none in a 1.0 file):
 inline constexpr std::uint32_t kViaRestrictions = SectionId("VIAR");  ///< ViaRestriction
 inline constexpr std::uint32_t kViaHalfEdges = SectionId("VIAH");     ///< uint32 half-edges
+/// The route engine's overlay (all of O... or none) and the component flags:
+inline constexpr std::uint32_t kOverlayInfo = SectionId("OINF");      ///< OverlayInfo, one record
+inline constexpr std::uint32_t kOverlayCells = SectionId("OCEL");     ///< OverlayCell
+inline constexpr std::uint32_t kOverlayParents = SectionId("OPAR");   ///< uint32 per cell
+inline constexpr std::uint32_t kOverlayNodes = SectionId("ONOD");     ///< uint32 per node
+inline constexpr std::uint32_t kOverlayStates = SectionId("OVST");    ///< uint32 per vertex
+inline constexpr std::uint32_t kOverlayByState = SectionId("OVIX");   ///< uint32 per vertex
+inline constexpr std::uint32_t kOverlayPoints = SectionId("OVPT");    ///< Bin_LonLat per vertex
+inline constexpr std::uint32_t kOverlayEntries = SectionId("OENT");   ///< uint32 vertex ids
+inline constexpr std::uint32_t kOverlayExits = SectionId("OEXT");     ///< uint32 vertex ids
+inline constexpr std::uint32_t kOverlayFastest = SectionId("OWTF");   ///< float clique weights
+inline constexpr std::uint32_t kOverlayShortest = SectionId("OWTS");  ///< float clique weights
+inline constexpr std::uint32_t kReach = SectionId("GSCC");            ///< uint8 per feature
 }  // namespace section
 
 /// The four characters of a section id, unprintable ones as '?'.

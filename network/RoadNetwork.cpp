@@ -33,6 +33,7 @@ NetworkView RoadNetwork::View() const {
   v.grid = {grid.levels, grid.cellStart, grid.items};
   v.graph = {graph.lengths,      graph.bearings, graph.flags,
              graph.leavingStart, graph.leaving,  graph.info};
+  v.overlay = overlay.View();
   return v;
 }
 
@@ -42,7 +43,7 @@ std::size_t RoadNetwork::Bytes() const {
          bytes(names.bytes) + bytes(forbidden) + bytes(viaRestrictions) + bytes(viaHalfEdges) +
          bytes(wayIds) + bytes(grid.levels) + bytes(grid.cellStart) + bytes(grid.items) +
          bytes(graph.lengths) + bytes(graph.bearings) + bytes(graph.flags) +
-         bytes(graph.leavingStart) + bytes(graph.leaving);
+         bytes(graph.leavingStart) + bytes(graph.leaving) + overlay.Bytes();
 }
 
 }  // namespace vxnet

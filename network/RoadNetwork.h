@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "interfaces/VroTypes.h"
+#include "network/OverlayView.h"
 
 namespace vxnet {
 
@@ -154,6 +155,7 @@ struct NetworkView {
   std::span<const std::uint64_t> wayIds;
   GridView grid;
   GraphView graph;
+  OverlayView overlay;  ///< not built: a search without it
 
   std::uint32_t FeatureCount() const { return static_cast<std::uint32_t>(features.size()); }
   /// The points of f; empty when its range is not inside the points or has
@@ -223,6 +225,7 @@ struct RoadNetwork {
   std::vector<std::uint64_t> wayIds;  ///< per feature, the way it was cut from (import only)
   GridData grid;
   GraphData graph;
+  OverlayData overlay;
 
   /// A view of the vectors; valid while they are not changed.
   NetworkView View() const;

@@ -25,6 +25,8 @@ constexpr double kMaxSnapMetres = 5000.0;
 constexpr double kFirstSnapMetres = 100.0;
 constexpr double kHeadingDegrees = 45.0;
 constexpr double kHeadingMarginMetres = 25.0;
+// A road of a small component is snapped to only from this near.
+constexpr double kNearSmallMetres = 10.0;
 // Price added to leaving the start against the heading: larger than any
 // route, so such a start is taken only when no other reaches the target.
 constexpr double kOffHeading = 1.0e12;
@@ -58,7 +60,12 @@ bool HasHeading(double dAngle) { return std::isfinite(dAngle) && dAngle >= 0; }
 
 RouteEngine::RouteEngine(const vxnet::NetworkView& net) : m_graph(net), m_search(m_graph) {}
 
-bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
+bool RouteEngine::InLargeComponent(std::uint32_t nFeature) const {
+  const std::span<const std::uint8_t> reach = m_graph.Net().overlay.reach;
+  return reach.size() != m_graph.FeatureCount() || reach[nFeature] != 0;
+}
+
+bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, bool bOpenOnly, Snap& snap) const {
   const double x = pt.lon * 100000.0, y = pt.lat * 100000.0;
   double dLonDeg = 0, dLatDeg = 0;
   GetUnitDegree(pt, dLonDeg, dLatDeg);
@@ -71,24 +78,25 @@ bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
     std::uint32_t nFeature = 0;
     std::uint32_t nSeg = 0;
     double t = 0;
-  } all, match;
-  auto visit = [&](std::uint32_t f, std::uint32_t k, const Bin_LonLat& a, const Bin_LonLat& b) {
+  } all, match, allSmall, matchSmall;  // roads of a large component, of a small one
+  auto visit = [&](std::uint32_t f, std::uint32_t k, const Bin_LonLat& a, const Bin_LonLat& b,
+                   Best& nearest, Best& along) {
     const double ax = (a.lon - x) * sx, ay = (a.lat - y) * sy;
     const double bx = (b.lon - x) * sx, by = (b.lat - y) * sy;
     const double dx = bx - ax, dy = by - ay;
     const double dLen2 = dx * dx + dy * dy;
     const double t = dLen2 > 0 ? std::clamp(-(ax * dx + ay * dy) / dLen2, 0.0, 1.0) : 0.0;
     const double dMetres = std::hypot(ax + t * dx, ay + t * dy);
-    if (dMetres < all.dMetres) {
-      all = {dMetres, f, k, t};
+    if (dMetres < nearest.dMetres) {
+      nearest = {dMetres, f, k, t};
     }
-    if (bHeading && dMetres < match.dMetres) {
+    if (bHeading && dMetres < along.dMetres) {
       const double dFwd = BearingOf(a.lon, a.lat, b.lon, b.lat);
       const HalfEdge h = HalfEdgeOf(f, false);
       if ((m_graph.AllowsDirection(h) && BearingGap(dFwd, dHeading) <= kHeadingDegrees) ||
           (m_graph.AllowsDirection(h ^ 1u) &&
            BearingGap(dFwd + 180.0, dHeading) <= kHeadingDegrees)) {
-        match = {dMetres, f, k, t};
+        along = {dMetres, f, k, t};
       }
     }
   };
@@ -112,12 +120,13 @@ bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
     vxnet::SearchFeatureGrid(m_graph.Net(), rect, found);
     std::sort(found.begin(), found.end());
     for (const std::uint32_t f : found) {
-      if (!m_graph.IsUsable(f)) {
+      if (!m_graph.IsUsable(f) || (bOpenOnly && IsBlocked(f))) {
         continue;
       }
+      const bool bLarge = InLargeComponent(f);
       const std::span<const Bin_LonLat> p = m_graph.Points(f);
       for (std::uint32_t k = 0; k + 1 < p.size(); ++k) {
-        visit(f, k, p[k], p[k + 1]);
+        visit(f, k, p[k], p[k + 1], bLarge ? all : allSmall, bLarge ? match : matchSmall);
       }
     }
     if (limit() <= dRadius || dRadius >= kMaxSnapMetres) {
@@ -125,7 +134,15 @@ bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const {
     }
   }
 
-  const Best& best = bHeading && match.dMetres <= all.dMetres + kHeadingMarginMetres ? match : all;
+  // A road of a small component only when the point lies on it, near enough
+  // (the limit above keeps to the large ones: the first square holds these).
+  const auto pick = [](const Best& large, const Best& small) -> const Best& {
+    return small.dMetres <= kNearSmallMetres && small.dMetres < large.dMetres ? small : large;
+  };
+  const Best& bestAll = pick(all, allSmall);
+  const Best& bestMatch = pick(match, matchSmall);
+  const Best& best =
+      bHeading && bestMatch.dMetres <= bestAll.dMetres + kHeadingMarginMetres ? bestMatch : bestAll;
   if (!(best.dMetres <= kMaxSnapMetres)) {
     return false;
   }
@@ -205,11 +222,15 @@ void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
     const std::span<const Bin_LonLat> p = m_graph.Points(s.nFeature);
     const double dFwd =
         BearingOf(p[s.nSeg].lon, p[s.nSeg].lat, p[s.nSeg + 1].lon, p[s.nSeg + 1].lat);
+    // On a closed road the route only turns back to leave it: never on in
+    // the direction of travel (unknown without a heading).
+    const bool bClosed = IsBlocked(s.nFeature) && bHeading;
     for (bool bRev : {false, true}) {
       const HalfEdge h = HalfEdgeOf(s.nFeature, bRev);
-      if (m_graph.AllowsDirection(h)) {
+      const double dBearing = bRev ? dFwd + 180.0 : dFwd;
+      if (m_graph.AllowsDirection(h) && !(bClosed && BearingGap(dBearing, dHeading) <= 90.0)) {
         ways.push_back(h);
-        bearings.push_back(bRev ? dFwd + 180.0 : dFwd);
+        bearings.push_back(dBearing);
       }
     }
   }
@@ -274,7 +295,7 @@ int RouteEngine::FindPath(const tagLonLat& ptStart, const tagLonLat& ptEnd, doub
   m_cost.dUTurnPenalty = Penalty(dRouteArg2);
 
   Snap s, t;
-  if (!SnapTo(ptStart, dAngle, s) || !SnapTo(ptEnd, -1.0, t)) {
+  if (!SnapTo(ptStart, dAngle, false, s) || !SnapTo(ptEnd, -1.0, false, t)) {
     return -1;
   }
   if (SamePoint(s.pt, t.pt)) {
@@ -286,7 +307,15 @@ int RouteEngine::FindPath(const tagLonLat& ptStart, const tagLonLat& ptEnd, doub
   BuildStart(s, t, dAngle, start);
   BuildTarget(t, target);
   std::vector<RouteLeg> legs;
-  if (!m_search.Run(start, target, m_cost, m_pBlocked.get(), legs)) {
+  bool bRouted = m_search.Run(start, target, m_cost, m_pBlocked.get(), m_blockedList, legs);
+  // Started on a closed road without a way back along it: from the nearest
+  // open road instead.
+  if (!bRouted && s.nNode < 0 && IsBlocked(s.nFeature) && SnapTo(ptStart, dAngle, true, s) &&
+      !SamePoint(s.pt, t.pt)) {
+    BuildStart(s, t, dAngle, start);
+    bRouted = m_search.Run(start, target, m_cost, m_pBlocked.get(), m_blockedList, legs);
+  }
+  if (!bRouted) {
     return -1;
   }
 

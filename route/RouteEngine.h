@@ -17,7 +17,10 @@
 //                 (shortest). Negative or not finite counts as 0.
 //   dRouteArg2    penalty for turning back at a dead end, same units.
 //   szEndName     not used: the target is found by its position.
-// Points farther than 5000 m from every drivable feature are not snapped.
+// Points farther than 5000 m from every drivable feature are not snapped;
+// nor to a feature of a small strongly connected component unless the point
+// lies within 10 m of it (interfaces/VroRoute.h has the rule). A start on a
+// blocked feature turns back on it or starts on the nearest open road.
 #ifndef VX_ROUTE_ROUTEENGINE_H
 #define VX_ROUTE_ROUTEENGINE_H
 
@@ -58,9 +61,10 @@ class RouteEngine {
   /// Drops the found route.
   void Reset();
   /// Later searches do not drive through the feature of id, in either
-  /// direction; a start or target lying on it still snaps to it and uses its
-  /// piece up to the start or target. An id that names no feature of the
-  /// network is ignored.
+  /// direction; a target lying on it still snaps to it and is reached on it;
+  /// a start lying on it only turns back on it (against the heading), else
+  /// the start moves to the nearest open road. An id that names no feature
+  /// of the network is ignored.
   void AddBlock(const VRO_FEATURE_ID& id);
   void RemoveAllBlocks();
 
@@ -85,7 +89,11 @@ class RouteEngine {
     std::vector<Bin_LonLat> pts;
   };
 
-  bool SnapTo(const tagLonLat& pt, double dAngle, Snap& snap) const;
+  /// Snaps pt to the nearest road of a large component (within 5000 m), or
+  /// of a small one within 10 m; with a heading, as FindPath says; only to
+  /// unblocked roads when bOpenOnly.
+  bool SnapTo(const tagLonLat& pt, double dAngle, bool bOpenOnly, Snap& snap) const;
+  bool InLargeComponent(std::uint32_t nFeature) const;
   void BuildStart(const Snap& s, const Snap& t, double dAngle, SearchStart& start) const;
   void BuildTarget(const Snap& t, SearchTarget& target) const;
   /// The points of h from the start snap (or its first point) to the target

@@ -1,79 +1,41 @@
-// The route engine's checked access to the network and its graph.
+// The parts of the route engine's graph a view lacks, built from it.
 #include "route/RouteGraph.h"
 
-#include <algorithm>
-#include <tuple>
-
 #include "network/FeatureBoxGrid.h"
+#include "network/Overlay.h"
+#include "network/RouteGraphData.h"
 
 namespace vxroute {
 
-RouteGraph::RouteGraph(const vxnet::NetworkView& net) : m_net(net) {
-  if (!m_net.graph.Built()) {
-    m_ownGraph = vxnet::BuildRouteGraph(net);
-    const vxnet::GraphData& g = m_ownGraph;
-    m_net.graph = {g.lengths, g.bearings, g.flags, g.leavingStart, g.leaving, g.info};
+BuiltParts::BuiltParts(const vxnet::NetworkView& view) : net(view) {
+  // A compiled map is read as it is: one without an overlay (format 1.0) is
+  // searched without, whatever its records say.
+  const bool bImported = !net.graph.Built();
+  if (bImported) {
+    graph = vxnet::BuildRouteGraph(view);
+    net.graph = {graph.lengths,      graph.bearings, graph.flags,
+                 graph.leavingStart, graph.leaving,  graph.info};
   }
-  if (m_net.grid.levels.empty()) {
-    m_ownGrid = vxnet::BuildFeatureGrid(net);
-    m_net.grid = {m_ownGrid.levels, m_ownGrid.cellStart, m_ownGrid.items};
+  if (net.grid.levels.empty()) {
+    grid = vxnet::BuildFeatureGrid(view);
+    net.grid = {grid.levels, grid.cellStart, grid.items};
   }
-}
-
-bool RouteGraph::IsUsable(std::uint32_t nFeature) const {
-  // The graph arrays have one entry per feature (checked when a compiled map
-  // is opened, true by construction otherwise).
-  if (nFeature >= m_net.features.size() || (m_net.graph.flags[nFeature] & vxnet::kUsable) == 0)
-    return false;
-  const float fLength = m_net.graph.lengths[nFeature];
-  const vxnet::Feature& f = m_net.features[nFeature];
-  return fLength >= 0.0f && std::isfinite(fLength) && f.nFromNode < m_net.nodes.size() &&
-         f.nToNode < m_net.nodes.size() && !m_net.PointsOf(f).empty();
-}
-
-bool RouteGraph::AllowsDirection(HalfEdge h) const {
-  const std::int8_t nOneWay = m_net.features[FeatureOf(h)].nOneWay;
-  return nOneWay == 0 || (nOneWay > 0) != IsReversed(h);
-}
-
-std::uint32_t RouteGraph::StartNode(HalfEdge h) const {
-  const vxnet::Feature& ft = m_net.features[FeatureOf(h)];
-  return IsReversed(h) ? ft.nToNode : ft.nFromNode;
-}
-
-std::uint32_t RouteGraph::EndNode(HalfEdge h) const {
-  const vxnet::Feature& ft = m_net.features[FeatureOf(h)];
-  return IsReversed(h) ? ft.nFromNode : ft.nToNode;
-}
-
-double RouteGraph::StartBearing(HalfEdge h) const {
-  // bearings[h] is the feature's step at h's start, taken forward.
-  const double d = vxnet::BearingDegrees(m_net.graph.bearings[h]);
-  return IsReversed(h) ? std::fmod(d + 180.0, 360.0) : d;
-}
-
-double RouteGraph::EndBearing(HalfEdge h) const {
-  const double d = vxnet::BearingDegrees(m_net.graph.bearings[h ^ 1u]);
-  return IsReversed(h) ? std::fmod(d + 180.0, 360.0) : d;
-}
-
-bool RouteGraph::IsForbidden(std::uint32_t nFrom, std::uint32_t nVia, std::uint32_t nTo) const {
-  if ((m_net.graph.flags[nFrom] & vxnet::kTurnRule) == 0) {
-    return false;
+  if (bImported) {
+    const vxnet::StateGraph g(net);
+    if (net.FeatureCount() <= kOverlayAtOpenFeatures) {
+      overlay = vxnet::BuildOverlay(g);
+    } else {
+      overlay.reach = vxnet::ComputeReach(g);
+    }
+    net.overlay = overlay.View();
   }
-  const vxnet::ForbiddenTurn key{nFrom, nVia, nTo};
-  return std::binary_search(m_net.forbidden.begin(), m_net.forbidden.end(), key,
-                            [](const vxnet::ForbiddenTurn& a, const vxnet::ForbiddenTurn& b) {
-                              return std::tie(a.nFrom, a.nVia, a.nTo) <
-                                     std::tie(b.nFrom, b.nVia, b.nTo);
-                            });
 }
 
 std::size_t RouteGraph::MemoryBytes() const {
   const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
-  return bytes(m_ownGraph.lengths) + bytes(m_ownGraph.bearings) + bytes(m_ownGraph.flags) +
-         bytes(m_ownGraph.leavingStart) + bytes(m_ownGraph.leaving) + bytes(m_ownGrid.levels) +
-         bytes(m_ownGrid.cellStart) + bytes(m_ownGrid.items);
+  return bytes(graph.lengths) + bytes(graph.bearings) + bytes(graph.flags) +
+         bytes(graph.leavingStart) + bytes(graph.leaving) + bytes(grid.levels) +
+         bytes(grid.cellStart) + bytes(grid.items) + overlay.Bytes();
 }
 
 }  // namespace vxroute

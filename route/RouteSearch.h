@@ -1,7 +1,11 @@
-// The turn-aware A* search over half-edges (a feature in one direction of
-// travel). One search object serves one query at a time and keeps its work
-// arrays between queries; they are allocated at the first query, as pages
-// the system hands out zeroed and maps only where a search writes.
+// The turn-aware A* search over the state graph (half-edges: a feature in
+// one direction of travel), over the network's overlay (network/OverlayView.h)
+// where it has one for the query's penalties: cut states reached in a cell
+// that holds neither the target nor a block go on by the cell's clique, and
+// the clique arcs of the route found are unpacked into states by searches
+// inside their cells. One search object serves one query at a time and keeps
+// its work arrays between queries; they are allocated at the first query, as
+// pages the system hands out zeroed and maps only where a search writes.
 #ifndef VX_ROUTE_ROUTESEARCH_H
 #define VX_ROUTE_ROUTESEARCH_H
 
@@ -9,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "route/RouteGraph.h"
@@ -65,12 +70,16 @@ class RouteSearch {
   /// Cheapest route from start to target over usable features, honouring
   /// one-way marks, forbidden turns and turning back only where nothing else
   /// leaves a node. A blocked feature (pBlocked, one flag per feature, or null
-  /// for none) is never driven through; the target may still be reached on
-  /// one, and a start leg may lie on one. Start legs must lie on usable
-  /// features. Fills legs in travel order; false when no route exists.
-  /// Throws std::bad_alloc when the work arrays cannot be had.
+  /// for none; blocked lists the flagged ones) is never driven through; the
+  /// target may still be reached on one, and a start leg may lie on one.
+  /// Start legs must lie on usable features. Fills legs in travel order;
+  /// false when no route exists. Throws std::bad_alloc when the work arrays
+  /// cannot be had.
   bool Run(const SearchStart& start, const SearchTarget& target, const CostModel& cost,
-           const std::uint8_t* pBlocked, std::vector<RouteLeg>& legs);
+           const std::uint8_t* pBlocked, std::span<const std::uint32_t> blocked,
+           std::vector<RouteLeg>& legs);
+  /// True when a query priced by cost runs over the overlay.
+  bool UsesOverlay(const CostModel& cost) const;
 
   /// Half-edges taken off the queue by the last Run.
   std::size_t Settled() const { return m_nSettled; }
@@ -80,7 +89,8 @@ class RouteSearch {
   struct QueueItem {
     double dKey;
     double dCost;
-    std::uint32_t nState;
+    vxnet::State nState;
+    std::uint32_t nVertex;  ///< the state's overlay vertex, or kNoCell
     // Equal keys: the one farther from the start first, which settles
     // fewer states on grids where many routes cost the same.
     bool operator>(const QueueItem& o) const {
@@ -93,23 +103,42 @@ class RouteSearch {
   };
   template <class T>
   using Array = std::unique_ptr<T[], Free>;
+  /// Costs, parents and generation stamps of a set of keys.
+  struct LabelArrays {
+    Array<double> cost;           ///< valid where stamp is the generation
+    Array<std::uint32_t> parent;  ///< likewise
+    Array<std::uint32_t> stamp;   ///< zeroed at allocation
+    std::size_t nSize = 0;
+    void Allocate(std::size_t n);
+  };
+  /// LabelArrays as the cell searches of the unpacking use them.
+  class CellLabels;
 
-  void Allocate();
+  void NextGeneration();
   bool IsBlocked(std::uint32_t nFeature) const {
     return m_pBlocked != nullptr && m_pBlocked[nFeature] != 0;
   }
   bool IsTargetFeature(std::uint32_t nFeature) const;
   double FullCost(HalfEdge h) const;
-  double Estimate(HalfEdge h) const;
+  double Estimate(vxnet::State h, std::uint32_t nVertex, double dX, double dY) const;
+  vxnet::State ParentOf(vxnet::State h) const;
+  std::uint32_t VertexOf(vxnet::State h) const;
+  void OpenCells(const SearchTarget& target, std::span<const std::uint32_t> blocked);
+  std::uint32_t ClosedLevels(std::uint32_t nNode) const;
+  std::uint32_t CliqueLevel(vxnet::State h, std::uint32_t nVertex) const;
+  void Push(vxnet::State h, std::uint32_t nVertex, double dCost);
   void Relax(HalfEdge h, double dCost, std::uint32_t nParent);
   void Expand(HalfEdge hArrived, double dArrive, std::uint32_t nParent);
+  void ExpandClique(vxnet::State h, std::uint32_t nVertex, std::uint32_t nLevel, double dCost);
   void OfferGoal(double dCost, std::uint32_t nLast, bool bPartial, bool bDirect);
+  bool Unpack(std::vector<vxnet::State>& path);
+  bool UnpackArc(std::uint32_t nLevel, vxnet::State from, vxnet::State to,
+                 std::vector<vxnet::State>& out);
 
   const RouteGraph& m_graph;
-  std::size_t m_nStates = 0;       ///< 2 * features once allocated, else 0
-  Array<double> m_dCost;           ///< valid where m_nStamp is the generation
-  Array<std::uint32_t> m_nParent;  ///< likewise
-  Array<std::uint32_t> m_nStamp;   ///< zeroed at allocation
+  const vxnet::OverlayView& m_overlay;
+  LabelArrays m_states;    ///< per state (2 * features once allocated)
+  LabelArrays m_vertices;  ///< per overlay vertex, once an overlay query ran
   std::vector<QueueItem> m_queue;
   std::uint32_t m_nGeneration = 0;
   std::size_t m_nSettled = 0;
@@ -118,6 +147,9 @@ class RouteSearch {
   const SearchTarget* m_pTarget = nullptr;
   const CostModel* m_pCost = nullptr;
   const std::uint8_t* m_pBlocked = nullptr;
+  vxnet::TurnRule m_rule;
+  bool m_bOverlay = false;
+  std::vector<std::uint32_t> m_open[vxnet::kMaxOverlayLevels];  ///< open cells per level
   double m_dGoal = 0.0;
   std::uint32_t m_nGoalLast = 0;
   bool m_bGoalPartial = false;

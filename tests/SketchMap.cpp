@@ -412,6 +412,37 @@ std::string SketchReader::Route(const tagLonLat& from, const tagLonLat& to, doub
   return sRoute;
 }
 
+CPath SketchReader::RoutePath(const tagLonLat& from, const tagLonLat& to, double dAngle,
+                              const char* szMode) const {
+  CPath path;
+  path.SetVroReader(m_hReader);
+  if (VroRouteFindPath(m_hRoute, from, to, dAngle, 0.0, szMode, 0.0, nullptr) > 0 &&
+      VroRouteRetrieveStart(m_hRoute) != 0) {
+    char szCode[6], szStr1[21], szStr2[301], szAttr[100];
+    VRO_FEATURE_ID id{};
+    double dLen = 0.0;
+    tagLonLat* pPts = nullptr;
+    for (int n; (n = VroRouteRetrieveNextEdgeEx(m_hRoute, szCode, szStr1, szStr2, szAttr, id, dLen,
+                                                pPts)) > 0;) {
+      path.AddEdge(szCode, szStr1, szStr2, szAttr, static_cast<unsigned short>(n), pPts, id, dLen);
+    }
+  }
+  VroRouteReset(m_hRoute);
+  return path;
+}
+
+std::string SketchReader::PathText(const CPath& path) const {
+  std::string s;
+  unsigned short wPtNum = 0;
+  tagLonLat* pPts = nullptr;
+  VRO_FEATURE_ID id{};
+  for (int b = path.StartEdge(); b != 0 && path.NextEdge(wPtNum, pPts, id) != 0;) {
+    s += s.empty() ? "" : " ";
+    s += EdgeNodes(id, wPtNum, pPts);
+  }
+  return s;
+}
+
 std::string SketchReader::Cross(std::string_view sArrival, int bTurnCheck, int bLevelCheck) const {
   const Travel in = FindTravel(sArrival);
   const std::size_t nEnd = in.sNodes.find(sArrival) + sArrival.size();

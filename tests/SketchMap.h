@@ -37,6 +37,7 @@
 #include <utility>
 #include <vector>
 
+#include "CPath/CPath.h"
 #include "interfaces/VroTypes.h"
 
 namespace vxtest {
@@ -146,6 +147,12 @@ class SketchReader {
                     double dDeadEndPenalty = 0.0) const;
   /// The shortest route from node a to node b.
   std::string Route(char a, char b) const { return Route(At(a), At(b)); }
+  /// A path holding the engine's route (Route's arguments; empty when there
+  /// is none), read by this reader.
+  CPath RoutePath(const tagLonLat& from, const tagLonLat& to, double dAngle = -1.0,
+                  const char* szMode = "shortest") const;
+  /// The edges of a path as Route writes them.
+  std::string PathText(const CPath& path) const;
 
   /// The roads CPath::GetCrossEdge lists at the end of sArrival ("ab":
   /// driving from a into b), every road class: each as its first two nodes

@@ -22,6 +22,7 @@
 #include "network/FeatureBoxGrid.h"
 #include "network/FeatureId.h"
 #include "network/MapFile.h"
+#include "network/Overlay.h"
 #include "network/ReaderNetwork.h"
 #include "network/RouteGraphData.h"
 
@@ -234,6 +235,7 @@ TEST_P(BothFiles, FileHoldsTheImportedArrays) {
   ASSERT_TRUE(vxmap::ImportRoadNetwork(m.sOsm.c_str(), net, sError)) << sError;
   net.grid = vxnet::BuildFeatureGrid(net.View());
   net.graph = vxnet::BuildRouteGraph(net.View());
+  net.overlay = vxnet::BuildOverlay(vxnet::StateGraph(net.View()));
   const auto mapped = vxnet::MappedMap::Open(m.sCompiled.c_str(), sError);
   ASSERT_TRUE(mapped) << sError;
   EXPECT_TRUE(mapped->VerifyAll(sError)) << sError;
@@ -255,6 +257,20 @@ TEST_P(BothFiles, FileHoldsTheImportedArrays) {
   EXPECT_EQ(AsBytes(a.graph.leavingStart), AsBytes(b.graph.leavingStart));
   EXPECT_EQ(AsBytes(a.graph.leaving), AsBytes(b.graph.leaving));
   EXPECT_EQ(std::memcmp(&a.graph.info, &b.graph.info, sizeof a.graph.info), 0);
+  // The overlay and the components, built the same way on both.
+  const vxnet::OverlayView &oa = a.overlay, &ob = b.overlay;
+  ASSERT_TRUE(ob.Built());
+  EXPECT_EQ(std::memcmp(&oa.info, &ob.info, sizeof oa.info), 0);
+  EXPECT_EQ(AsBytes(oa.cells), AsBytes(ob.cells));
+  EXPECT_EQ(AsBytes(oa.parents), AsBytes(ob.parents));
+  EXPECT_EQ(AsBytes(oa.nodeCells), AsBytes(ob.nodeCells));
+  EXPECT_EQ(AsBytes(oa.vertexState), AsBytes(ob.vertexState));
+  EXPECT_EQ(AsBytes(oa.byState), AsBytes(ob.byState));
+  EXPECT_EQ(AsBytes(oa.entries), AsBytes(ob.entries));
+  EXPECT_EQ(AsBytes(oa.exits), AsBytes(ob.exits));
+  EXPECT_EQ(AsBytes(oa.weights[0]), AsBytes(ob.weights[0]));
+  EXPECT_EQ(AsBytes(oa.weights[1]), AsBytes(ob.weights[1]));
+  EXPECT_EQ(AsBytes(oa.reach), AsBytes(ob.reach));
   // The generated map has what it is meant to have.
   if (GetParam() == &Country) {
     int nOneWay = 0, nRoundabout = 0, nBridge = 0;
@@ -366,6 +382,61 @@ TEST(CompiledMap, BadFilesAreRefusedWithTheReason) {
       ->nCols = 1LL << 40;
   FixChecksums(b);
   EXPECT_NE(OpenError(b, "grid").find("GRDL level out of range"), std::string::npos);
+  // The overlay's sections hang together or the file is refused.
+  b = good;
+  SectionOf(b, vxnet::section::kOverlayStates).nId = vxnet::SectionId("XVST");
+  FixChecksums(b);
+  EXPECT_NE(OpenError(b, "overlay").find("overlay sections do not match OINF"), std::string::npos);
+  b = good;
+  reinterpret_cast<vxnet::OverlayInfo*>(b.data() +
+                                        SectionOf(b, vxnet::section::kOverlayInfo).nOffset)
+      ->nLevels = 9;
+  FixChecksums(b);
+  EXPECT_NE(OpenError(b, "levels").find("OINF values out of range"), std::string::npos);
+  // A file of format 1.0 (no overlay, no components) opens and routes.
+  b = good;
+  for (const std::uint32_t nId : {vxnet::section::kOverlayInfo, vxnet::section::kOverlayCells,
+                                  vxnet::section::kOverlayParents, vxnet::section::kOverlayNodes,
+                                  vxnet::section::kOverlayStates, vxnet::section::kOverlayByState,
+                                  vxnet::section::kOverlayPoints, vxnet::section::kOverlayEntries,
+                                  vxnet::section::kOverlayExits, vxnet::section::kOverlayFastest,
+                                  vxnet::section::kOverlayShortest, vxnet::section::kReach})
+    SectionOf(b, nId).nId = vxnet::SectionId("XXXX");
+  HeaderOf(b).nMinor = 0;
+  FixChecksums(b);
+  WriteFile(TempPath("old"), b);
+  Reader old(TempPath("old"));
+  ASSERT_NE(old.h, nullptr) << VroReaderLastError();
+  Reader now(Town().sCompiled);
+  ASSERT_NE(now.h, nullptr) << VroReaderLastError();
+  VRO_ROUTE* hOld = VroRouteOpen(old.h);
+  VRO_ROUTE* hNow = VroRouteOpen(now.h);
+  const vxnet::NetworkView& net = *vxnet::NetworkOfReader(old.h);
+  EXPECT_FALSE(net.overlay.Built());
+  EXPECT_TRUE(net.overlay.reach.empty());
+  EXPECT_TRUE(vxnet::NetworkOfReader(now.h)->overlay.Built());
+  // The same lengths (ties may pick other roads of the same length).
+  const auto length = [](VRO_ROUTE* h, const tagLonLat& a, const tagLonLat& z) {
+    if (VroRouteFindPath(h, a, z, -1, 0, "shortest", 0, nullptr) <= 0) return -1.0;
+    double dSum = 0.0, dLen = 0.0;
+    char c[6], s1[21], s2[301], s3[100];
+    VRO_FEATURE_ID id{};
+    tagLonLat* p = nullptr;
+    VroRouteRetrieveStart(h);
+    while (VroRouteRetrieveNextEdgeEx(h, c, s1, s2, s3, id, dLen, p) > 0) dSum += dLen;
+    return dSum;
+  };
+  int nRouted = 0;
+  for (std::size_t i = 0; i + 7 < net.nodes.size(); i += 7) {
+    const tagLonLat a{net.nodes[i].lon / 1e5, net.nodes[i].lat / 1e5};
+    const tagLonLat z{net.nodes[i + 7].lon / 1e5, net.nodes[i + 7].lat / 1e5};
+    const double dOld = length(hOld, a, z);
+    EXPECT_NEAR(dOld, length(hNow, a, z), 1e-6 * dOld + 1e-9) << "node " << i;
+    nRouted += dOld > 0 ? 1 : 0;
+  }
+  EXPECT_GT(nRouted, 5);
+  VroRouteClose(hOld);
+  VroRouteClose(hNow);
   // A file that is not a compiled map is read as OpenStreetMap; asked for as
   // a compiled map it is named as foreign.
   std::string sError;
@@ -402,12 +473,18 @@ TEST(CompiledMap, BadFilesAreRefusedWithTheReason) {
 TEST(CompiledMap, CorruptRecordsAreNeverReadOutOfBounds) {
   const Bytes good = ReadFile(Country().sCompiled);
   std::mt19937 rng(21);
-  const std::uint32_t ids[] = {
-      vxnet::section::kFeatures,    vxnet::section::kNameOffsets,  vxnet::section::kGridCells,
-      vxnet::section::kGridItems,   vxnet::section::kLengths,      vxnet::section::kBearings,
-      vxnet::section::kGraphFlags,  vxnet::section::kLeavingStart, vxnet::section::kLeaving,
-      vxnet::section::kForbidden,   vxnet::section::kNameBytes,    vxnet::section::kViaRestrictions,
-      vxnet::section::kViaHalfEdges};
+  const std::uint32_t ids[] = {vxnet::section::kFeatures,        vxnet::section::kNameOffsets,
+                               vxnet::section::kGridCells,       vxnet::section::kGridItems,
+                               vxnet::section::kLengths,         vxnet::section::kBearings,
+                               vxnet::section::kGraphFlags,      vxnet::section::kLeavingStart,
+                               vxnet::section::kLeaving,         vxnet::section::kForbidden,
+                               vxnet::section::kNameBytes,       vxnet::section::kOverlayCells,
+                               vxnet::section::kOverlayParents,  vxnet::section::kOverlayNodes,
+                               vxnet::section::kOverlayStates,   vxnet::section::kOverlayByState,
+                               vxnet::section::kOverlayPoints,   vxnet::section::kOverlayEntries,
+                               vxnet::section::kOverlayExits,    vxnet::section::kOverlayFastest,
+                               vxnet::section::kOverlayShortest, vxnet::section::kReach,
+                               vxnet::section::kViaRestrictions, vxnet::section::kViaHalfEdges};
   int nOpened = 0;
   for (int round = 0; round < 40; ++round) {
     Bytes b = good;

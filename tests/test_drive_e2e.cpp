@@ -263,10 +263,16 @@ TEST(DriveEndToEnd, ClosureAtTheVehicleAndBeyondTheDestination) {
   DriveOptions o;
   o.dClosure = 0;
   const RunResult here = Drive(o);
-  // Bachstraße is one way: the way around would have to turn back on it.
-  EXPECT_EQ(Texts(here.record, "closure"),
-            std::vector<std::string>{
-                "Road closed right ahead on Bachstraße: no way around it, keeping the route"});
+  // Bachstraße is one way, so the route cannot turn back on it: it starts
+  // on the nearest open road and never drives the closed one.
+  EXPECT_EQ(
+      Texts(here.record, "closure"),
+      std::vector<std::string>{"Road closed right ahead on Bachstraße: the route goes around it"});
+  ASSERT_EQ(here.record.closures.size(), 1u);
+  ASSERT_EQ(here.record.routes.size(), 2u);
+  const std::vector<tagLonLat>& closed = here.record.closures[0].pts;
+  ASSERT_GE(closed.size(), 2u);
+  EXPECT_FALSE(HasStretch(here.record.routes[1], closed[0], closed[1]));
   EXPECT_EQ(Kinds(here.record).back(), "arrive");
   o.dClosure = 100000;
   const RunResult beyond = Drive(o);

@@ -356,6 +356,59 @@ a---b
   EXPECT_THROW(s.Cross("ac"), std::invalid_argument);
 }
 
+// A closure on the road the vehicle is on (CPath::BlockRoute with the block
+// inside the matched edge): the new route never goes on along the closed
+// road in the direction of travel. It turns back on it where that may be
+// driven, else starts on the nearest open road; without either the path
+// stays as it was.
+TEST(Closure, OnTheRoadDrivenTheRouteTurnsBackOrLeavesByTheNearestOpenRoad) {
+  SketchMap m(R"(
+a-------b-------c-------d
+        |       |
+        |       |
+        e-------f
+  )");
+  const SketchReader s(m.Ways("ab; bc; cd; be; ef; fc"));
+  // Eastwards a quarter along bc, the road closed 20 m ahead; then westwards.
+  CPath east = s.RoutePath(s.At('a'), s.At('d'));
+  ASSERT_EQ(s.PathText(east), "ab bc cd");
+  EXPECT_EQ(
+      east.BlockRoute(s.Engine(), 20.0, 30.0, s.Between('b', 'c', 0.25), 0.0, 0, "shortest", 0), 1);
+  EXPECT_EQ(s.PathText(east), "*b be ef fc cd");
+  CPath west = s.RoutePath(s.At('d'), s.At('a'));
+  ASSERT_EQ(s.PathText(west), "dc cb ba");
+  EXPECT_EQ(
+      west.BlockRoute(s.Engine(), 20.0, 30.0, s.Between('b', 'c', 0.75), 180.0, 0, "shortest", 0),
+      1);
+  EXPECT_EQ(s.PathText(west), "*c cf fe eb ba");
+
+  // bc one-way: no turning back on it; the route starts on the nearest open
+  // road, at b.
+  SketchMap one(R"(
+a-------b-------c-------d
+        |       |
+        |       |
+        e-------f
+  )");
+  const SketchReader o(one.Ways("ab; bc oneway=yes; cd; be; ef; fc"));
+  CPath path = o.RoutePath(o.At('a'), o.At('d'));
+  ASSERT_EQ(o.PathText(path), "ab bc cd");
+  EXPECT_EQ(
+      path.BlockRoute(o.Engine(), 20.0, 30.0, o.Between('b', 'c', 0.25), 0.0, 0, "shortest", 0), 1);
+  EXPECT_EQ(o.PathText(path), "be ef fc cd");
+
+  // Nothing but the closed one-way leads on: no route, the path unchanged.
+  SketchMap end(R"(
+a-------b-------c
+  )");
+  const SketchReader n(end.Ways("ab; bc oneway=yes"));
+  CPath dead = n.RoutePath(n.At('a'), n.At('c'));
+  ASSERT_EQ(n.PathText(dead), "ab bc");
+  EXPECT_EQ(
+      dead.BlockRoute(n.Engine(), 20.0, 30.0, n.Between('b', 'c', 0.25), 0.0, 0, "shortest", 0), 0);
+  EXPECT_EQ(n.PathText(dead), "ab bc");
+}
+
 // The roads a driver sees at drawn junctions, through the real map reader:
 // "wx" is the arrival from w into x, each road is named by its first two
 // nodes from the junction, with its turn angle (90 left, 270 right).

@@ -17,10 +17,12 @@
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
+#include "map/OsmImport.h"
 #include "network/FeatureBoxGrid.h"
 #include "network/FeatureId.h"
 #include "network/ReaderNetwork.h"
 #include "route/DegreePoint.h"
+#include "route/RouteGraph.h"
 #include "route/RouteHandle.h"
 #include "tests/SketchMap.h"
 
@@ -827,3 +829,334 @@ TEST_F(RouteEngineTown, BlockedFeatureIsAvoided) {
 }
 
 }  // namespace
+
+// A random town for the property test: a grid of junctions moved at random,
+// roads between neighbours (some missing), a fifth one-way, road classes at
+// random, a point in the middle of each road, forbidden turns at random.
+struct RandomTown {
+  NetBuilder b;
+  std::vector<Bin_LonLat> places;  // map points: every node and every middle point
+
+  RandomTown(int nSide, std::uint32_t nSeed) {
+    std::mt19937 rng(nSeed);
+    for (int y = 0; y < nSide; ++y) {
+      for (int x = 0; x < nSide; ++x) {
+        b.Node(x * 300 + static_cast<int>(rng() % 80), y * 300 + static_cast<int>(rng() % 80));
+      }
+    }
+    const auto road = [&](std::uint32_t u, std::uint32_t v) {
+      if (rng() % 10 == 0) return;
+      const int nOneWay = rng() % 5 != 0 ? 0 : (rng() % 2 != 0 ? 1 : -1);
+      const Bin_LonLat& p = b.net.nodes[u];
+      const Bin_LonLat& q = b.net.nodes[v];
+      const Bin_LonLat mid{(p.lon + q.lon) / 2 - kBaseLon, (p.lat + q.lat) / 2 - kBaseLat};
+      b.Road(u, v, nOneWay, 1 + rng() % 7, 0, "", {mid});
+    };
+    for (int y = 0; y < nSide; ++y) {
+      for (int x = 0; x < nSide; ++x) {
+        const auto id = static_cast<std::uint32_t>(y * nSide + x);
+        if (x + 1 < nSide) road(id, id + 1);
+        if (y + 1 < nSide) road(id, id + static_cast<std::uint32_t>(nSide));
+      }
+    }
+    // One turn in eight forbidden.
+    const RoadNetwork& net = b.net;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> turns;
+    for (std::uint32_t f = 0; f < net.features.size(); ++f) {
+      for (std::uint32_t g = 0; g < net.features.size(); ++g) {
+        const Feature &a = net.features[f], &c = net.features[g];
+        for (const std::uint32_t v : {a.nFromNode, a.nToNode}) {
+          if (f != g && (c.nFromNode == v || c.nToNode == v) && rng() % 8 == 0) b.Forbid(f, v, g);
+        }
+      }
+      const Bin_LonLat* p = &net.points[net.features[f].nFirstPoint];
+      places.push_back(p[1]);
+    }
+    places.insert(places.end(), net.nodes.begin(), net.nodes.end());
+  }
+};
+
+// The reference: a plain Dijkstra over half-edges with the engine's rules,
+// written from their description. Costs of whole features and of the pieces
+// to and from the middle points are geodesic lengths (divided by the speed
+// for the fastest route).
+class PlainDijkstra {
+ public:
+  PlainDijkstra(const RoadNetwork& net, bool bShortest, double dTurn, double dUTurn,
+                std::uint32_t nBlocked)
+      : m_net(net),
+        m_bShortest(bShortest),
+        m_dTurn(dTurn),
+        m_dUTurn(dUTurn),
+        m_nBlocked(nBlocked),
+        m_leaving(net.nodes.size()) {
+    for (std::uint32_t h = 0; h < 2 * net.features.size(); ++h) m_leaving[Start(h)].push_back(h);
+  }
+
+  // Cheapest price from place a to place b (map points on a node or a middle
+  // point); infinity when none.
+  double Cost(const Bin_LonLat& a, const Bin_LonLat& z) {
+    const std::size_t nStates = 2 * m_net.features.size();
+    std::vector<double> dist(nStates, INFINITY);
+    using Item = std::pair<double, std::uint32_t>;
+    std::priority_queue<Item, std::vector<Item>, std::greater<>> pq;
+    const Where s = Locate(a), t = Locate(z);
+    m_nTarget = t.bNode ? 0xFFFFFFFFu : t.nFeature;
+    double dBest = INFINITY;
+    const auto reach = [&](std::uint32_t h, double d) {
+      if (d < dist[h]) {
+        dist[h] = d;
+        pq.push({d, h});
+      }
+    };
+    if (s.bNode) {
+      for (std::uint32_t h = 0; h < nStates; ++h) {
+        if (Start(h) == s.nNode && Drivable(h) && (!Blocked(h >> 1) || h >> 1 == m_nTarget))
+          reach(h, 0.0);
+      }
+    } else {
+      for (const std::uint32_t h : {2 * s.nFeature, 2 * s.nFeature + 1}) {
+        if (!Drivable(h)) continue;
+        const double dHalf = HalfCost(h, false);  // from the middle on
+        if (t.bNode && End(h) == t.nNode) dBest = std::min(dBest, dHalf);
+        Turns(h, [&](std::uint32_t b, double dPen) { reach(b, dHalf + dPen); });
+      }
+    }
+    while (!pq.empty()) {
+      const auto [d, h] = pq.top();
+      pq.pop();
+      if (d > dist[h] || d >= dBest) continue;
+      if (!t.bNode && h >> 1 == t.nFeature) dBest = std::min(dBest, d + HalfCost(h, true));
+      if (Blocked(h >> 1)) continue;
+      const double dArrive = d + FullCost(h >> 1);
+      if (t.bNode && End(h) == t.nNode) dBest = std::min(dBest, dArrive);
+      Turns(h, [&](std::uint32_t b, double dPen) { reach(b, dArrive + dPen); });
+    }
+    return dBest;
+  }
+
+  // Calls fn(b, penalty) for every turn from half-edge h.
+  template <class Fn>
+  void Turns(std::uint32_t h, Fn&& fn) const {
+    const std::uint32_t v = End(h);
+    bool bOther = false, bBack = false;
+    for (const std::uint32_t b : m_leaving[v]) {
+      if (!Drivable(b) || (Blocked(b >> 1) && b >> 1 != m_nTarget) || Forbidden(h >> 1, v, b >> 1))
+        continue;
+      if (b == (h ^ 1u)) {
+        bBack = true;
+        continue;
+      }
+      bOther = true;
+      fn(b, Gap(Heading(h, true), Heading(b, false)) > 45.0 ? m_dTurn : 0.0);
+    }
+    if (bBack && !bOther) fn(h ^ 1u, m_dUTurn);
+  }
+  // The penalty of the turn from h into b; NaN when it is not permitted.
+  double TurnPenalty(std::uint32_t h, std::uint32_t b) const {
+    double dPenalty = NAN;
+    Turns(h, [&](std::uint32_t x, double dPen) {
+      if (x == b) dPenalty = dPen;
+    });
+    return dPenalty;
+  }
+  // The price of an edge handed out: its length, over its speed when fastest.
+  double EdgeCost(const Edge& e) const {
+    return m_bShortest ? e.dLen
+                       : e.dLen / (vxnet::FeatureSpeedKmh(m_net.features[e.nFeature]) / 3.6);
+  }
+
+ private:
+  struct Where {
+    bool bNode;
+    std::uint32_t nNode, nFeature;
+  };
+  Where Locate(const Bin_LonLat& p) const {
+    for (std::uint32_t n = 0; n < m_net.nodes.size(); ++n) {
+      if (m_net.nodes[n].lon == p.lon && m_net.nodes[n].lat == p.lat) return {true, n, 0};
+    }
+    for (std::uint32_t f = 0; f < m_net.features.size(); ++f) {
+      const Bin_LonLat& q = m_net.points[m_net.features[f].nFirstPoint + 1];
+      if (q.lon == p.lon && q.lat == p.lat) return {false, 0, f};
+    }
+    ADD_FAILURE() << "no such place";
+    return {true, 0, 0};
+  }
+  const Feature& F(std::uint32_t h) const { return m_net.features[h >> 1]; }
+  std::uint32_t Start(std::uint32_t h) const { return h & 1u ? F(h).nToNode : F(h).nFromNode; }
+  std::uint32_t End(std::uint32_t h) const { return h & 1u ? F(h).nFromNode : F(h).nToNode; }
+  bool Drivable(std::uint32_t h) const {
+    return F(h).nOneWay == 0 || (F(h).nOneWay > 0) == ((h & 1u) == 0);
+  }
+  bool Blocked(std::uint32_t f) const { return f == m_nBlocked; }
+  bool Forbidden(std::uint32_t a, std::uint32_t v, std::uint32_t c) const {
+    return std::binary_search(
+        m_net.forbidden.begin(), m_net.forbidden.end(), vxnet::ForbiddenTurn{a, v, c},
+        [](const vxnet::ForbiddenTurn& x, const vxnet::ForbiddenTurn& y) {
+          return std::tie(x.nFrom, x.nVia, x.nTo) < std::tie(y.nFrom, y.nVia, y.nTo);
+        });
+  }
+  double Metres(const Bin_LonLat& p, const Bin_LonLat& q) const {
+    return SegmentLength(vxroute::LonLatOf(p), vxroute::LonLatOf(q));
+  }
+  double Price(std::uint32_t f, double dMetres) const {
+    return m_bShortest ? dMetres : dMetres / (vxnet::FeatureSpeedKmh(m_net.features[f]) / 3.6);
+  }
+  double FullCost(std::uint32_t f) const {
+    const Bin_LonLat* p = &m_net.points[m_net.features[f].nFirstPoint];
+    double dMetres = 0.0;
+    for (std::uint32_t i = 0; i + 1 < m_net.features[f].nPointCount; ++i)
+      dMetres += Metres(p[i], p[i + 1]);
+    return Price(f, dMetres);
+  }
+  // Driving h from its middle point to its end, or from its start to the
+  // middle point (bToMiddle).
+  double HalfCost(std::uint32_t h, bool bToMiddle) const {
+    const Bin_LonLat* p = &m_net.points[F(h).nFirstPoint];
+    const bool bFirstHalf = bToMiddle == ((h & 1u) == 0);
+    return Price(h >> 1, bFirstHalf ? Metres(p[0], p[1]) : Metres(p[1], p[2]));
+  }
+  // Direction of travel leaving h's start (bEnd false) or reaching its end.
+  double Heading(std::uint32_t h, bool bEnd) const {
+    const Bin_LonLat* p = &m_net.points[F(h).nFirstPoint];
+    const std::uint32_t n = F(h).nPointCount;
+    // The step taken forward: the first one, or the last.
+    const bool bLast = bEnd != ((h & 1u) != 0);
+    const Bin_LonLat a = bLast ? p[n - 2] : p[0], c = bLast ? p[n - 1] : p[1];
+    const double d = std::atan2(c.lat - a.lat, c.lon - a.lon) * 180.0 / std::numbers::pi;
+    return (h & 1u) != 0 ? d + 180.0 : d;
+  }
+  static double Gap(double a, double b) {
+    const double d = std::fmod(std::fabs(a - b), 360.0);
+    return d > 180.0 ? 360.0 - d : d;
+  }
+
+  const RoadNetwork& m_net;
+  bool m_bShortest;
+  double m_dTurn, m_dUTurn;
+  std::uint32_t m_nBlocked;
+  std::vector<std::vector<std::uint32_t>> m_leaving;  // half-edges by start node
+  std::uint32_t m_nTarget = 0xFFFFFFFFu;
+};
+
+// The engine on net against the plain Dijkstra, between random places (map
+// points on a node or a feature's middle point): the same price, no route
+// exactly where there is none, each step a permitted turn. A quarter of the
+// queries with a block (half of them on the target's road), a third with
+// penalties (searched without the overlay). Returns the number of routes
+// found.
+int ExpectDijkstraCosts(const RoadNetwork& net, const std::vector<Bin_LonLat>& places,
+                        std::uint32_t nSeed, int nQueries) {
+  Engine e(net);
+  std::mt19937 rng(nSeed * 77);
+  int nRouted = 0;
+  for (int q = 0; q < nQueries; ++q) {
+    const Bin_LonLat a = places[rng() % places.size()];
+    const Bin_LonLat z = places[rng() % places.size()];
+    const bool bShortest = q % 2 == 0;
+    const double dTurn = q % 3 == 2 ? 20.0 : 0.0, dUTurn = q % 3 == 2 ? 50.0 : 0.0;
+    std::uint32_t nBlocked = 0xFFFFFFFFu;
+    if (q % 4 == 3) {
+      nBlocked = static_cast<std::uint32_t>(rng() % net.features.size());
+      // Every other time the road the target lies on, when it lies on one.
+      for (std::uint32_t f = 0; f < net.features.size() && q % 8 == 7; ++f) {
+        const Bin_LonLat& mid = net.points[net.features[f].nFirstPoint + 1];
+        if (net.features[f].nPointCount == 3 && mid.lon == z.lon && mid.lat == z.lat) nBlocked = f;
+      }
+      VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(nBlocked, false));
+    }
+    PlainDijkstra ref(net, bShortest, dTurn, dUTurn, nBlocked);
+    const bool bOnBlocked = [&] {  // a start on the blocked road follows other rules
+      const Feature& f = net.features[nBlocked % net.features.size()];
+      const Bin_LonLat& mid = net.points[f.nFirstPoint + 1];
+      return nBlocked != 0xFFFFFFFFu && mid.lon == a.lon && mid.lat == a.lat;
+    }();
+    const bool bSameFeature = [&] {
+      for (const Feature& f : net.features) {
+        const Bin_LonLat& mid = net.points[f.nFirstPoint + 1];
+        if (mid.lon == a.lon && mid.lat == a.lat && mid.lon == z.lon && mid.lat == z.lat)
+          return true;
+      }
+      return false;
+    }();
+    if ((a.lon == z.lon && a.lat == z.lat) || bOnBlocked || bSameFeature) {
+      VroRouteRemoveAllBlockEdge(e.h);
+      continue;
+    }
+    const double dWant = ref.Cost(a, z);
+    const int n = e.Find(vxroute::LonLatOf(a), vxroute::LonLatOf(z), -1,
+                         bShortest ? "shortest" : "fastest", dTurn, dUTurn);
+    VroRouteRemoveAllBlockEdge(e.h);
+    if (std::isinf(dWant)) {
+      EXPECT_LT(n, 0) << "query " << q;
+      continue;
+    }
+    EXPECT_GT(n, 0) << "query " << q;
+    if (n <= 0) continue;
+    const std::vector<Edge> edges = Retrieve(e.h);
+    double dGot = 0.0;
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+      dGot += ref.EdgeCost(edges[i]);
+      EXPECT_TRUE(edges[i].nFeature != nBlocked || i + 1 == edges.size()) << "query " << q;
+      if (i > 0) {
+        const double dPenalty = ref.TurnPenalty(2 * edges[i - 1].nFeature + edges[i - 1].bReversed,
+                                                2 * edges[i].nFeature + edges[i].bReversed);
+        EXPECT_FALSE(std::isnan(dPenalty)) << "query " << q << " edge " << i;
+        dGot += dPenalty;
+      }
+    }
+    EXPECT_NEAR(dGot, dWant, 1e-6 * dWant + 1e-6) << "query " << q;
+    ++nRouted;
+  }
+  return nRouted;
+}
+
+// The engine (over its overlay where the penalties are 0, by A* otherwise)
+// against the plain Dijkstra on random towns with one-ways and forbidden
+// turns, and on the sample town.
+TEST(RouteEngine, RoutesCostWhatAPlainDijkstraFinds) {
+  for (const std::uint32_t nSeed : {1u, 2u}) {
+    const RandomTown town(nSeed == 1 ? 34 : 12, nSeed);
+    EXPECT_GT(ExpectDijkstraCosts(town.b.net, town.places, nSeed, 240), 150);
+  }
+  RoadNetwork sample;
+  std::string sError;
+  ASSERT_TRUE(vxmap::ImportRoadNetwork(VX_SOURCE_DIR "/data/sample-town.osm", sample, sError));
+  EXPECT_GT(ExpectDijkstraCosts(sample, sample.nodes, 3, 240), 150);
+  // The larger town is searched over an overlay of several levels.
+  const RandomTown big(34, 1);
+  const vxroute::RouteGraph g(big.b.net.View());
+  EXPECT_GE(g.Net().overlay.info.nLevels, 2u);
+}
+
+// Snapping where a route exists: a point near a road cut off from the
+// network (a piece of its own) goes to the nearest road of the network
+// unless it lies within a few metres of the piece.
+TEST(RouteEngine, PointsSnapPastSmallPiecesUnlessOnThem) {
+  SketchMap m(R"(
+a-------b-------c
+|       |       |
+d-------e-------f
+
+
+        g---h
+  )");
+  const SketchReader s(m.Ways("ab; bc; ad; be; cf; de; ef; gh"));
+  EXPECT_EQ(s.Route(s.Between('e', 'g', 0.6), s.At('f')), "ef");  // 24 m from gh
+  EXPECT_EQ(s.Route(s.At('f'), s.Between('e', 'g', 0.6)), "fe");
+  EXPECT_EQ(s.Route(s.Between('e', 'g', 0.9), s.At('f')), "no route");  // 6 m: on it
+  EXPECT_NE(s.Route(s.Between('g', 'h', 0.2), s.Between('g', 'h', 0.8)), "no route");
+  // A one-way into a dead end is a piece of its own too: a point beside it
+  // goes to the road it leaves.
+  SketchMap spur(R"(
+a-------b-------c
+        |
+        |
+        d
+  )");
+  const SketchReader t(spur.Ways("ab; bc; bd oneway=yes"));
+  tagLonLat beside = t.Between('b', 'd', 0.5);  // 15 m east of bd, 20 m south of bc
+  beside.lon += 15.0 / (111195.0 * std::cos(52.5 * std::numbers::pi / 180.0));
+  EXPECT_EQ(t.Route(beside, t.At('a')), "*b ba");
+  EXPECT_EQ(t.Route(t.Between('b', 'd', 0.5), t.At('a')), "no route");  // on it
+}
