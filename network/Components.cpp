@@ -10,35 +10,12 @@
 namespace vxnet {
 namespace {
 
-// A place in the arcs out of a state, for walking them one at a time: the
-// next leaving entry to look at, whether another way on was seen, whether
-// turning back is possible (taken only when nothing else leaves).
+// A state on the depth-first walk and where its arcs not yet taken begin
+// on the walk's arc stack.
 struct Frame {
   State v;
-  std::uint32_t nNext;
-  bool bOther;
-  bool bBack;
+  std::size_t nArcs;
 };
-
-// The next arc out of f.v, or kNoCell when none is left.
-State NextTurn(const StateGraph& g, Frame& f) {
-  const std::span<const HalfEdge> leaving = g.Leaving(g.EndNode(f.v));
-  while (f.nNext < leaving.size()) {
-    const HalfEdge b = leaving[f.nNext++];
-    if (!g.MayFollow(f.v, b, TurnRule{})) continue;
-    if (b == (f.v ^ 1u)) {
-      f.bBack = true;
-      continue;
-    }
-    f.bOther = true;
-    return b;
-  }
-  if (f.nNext == leaving.size() && f.bBack && !f.bOther) {
-    ++f.nNext;
-    return f.v ^ 1u;
-  }
-  return kNoCell;
-}
 
 }  // namespace
 
@@ -60,20 +37,23 @@ std::vector<std::uint8_t> ComputeReach(const StateGraph& g) {
   std::vector<bool> root(n, false);
   std::vector<State> stack;
   std::vector<Frame> frames;
+  std::vector<State> arcs;  // the arcs not yet taken of the states on the walk
   std::uint32_t nIndex = 1;
   std::int64_t nComponent = std::int64_t{n} - 1;
   const auto begin = [&](State v) {
     rindex[v] = nIndex++;
     root[v] = true;
-    frames.push_back({v, 0, false, false});
+    frames.push_back({v, arcs.size()});
+    g.ForEachTurn(v, TurnRule{}, [&](State w, double) { arcs.push_back(w); });
   };
   for (State s = 0; s < n; ++s) {
     if (rindex[s] != 0 || !g.IsDrivable(s)) continue;
     begin(s);
     while (!frames.empty()) {
       const State v = frames.back().v;
-      const State w = NextTurn(g, frames.back());
-      if (w != kNoCell) {
+      if (arcs.size() > frames.back().nArcs) {
+        const State w = arcs.back();
+        arcs.pop_back();
         if (rindex[w] == 0) {
           begin(w);
         } else if (rindex[w] < rindex[v]) {
@@ -112,7 +92,8 @@ std::vector<std::uint8_t> ComputeReach(const StateGraph& g) {
   std::vector<std::uint8_t> reach(g.FeatureCount(), 0);
   for (State s = 0; s < n; ++s) {
     if (g.IsDrivable(s) && sizes[n - 1 - rindex[s]] >= nLarge)
-      reach[FeatureOf(s)] |= IsReversed(s) ? kBackwardInLarge : kForwardInLarge;
+      reach[g.FeatureOfState(s)] |=
+          IsReversed(g.HalfEdgeOf(s)) ? kBackwardInLarge : kForwardInLarge;
   }
   return reach;
 }

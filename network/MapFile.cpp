@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 #include <type_traits>
 
 #include "network/FeatureBoxGrid.h"
@@ -45,6 +46,8 @@ constexpr Expected kKnown[] = {
     // none) and the component flags.
     {section::kViaRestrictions, sizeof(ViaRestriction), false},
     {section::kViaHalfEdges, 4, false},
+    {section::kCopies, 4, false},
+    {section::kSteps, sizeof(ViaStep), false},
     {section::kOverlayInfo, sizeof(OverlayInfo), false},
     {section::kOverlayCells, sizeof(OverlayCell), false},
     {section::kOverlayParents, 4, false},
@@ -58,6 +61,30 @@ constexpr Expected kKnown[] = {
     {section::kOverlayShortest, 4, false},
     {section::kReach, 1, false},
 };
+
+// The copies name half-edges; the steps are in order, from states to
+// half-edges, each leading to that half-edge, a copy of it, or nowhere; the
+// states stay below the search's reserved numbers.
+bool CopiesSane(const GraphView& g, std::uint64_t nHalfEdges) {
+  const std::uint64_t nStates = nHalfEdges + g.copies.size();
+  if (nStates >= kMaxStates) return false;
+  for (const std::uint32_t h : g.copies) {
+    if (h >= nHalfEdges) return false;
+  }
+  const auto halfEdge = [&](std::uint32_t s) {
+    return s < nHalfEdges ? s : g.copies[s - nHalfEdges];
+  };
+  for (std::size_t i = 0; i < g.steps.size(); ++i) {
+    const ViaStep& s = g.steps[i];
+    if (s.nState >= nStates || s.nTurn >= nHalfEdges ||
+        (s.nNext != kBarredStep && (s.nNext >= nStates || halfEdge(s.nNext) != s.nTurn)))
+      return false;
+    if (i > 0 &&
+        std::tie(g.steps[i - 1].nState, g.steps[i - 1].nTurn) >= std::tie(s.nState, s.nTurn))
+      return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -194,6 +221,8 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   take(v.graph.leaving, section::kLeaving);
   take(v.viaRestrictions, section::kViaRestrictions);
   take(v.viaHalfEdges, section::kViaHalfEdges);
+  take(v.graph.copies, section::kCopies);
+  take(v.graph.steps, section::kSteps);
 
   // The counts that tie the sections together, and the small sections' values.
   const std::size_t nFeatures = v.features.size();
@@ -223,6 +252,7 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   }
   if (v.grid.cellStart.size() != nCells + 1)
     return fail(" is corrupt: GRDC does not match the grid levels");
+  if (!CopiesSane(v.graph, 2 * nFeatures)) return fail(" is corrupt: GCPY or GSTP out of range");
   return TakeOverlay(take, sName, sError);
 }
 
@@ -257,7 +287,8 @@ bool MappedMap::TakeOverlay(const Take& take, const std::string& sName, std::str
   if (info.size() != 1) return fail("OINF holds " + std::to_string(info.size()) + " records");
   o.info = info[0];
   const OverlayInfo& i = o.info;
-  if (i.nLevels == 0 || i.nLevels > kMaxOverlayLevels || i.nStates != 2 * v.features.size() ||
+  if (i.nLevels == 0 || i.nLevels > kMaxOverlayLevels ||
+      i.nStates != 2 * v.features.size() + v.graph.copies.size() ||
       !(std::isfinite(i.dTurnPenalty) && i.dTurnPenalty >= 0.0) ||
       !(std::isfinite(i.dUTurnPenalty) && i.dUTurnPenalty >= 0.0))
     return fail("OINF values out of range");

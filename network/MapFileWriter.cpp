@@ -105,6 +105,10 @@ bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string&
       BlockOf(section::kViaRestrictions, net.viaRestrictions),
       BlockOf(section::kViaHalfEdges, net.viaHalfEdges),
   };
+  if (!net.graph.copies.empty()) {
+    blocks.insert(blocks.end(), {BlockOf(section::kCopies, net.graph.copies),
+                                 BlockOf(section::kSteps, net.graph.steps)});
+  }
   if (o.Built()) {
     blocks.insert(
         blocks.end(),

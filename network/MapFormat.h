@@ -74,6 +74,9 @@ inline constexpr std::uint32_t kLeaving = SectionId("GLVI");       ///< uint32 h
 /// The via restrictions (none in a 1.0 file):
 inline constexpr std::uint32_t kViaRestrictions = SectionId("VIAR");  ///< ViaRestriction
 inline constexpr std::uint32_t kViaHalfEdges = SectionId("VIAH");     ///< uint32 half-edges
+/// The route graph's copies of half-edges for them (both or none):
+inline constexpr std::uint32_t kCopies = SectionId("GCPY");  ///< uint32 half-edge per copy
+inline constexpr std::uint32_t kSteps = SectionId("GSTP");   ///< ViaStep
 /// The route engine's overlay (all of O... or none) and the component flags:
 inline constexpr std::uint32_t kOverlayInfo = SectionId("OINF");      ///< OverlayInfo, one record
 inline constexpr std::uint32_t kOverlayCells = SectionId("OCEL");     ///< OverlayCell

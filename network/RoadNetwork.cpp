@@ -31,8 +31,7 @@ NetworkView RoadNetwork::View() const {
   v.viaHalfEdges = viaHalfEdges;
   v.wayIds = wayIds;
   v.grid = {grid.levels, grid.cellStart, grid.items};
-  v.graph = {graph.lengths,      graph.bearings, graph.flags,
-             graph.leavingStart, graph.leaving,  graph.info};
+  v.graph = graph.View();
   v.overlay = overlay.View();
   return v;
 }
@@ -42,8 +41,17 @@ std::size_t RoadNetwork::Bytes() const {
   return sizeof(*this) + bytes(points) + bytes(features) + bytes(nodes) + bytes(names.offsets) +
          bytes(names.bytes) + bytes(forbidden) + bytes(viaRestrictions) + bytes(viaHalfEdges) +
          bytes(wayIds) + bytes(grid.levels) + bytes(grid.cellStart) + bytes(grid.items) +
-         bytes(graph.lengths) + bytes(graph.bearings) + bytes(graph.flags) +
-         bytes(graph.leavingStart) + bytes(graph.leaving) + overlay.Bytes();
+         graph.Bytes() + overlay.Bytes();
+}
+
+GraphView GraphData::View() const {
+  return {lengths, bearings, flags, leavingStart, leaving, copies, steps, info};
+}
+
+std::size_t GraphData::Bytes() const {
+  const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
+  return bytes(lengths) + bytes(bearings) + bytes(flags) + bytes(leavingStart) + bytes(leaving) +
+         bytes(copies) + bytes(steps);
 }
 
 }  // namespace vxnet

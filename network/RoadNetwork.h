@@ -105,6 +105,19 @@ static_assert(sizeof(GraphInfo) == 32);
 /// Route graph flag bits (one byte per feature).
 inline constexpr std::uint8_t kUsable = 1;    ///< routable and consistent
 inline constexpr std::uint8_t kTurnRule = 2;  ///< a forbidden turn starts on it
+inline constexpr std::uint8_t kViaStart = 4;  ///< a via step (ViaStep) leaves one of its half-edges
+
+/// A step of the route graph that is not the plain turn because of the
+/// restrictions over via roads (network/ViaCopies.h): from state nState,
+/// turning into half-edge nTurn leads to state nNext, a copy of nTurn, or
+/// nowhere (kBarredStep). 12 bytes.
+struct ViaStep {
+  std::uint32_t nState;
+  std::uint32_t nTurn;
+  std::uint32_t nNext;
+};
+static_assert(sizeof(ViaStep) == 12);
+inline constexpr std::uint32_t kBarredStep = 0xFFFFFFFFu;
 
 /// The items of key k of a counting table (CountingTable.h): empty when k has
 /// no entry or its offsets are out of order or past the items, so that a
@@ -132,6 +145,9 @@ struct GraphView {
   std::span<const std::uint8_t> flags;          ///< per feature: kUsable, kTurnRule
   std::span<const std::uint32_t> leavingStart;  ///< node -> offset in leaving (nodes + 1)
   std::span<const std::uint32_t> leaving;       ///< half-edges leaving each node
+  /// Per copy of a half-edge (state 2 * features + i), its half-edge.
+  std::span<const std::uint32_t> copies;
+  std::span<const ViaStep> steps;  ///< sorted by nState, then nTurn
   GraphInfo info{1.0, 0.0, 0.0, 0.0};
   bool Built() const { return !lengths.empty(); }
 };
@@ -209,7 +225,14 @@ struct GraphData {
   std::vector<std::uint8_t> flags;
   std::vector<std::uint32_t> leavingStart;
   std::vector<std::uint32_t> leaving;
+  std::vector<std::uint32_t> copies;
+  std::vector<ViaStep> steps;
   GraphInfo info{1.0, 0.0, 0.0, 0.0};
+
+  /// A view of the vectors; valid while they are not changed.
+  GraphView View() const;
+  /// Bytes held by the vectors.
+  std::size_t Bytes() const;
 };
 
 /// A network held in vectors, as the importer or a test builds it. The grid

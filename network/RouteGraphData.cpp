@@ -7,6 +7,7 @@
 
 #include "interfaces/VroGeo.h"
 #include "network/CountingTable.h"
+#include "network/ViaCopies.h"
 
 namespace vxnet {
 namespace {
@@ -84,6 +85,7 @@ GraphData BuildRouteGraph(const NetworkView& net) {
   g.info.dLatScale = kMinMetresPerDegreeLat / 100000.0 * kLowerBoundSlack;
   g.info.dLonScale = kMinMetresPerDegreeLon * std::cos(dMaxAbsLat * std::numbers::pi / 180.0) /
                      100000.0 * kLowerBoundSlack;
+  BuildViaCopies(net, g);
   return g;
 }
 

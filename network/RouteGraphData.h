@@ -15,6 +15,9 @@ namespace vxnet {
 
 /// Half-edge numbers and the search's parent codes must fit 32 bits.
 inline constexpr std::uint32_t kMaxFeatures = 0x7FFFFFF0u;
+/// States (the half-edges and their copies, network/ViaCopies.h) are numbered
+/// below this; the numbers above are the search's parent codes.
+inline constexpr std::uint32_t kMaxStates = 0xFFFFFFF0u;
 
 /// A feature driven in one direction: 2 * feature + 0 from its first point to
 /// its last, 2 * feature + 1 from its last point to its first.
@@ -43,7 +46,9 @@ inline double BearingDegrees(std::uint16_t nUnits) { return nUnits * (360.0 / 65
 /// Builds the graph of net: a feature is usable when it is routable, its
 /// points and nodes are in range and its index is below kMaxFeatures; unusable
 /// features have length 0 and no leaving entries. The forbidden turns must be
-/// sorted (their starts are flagged). Throws std::bad_alloc.
+/// sorted (their starts are flagged). The restrictions over via roads become
+/// copies of half-edges and their steps (network/ViaCopies.h). Throws
+/// std::bad_alloc, or std::length_error when the states would not fit.
 GraphData BuildRouteGraph(const NetworkView& net);
 
 }  // namespace vxnet

@@ -40,4 +40,13 @@ bool StateGraph::IsForbidden(std::uint32_t nFrom, std::uint32_t nVia, std::uint3
                             });
 }
 
+State StateGraph::Step(State s, HalfEdge b) const {
+  const std::span<const ViaStep> steps = m_net.graph.steps;
+  const auto it = std::lower_bound(
+      steps.begin(), steps.end(), ViaStep{s, b, 0}, [](const ViaStep& x, const ViaStep& y) {
+        return std::tie(x.nState, x.nTurn) < std::tie(y.nState, y.nTurn);
+      });
+  return it != steps.end() && it->nState == s && it->nTurn == b ? it->nNext : b;
+}
+
 }  // namespace vxnet

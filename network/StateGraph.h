@@ -7,9 +7,11 @@
 // from the network is checked before it is followed, so a view over any file
 // is never read out of bounds. The view's arrays must outlive the graph.
 //
-// Further states (copies of half-edges, say) can be added behind the
-// half-edges: everything built on the graph reaches states only through
-// StateCount, StartNode, EndNode, Cost and ForEachTurn.
+// The restrictions over via roads add copies of half-edges as further states
+// behind the half-edges (network/ViaCopies.h): a copy starts and ends where
+// its half-edge does and costs the same; only its turns differ. Everything
+// built on the graph reaches states only through StateCount, StartNode,
+// EndNode, Cost, IsDrivable, HalfEdgeOf and ForEachTurn.
 #ifndef VX_NETWORK_STATEGRAPH_H
 #define VX_NETWORK_STATEGRAPH_H
 
@@ -45,8 +47,18 @@ class StateGraph {
   /// The network with its graph and grid.
   const NetworkView& Net() const { return m_net; }
   std::uint32_t FeatureCount() const { return m_net.FeatureCount(); }
-  /// States: the half-edges of every feature.
-  std::uint32_t StateCount() const { return 2 * FeatureCount(); }
+  /// States: the half-edges of every feature, then the copies.
+  std::uint32_t StateCount() const {
+    return 2 * FeatureCount() + static_cast<std::uint32_t>(m_net.graph.copies.size());
+  }
+  /// The half-edge state s drives: s itself, or the half-edge of a copy
+  /// (checked in range when a compiled map is opened).
+  HalfEdge HalfEdgeOf(State s) const {
+    const std::uint32_t nHalfEdges = 2 * FeatureCount();
+    return s < nHalfEdges ? s : m_net.graph.copies[s - nHalfEdges];
+  }
+  /// The feature state s drives.
+  std::uint32_t FeatureOfState(State s) const { return FeatureOf(HalfEdgeOf(s)); }
   std::uint32_t NodeCount() const { return static_cast<std::uint32_t>(m_net.nodes.size()); }
 
   /// Flagged usable, with a length, points and nodes in range. Every other
@@ -58,7 +70,10 @@ class StateGraph {
     return nOneWay == 0 || (nOneWay > 0) != IsReversed(h);
   }
   /// A state that some route may drive: usable and drivable that way.
-  bool IsDrivable(State h) const { return IsUsable(FeatureOf(h)) && AllowsDirection(h); }
+  bool IsDrivable(State s) const {
+    const HalfEdge h = HalfEdgeOf(s);
+    return IsUsable(FeatureOf(h)) && AllowsDirection(h);
+  }
   /// Geodesic length in metres.
   double Length(std::uint32_t nFeature) const { return m_net.graph.lengths[nFeature]; }
   /// Travel speed in metres per second: maxspeed, else the class speed.
@@ -67,17 +82,19 @@ class StateGraph {
   }
   /// The highest SpeedOf over the usable features (at least 1).
   double MaxSpeed() const { return m_net.graph.info.dMaxSpeed; }
-  /// The price of driving state h whole.
-  double Cost(State h, Metric m) const {
-    const std::uint32_t f = FeatureOf(h);
+  /// The price of driving state s whole.
+  double Cost(State s, Metric m) const {
+    const std::uint32_t f = FeatureOfState(s);
     return m == Metric::kShortest ? Length(f) : Length(f) / SpeedOf(f);
   }
 
-  std::uint32_t StartNode(State h) const {
+  std::uint32_t StartNode(State s) const {
+    const HalfEdge h = HalfEdgeOf(s);
     const Feature& ft = m_net.features[FeatureOf(h)];
     return IsReversed(h) ? ft.nToNode : ft.nFromNode;
   }
-  std::uint32_t EndNode(State h) const {
+  std::uint32_t EndNode(State s) const {
+    const HalfEdge h = HalfEdgeOf(s);
     const Feature& ft = m_net.features[FeatureOf(h)];
     return IsReversed(h) ? ft.nFromNode : ft.nToNode;
   }
@@ -102,10 +119,17 @@ class StateGraph {
            AllowsDirection(b) && !IsForbidden(FeatureOf(h), EndNode(h), fTo);
   }
 
-  /// Calls fn(b, dPenalty) for every arc h -> b under rule (h a state of a
-  /// usable feature); the arc's price is Cost(h) + dPenalty.
+  /// Where turning from state s into half-edge b (a permitted turn) leads:
+  /// b itself, a copy of b, or kBarredStep when the turn would complete a
+  /// sequence a via restriction forbids.
+  State Step(State s, HalfEdge b) const;
+
+  /// Calls fn(t, dPenalty) for every arc s -> t under rule (s a state of a
+  /// usable feature); the arc's price is Cost(s) + dPenalty. The arcs are
+  /// those of s's half-edge h, each led where Step says; a way on that a via
+  /// restriction bars still counts as one for the rule on turning back.
   template <class Fn>
-  void ForEachTurn(State h, const TurnRule& rule, Fn&& fn) const;
+  void ForEachTurn(State s, const TurnRule& rule, Fn&& fn) const;
 
   std::span<const Bin_LonLat> Points(std::uint32_t nFeature) const {
     return m_net.PointsOf(m_net.features[nFeature]);
@@ -129,8 +153,14 @@ class StateGraph {
 };
 
 template <class Fn>
-void StateGraph::ForEachTurn(State h, const TurnRule& rule, Fn&& fn) const {
+void StateGraph::ForEachTurn(State s, const TurnRule& rule, Fn&& fn) const {
   constexpr double kTurnDegrees = 45.0;
+  const HalfEdge h = HalfEdgeOf(s);
+  const bool bSteps = s != h || (m_net.graph.flags[FeatureOf(h)] & kViaStart) != 0;
+  const auto arc = [&](HalfEdge b, double dPenalty) {
+    const State t = bSteps ? Step(s, b) : b;
+    if (t != kBarredStep) fn(t, dPenalty);
+  };
   const double dBearing = EndBearing(h);
   bool bOtherWay = false;
   bool bCanTurnBack = false;
@@ -143,11 +173,11 @@ void StateGraph::ForEachTurn(State h, const TurnRule& rule, Fn&& fn) const {
       continue;
     }
     bOtherWay = true;
-    fn(b, BearingGap(dBearing, StartBearing(b)) > kTurnDegrees ? rule.dTurnPenalty : 0.0);
+    arc(b, BearingGap(dBearing, StartBearing(b)) > kTurnDegrees ? rule.dTurnPenalty : 0.0);
   }
   // Turning back onto the same feature only where the road ends.
   if (bCanTurnBack && !bOtherWay) {
-    fn(h ^ 1u, rule.dUTurnPenalty);
+    arc(h ^ 1u, rule.dUTurnPenalty);
   }
 }
 

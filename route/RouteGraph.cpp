@@ -13,8 +13,7 @@ BuiltParts::BuiltParts(const vxnet::NetworkView& view) : net(view) {
   const bool bImported = !net.graph.Built();
   if (bImported) {
     graph = vxnet::BuildRouteGraph(view);
-    net.graph = {graph.lengths,      graph.bearings, graph.flags,
-                 graph.leavingStart, graph.leaving,  graph.info};
+    net.graph = graph.View();
   }
   if (net.grid.levels.empty()) {
     grid = vxnet::BuildFeatureGrid(view);
@@ -33,9 +32,8 @@ BuiltParts::BuiltParts(const vxnet::NetworkView& view) : net(view) {
 
 std::size_t RouteGraph::MemoryBytes() const {
   const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
-  return bytes(graph.lengths) + bytes(graph.bearings) + bytes(graph.flags) +
-         bytes(graph.leavingStart) + bytes(graph.leaving) + bytes(grid.levels) +
-         bytes(grid.cellStart) + bytes(grid.items) + overlay.Bytes();
+  return graph.Bytes() + bytes(grid.levels) + bytes(grid.cellStart) + bytes(grid.items) +
+         overlay.Bytes();
 }
 
 }  // namespace vxroute

@@ -83,7 +83,7 @@ void RouteSearch::NextGeneration() {
   }
 }
 
-double RouteSearch::FullCost(HalfEdge h) const { return m_graph.Cost(h, MetricOf(*m_pCost)); }
+double RouteSearch::FullCost(State h) const { return m_graph.Cost(h, MetricOf(*m_pCost)); }
 
 double RouteSearch::Estimate(State h, std::uint32_t nVertex, double dX, double dY) const {
   // A vertex's point is at hand (its state's start node, read in place of
@@ -163,7 +163,7 @@ void RouteSearch::Push(State h, std::uint32_t nVertex, double dCost) {
   std::push_heap(m_queue.begin(), m_queue.end(), std::greater<>{});
 }
 
-void RouteSearch::Relax(HalfEdge h, double dCost, std::uint32_t nParent) {
+void RouteSearch::Relax(State h, double dCost, std::uint32_t nParent) {
   const std::uint32_t v = VertexOf(h);
   LabelArrays& a = v != kNoCell ? m_vertices : m_states;
   const std::uint32_t k = v != kNoCell ? v : h;
@@ -188,7 +188,7 @@ void RouteSearch::OfferGoal(double dCost, std::uint32_t nLast, bool bPartial, bo
   std::push_heap(m_queue.begin(), m_queue.end(), std::greater<>{});
 }
 
-void RouteSearch::Expand(HalfEdge hArrived, double dArrive, std::uint32_t nParent) {
+void RouteSearch::Expand(State hArrived, double dArrive, std::uint32_t nParent) {
   m_graph.ForEachTurn(hArrived, m_rule, [&](vxnet::State b, double dPenalty) {
     Relax(b, dArrive + dPenalty, nParent);
   });
@@ -263,17 +263,18 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
       }
       continue;
     }
-    const HalfEdge h = item.nState;
+    const State h = item.nState;
+    const HalfEdge e = m_graph.HalfEdgeOf(h);
     const LabelArrays& a = item.nVertex != kNoCell ? m_vertices : m_states;
     if (item.dCost > a.cost[item.nVertex != kNoCell ? item.nVertex : h] ||
-        !m_graph.IsUsable(FeatureOf(h))) {
+        !m_graph.IsUsable(FeatureOf(e))) {
       continue;  // a cheaper entry of this state came first
     }
     ++m_nSettled;
-    if (IsTargetFeature(FeatureOf(h))) {
-      OfferGoal(item.dCost + target.dPartial[IsReversed(h) ? 1 : 0], h, true, false);
+    if (IsTargetFeature(FeatureOf(e))) {
+      OfferGoal(item.dCost + target.dPartial[IsReversed(e) ? 1 : 0], h, true, false);
     }
-    if (IsBlocked(FeatureOf(h))) {
+    if (IsBlocked(FeatureOf(e))) {
       continue;  // entered only to reach the target on it, never driven through
     }
     const double dArrive = item.dCost + FullCost(h);
@@ -311,7 +312,7 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
     legs.push_back({virtualLeg(nCur), true, false});
   }
   for (const State s : path) {
-    legs.push_back({s, false, false});
+    legs.push_back({m_graph.HalfEdgeOf(s), false, false});
   }
   legs.back().bToTarget = m_bGoalPartial;
   return true;

@@ -119,7 +119,7 @@ class RouteSearch {
     return m_pBlocked != nullptr && m_pBlocked[nFeature] != 0;
   }
   bool IsTargetFeature(std::uint32_t nFeature) const;
-  double FullCost(HalfEdge h) const;
+  double FullCost(vxnet::State h) const;
   double Estimate(vxnet::State h, std::uint32_t nVertex, double dX, double dY) const;
   vxnet::State ParentOf(vxnet::State h) const;
   std::uint32_t VertexOf(vxnet::State h) const;
@@ -127,8 +127,8 @@ class RouteSearch {
   std::uint32_t ClosedLevels(std::uint32_t nNode) const;
   std::uint32_t CliqueLevel(vxnet::State h, std::uint32_t nVertex) const;
   void Push(vxnet::State h, std::uint32_t nVertex, double dCost);
-  void Relax(HalfEdge h, double dCost, std::uint32_t nParent);
-  void Expand(HalfEdge hArrived, double dArrive, std::uint32_t nParent);
+  void Relax(vxnet::State h, double dCost, std::uint32_t nParent);
+  void Expand(vxnet::State hArrived, double dArrive, std::uint32_t nParent);
   void ExpandClique(vxnet::State h, std::uint32_t nVertex, std::uint32_t nLevel, double dCost);
   void OfferGoal(double dCost, std::uint32_t nLast, bool bPartial, bool bDirect);
   bool Unpack(std::vector<vxnet::State>& path);
@@ -137,7 +137,7 @@ class RouteSearch {
 
   const RouteGraph& m_graph;
   const vxnet::OverlayView& m_overlay;
-  LabelArrays m_states;    ///< per state (2 * features once allocated)
+  LabelArrays m_states;    ///< per state (half-edges and copies, once allocated)
   LabelArrays m_vertices;  ///< per overlay vertex, once an overlay query ran
   std::vector<QueueItem> m_queue;
   std::uint32_t m_nGeneration = 0;
