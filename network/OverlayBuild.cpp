@@ -174,18 +174,24 @@ class OverlayBuilder {
     return true;
   }
 
-  // Level-1 slots: the states that start in a cell, numbered from 0 per cell.
+  // Level-1 slots: the states that start in a cell, numbered from 0 per cell
+  // (the half-edges node by node, then the copies).
   void SlotMap(const CellPartition& p) {
     m_slot.assign(m_g.StateCount(), 0);
-    for (std::size_t c = 0; c + 1 < p.cellNodes.size(); ++c) {
-      std::uint32_t nSlot = 0;
+    const std::size_t nCells = p.cellNodes.empty() ? 0 : p.cellNodes.size() - 1;
+    std::vector<std::uint32_t> used(nCells, 0);
+    for (std::size_t c = 0; c < nCells; ++c) {
       for (std::uint32_t i = p.cellNodes[c]; i < p.cellNodes[c + 1]; ++i) {
         for (const HalfEdge h : m_g.Leaving(p.nodes[i])) {
-          if (h < m_slot.size()) m_slot[h] = nSlot++;
+          if (h < m_slot.size()) m_slot[h] = used[c]++;
         }
       }
-      m_nMaxSlots = std::max(m_nMaxSlots, nSlot);
     }
+    for (State s = 2 * m_g.FeatureCount(); s < m_g.StateCount(); ++s) {
+      const std::uint32_t c = m_o.nodeCells[m_g.StartNode(s)];
+      if (c < nCells) m_slot[s] = used[c]++;
+    }
+    m_nMaxSlots = used.empty() ? 0 : *std::max_element(used.begin(), used.end());
   }
 
   // The cliques of every cell of level nLevel.
