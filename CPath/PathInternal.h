@@ -5,8 +5,8 @@
 #include <cstddef>
 
 #include "CPath/CPath.h"
-#include "interfaces/VroTexts.h"
 #include "geometry/CAngleNum.h"
+#include "interfaces/VroTexts.h"
 
 /// The library's one angle object; the path code names GetAngle through it.
 extern CAngleNum<3600> g_AngleNum;
