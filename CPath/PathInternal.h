@@ -6,14 +6,17 @@
 
 #include "CPath/CPath.h"
 #include "geometry/CAngleNum.h"
+#include "interfaces/VroTexts.h"
 
 /// The library's one angle object; the path code names GetAngle through it.
 extern CAngleNum<3600> g_AngleNum;
 
 namespace vx {
 
-/// Road names in guidance records hold at most this many characters.
-constexpr std::size_t kMaxGuidName = 300;
+/// Road names in guidance records hold at most this many bytes: the fields
+/// are as large as the reader's and the engine's name buffers.
+constexpr std::size_t kMaxGuidName = vro::kNameSize - 1;
+static_assert(sizeof(PathGuid::szName) == vro::kNameSize);
 
 /// The null feature identifier: words 0..2 all ones, word 3 zero.
 constexpr VRO_FEATURE_ID kNullFeatureId = {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0u}};

@@ -133,6 +133,9 @@ class Mapper {
   // way are tried, and each later way must begin or end where the one before
   // left off; every via feature must be drivable the way the chain goes.
   // Returns the reason when no chain results.
+  // Over the complexity limit: the chain is grown stretch by stretch with
+  // each way it may fail named in place.
+  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
   RestrictionFate ViaChains(std::span<const std::int64_t> via, std::vector<Chain>& chains) const {
     struct Stretch {
       std::uint32_t nFirst, nCount, nStart, nEnd;
@@ -199,6 +202,9 @@ class Mapper {
     }
   }
 
+  // Over the complexity limit: one relation's members, legs and pairs with
+  // each reason for ignoring it in place; to be split by kind.
+  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
   RestrictionFate MapOne(std::size_t i) {
     const RawRestriction& rr = m_raw.restrictions[i];
     const std::span<const std::int64_t> members(

@@ -73,7 +73,7 @@ class Country {
 
   void Build() {
     const int nx = m_o.nTownsX, ny = m_o.nTownsY;
-    m_towns.resize(static_cast<std::size_t>(nx * ny));
+    m_towns.resize(static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny));
     for (int j = 0; j < ny; ++j)
       for (int i = 0; i < nx; ++i) BuildTown(i, j);
     BuildMainRoads();
@@ -170,6 +170,9 @@ class Country {
     return m_ways.size() - 1;
   }
 
+  // Over the limits: a town is laid out street by street, with its one-ways,
+  // roundabout and restrictions, in one readable sequence.
+  // NOLINTNEXTLINE(readability-function-size,readability-function-cognitive-complexity)
   void BuildTown(int i, int j) {
     const int n = m_o.nTownStreets;
     const double b = m_o.dBlockKm;
@@ -177,7 +180,8 @@ class Country {
     const Point c{i * m_o.dTownSpacingKm, j * m_o.dTownSpacingKm};
     std::vector<NodeId> grid(static_cast<std::size_t>(n * n));
     const auto g = [&](int r, int k) -> NodeId& {
-      return grid[static_cast<std::size_t>(r * n + k)];
+      return grid[static_cast<std::size_t>(r) * static_cast<std::size_t>(n) +
+                  static_cast<std::size_t>(k)];
     };
     for (int r = 0; r < n; ++r)
       for (int k = 0; k < n; ++k)
@@ -279,13 +283,13 @@ class Country {
         other.szExcept = "motorcar";
     }
     m_restrictions.push_back(other);
-    m_towns[static_cast<std::size_t>(j * m_o.nTownsX + i)] =
-        Town{g(mid, 0), g(mid, n - 1), g(0, mid), g(n - 1, mid)};
+    m_towns[static_cast<std::size_t>(j) * static_cast<std::size_t>(m_o.nTownsX) +
+            static_cast<std::size_t>(i)] = Town{g(mid, 0), g(mid, n - 1), g(0, mid), g(n - 1, mid)};
   }
 
   // Writes a line from a to b with the fixed nodes on it (by distance from a)
   // and bridges (centres by distance from a) as ways of the given kind.
-  void Line(NodeId a, NodeId b, std::vector<Fixed> fixed, const std::vector<double>& bridges,
+  void Line(NodeId a, NodeId b, const std::vector<Fixed>& fixed, const std::vector<double>& bridges,
             const Way& kind, double dBendKm) {
     const Point pa = At(a), pb = At(b);
     const double dLen = std::hypot(pb.x - pa.x, pb.y - pa.y);
@@ -293,6 +297,7 @@ class Country {
       return Point{pa.x + (pb.x - pa.x) * s / dLen, pa.y + (pb.y - pa.y) * s / dLen};
     };
     std::vector<std::pair<double, NodeId>> stops;  // second: node, or -1 bridge start
+    stops.reserve(fixed.size() + bridges.size());
     for (const Fixed& f : fixed) stops.emplace_back(f.s, f.id);
     for (const double s : bridges) stops.emplace_back(s - kBridgeKm, -1);
     std::sort(stops.begin(), stops.end());
@@ -316,11 +321,16 @@ class Country {
     AddWay(std::move(way));
   }
 
+  // Over the limits: the road hierarchy between towns (motorways with their
+  // junctions and bridges, primaries, secondaries) in one sequence; to be
+  // split by road kind.
+  // NOLINTNEXTLINE(readability-function-size,readability-function-cognitive-complexity)
   void BuildMainRoads() {
     const int nx = m_o.nTownsX, ny = m_o.nTownsY, m = m_o.nMotorwayEvery;
     const double sp = m_o.dTownSpacingKm;
     const auto town = [&](int i, int j) -> const Town& {
-      return m_towns[static_cast<std::size_t>(j * nx + i)];
+      return m_towns[static_cast<std::size_t>(j) * static_cast<std::size_t>(nx) +
+                     static_cast<std::size_t>(i)];
     };
     // Motorways: between town rows j and j + 1 (and columns) where j % m is 0.
     std::vector<int> rowsM, colsM;

@@ -101,6 +101,9 @@ struct OverlayView {
 };
 
 /// The overlay in vectors.
+// clang-tidy 14 reports the loop variable of the implicit copy of an array
+// member (OverlayInfo) as a reserved identifier of this struct.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 struct OverlayData {
   OverlayInfo info{};
   std::vector<OverlayCell> cells;
