@@ -44,6 +44,9 @@ VRO_API void VroRouteRemoveAllBlockEdge(VRO_ROUTE*);
 /// or "") or "shortest", any other text finds nothing; dRouteArg1 a penalty
 /// per turn of more than 45 degrees and dRouteArg2 a penalty for turning back
 /// at a dead end, in seconds (fastest) or metres (shortest); szEndName unused.
+/// Routes honour one-way marks, the forbidden turns (the reader's "TRN") and
+/// the turn restrictions over via ways, which the reader does not list: no
+/// route drives a forbidden sequence of roads (docs/restrictions.md).
 /// Start and target snap to the nearest road within 5000 m that lies in a
 /// large part of the network (a strongly connected component of the
 /// turn-aware graph of at least 1000 half-edges, or of half the largest
