@@ -46,7 +46,9 @@ class CopyBuilder {
   }
 
   // The record's half-edges in driving order, or none when a route cannot
-  // drive them: one out of range or not drivable, or a gap between two.
+  // drive them: one out of range, a from or via half-edge not drivable, or a
+  // gap between two. (A to that cannot be driven still bars the other exits
+  // of an only record.)
   std::vector<HalfEdge> Sequence(const ViaRestriction& r) const {
     const std::span<const std::uint32_t> via = m_net.ViaOf(r);
     if (via.empty()) return {};
@@ -54,7 +56,7 @@ class CopyBuilder {
     seq.insert(seq.end(), via.begin(), via.end());
     seq.push_back(r.nTo);
     for (std::size_t i = 0; i < seq.size(); ++i) {
-      if (seq[i] >= m_nHalfEdges || !m_graph.IsDrivable(seq[i])) return {};
+      if (seq[i] >= m_nHalfEdges || (i + 1 < seq.size() && !m_graph.IsDrivable(seq[i]))) return {};
       if (i > 0 && m_graph.StartNode(seq[i]) != m_graph.EndNode(seq[i - 1])) return {};
     }
     return seq;

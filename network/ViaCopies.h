@@ -23,9 +23,10 @@ namespace vxnet {
 
 /// Fills g.copies and g.steps for the via restrictions of net and flags
 /// (kViaStart) the features whose half-edges have steps; g's flags and
-/// leaving lists must be built for net. A record some half-edge of which is
-/// not a usable feature's (below 2F), or whose half-edges do not follow one
-/// another node to node, is passed over: no route can drive it. Throws
+/// leaving lists must be built for net. A record with a half-edge out of
+/// range (2F and above), a from or via half-edge that cannot be driven, or
+/// half-edges that do not follow one another node to node is passed over:
+/// no route can drive it. Throws
 /// std::length_error when the states would reach kMaxStates, std::bad_alloc.
 void BuildViaCopies(const NetworkView& net, GraphData& g);
 
