@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <numbers>
 #include <queue>
 #include <random>
+#include <set>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -830,9 +833,92 @@ TEST_F(RouteEngineTown, BlockedFeatureIsAvoided) {
 
 }  // namespace
 
+namespace {
+
+// Where half-edge h (2 * feature, + 1 when driven against its digitisation)
+// starts and ends.
+std::uint32_t HalfStart(const RoadNetwork& net, std::uint32_t h) {
+  const Feature& f = net.features[h >> 1];
+  return (h & 1u) != 0 ? f.nToNode : f.nFromNode;
+}
+std::uint32_t HalfEnd(const RoadNetwork& net, std::uint32_t h) { return HalfStart(net, h ^ 1u); }
+
+// The restrictions over via roads of a network as sequences of half-edges
+// (from, via..., to), read naively: a turn is checked against every ending of
+// the way driven before it. Records no route can drive (a half-edge past the
+// features, pieces that do not join node to node) are left out.
+class ViaRules {
+ public:
+  explicit ViaRules(const RoadNetwork& net) : m_bFrom(2 * net.features.size(), false) {
+    const NetworkView view = net.View();
+    for (const vxnet::ViaRestriction& r : view.viaRestrictions) {
+      const std::span<const std::uint32_t> via = view.ViaOf(r);
+      std::vector<std::uint32_t> seq{r.nFrom};
+      seq.insert(seq.end(), via.begin(), via.end());
+      seq.push_back(r.nTo);
+      bool bDrivable = !via.empty();
+      for (std::size_t i = 0; i < seq.size() && bDrivable; ++i) {
+        bDrivable = seq[i] < m_bFrom.size() &&
+                    (i == 0 || HalfEnd(net, seq[i - 1]) == HalfStart(net, seq[i]));
+      }
+      if (!bDrivable) continue;
+      m_bFrom[r.nFrom] = true;
+      m_nLongest = std::max(m_nLongest, seq.size());
+      for (std::size_t n = 1; n < seq.size(); ++n)
+        m_beginnings.emplace(seq.begin(), seq.begin() + n);
+      if (r.nKind == vxnet::kViaOnly) {
+        m_exits[{seq.begin(), seq.end() - 1}].insert(r.nTo);
+      } else {
+        m_banned.insert(seq);
+      }
+    }
+  }
+
+  // Whether a route that has driven the half-edges `driven`, in this order,
+  // may turn into b next: no kViaNo sequence ends with b, and where the way
+  // driven ends with the from and via of kViaOnly records, b is one of their
+  // exits.
+  bool Allows(std::span<const std::uint32_t> driven, std::uint32_t b) const {
+    std::vector<std::uint32_t> ending;
+    for (std::size_t k = 1; k <= driven.size() && k < m_nLongest; ++k) {
+      ending.assign(driven.end() - static_cast<std::ptrdiff_t>(k), driven.end());
+      const auto exits = m_exits.find(ending);
+      if (exits != m_exits.end() && !exits->second.contains(b)) return false;
+      ending.push_back(b);
+      if (m_banned.contains(ending)) return false;
+    }
+    return true;
+  }
+
+  // The longest ending of driven + b that some record's sequence begins with
+  // (and goes on after); empty when there is none.
+  std::vector<std::uint32_t> Beginning(std::span<const std::uint32_t> driven,
+                                       std::uint32_t b) const {
+    if (driven.empty() && !m_bFrom[b]) return {};
+    std::vector<std::uint32_t> way(driven.begin(), driven.end());
+    way.push_back(b);
+    for (std::size_t k = std::min(way.size(), m_nLongest); k > 0; --k) {
+      std::vector<std::uint32_t> ending(way.end() - static_cast<std::ptrdiff_t>(k), way.end());
+      if (m_beginnings.contains(ending)) return ending;
+    }
+    return {};
+  }
+
+ private:
+  std::vector<bool> m_bFrom;  // per half-edge: some record starts with it
+  std::size_t m_nLongest = 0;
+  std::set<std::vector<std::uint32_t>> m_banned;  // kViaNo sequences
+  // The from and via of kViaOnly records, with the exits they name.
+  std::map<std::vector<std::uint32_t>, std::set<std::uint32_t>> m_exits;
+  std::set<std::vector<std::uint32_t>> m_beginnings;  // every sequence short of its end
+};
+
+}  // namespace
+
 // A random town for the property test: a grid of junctions moved at random,
 // roads between neighbours (some missing), a fifth one-way, road classes at
-// random, a point in the middle of each road, forbidden turns at random.
+// random, a point in the middle of each road, forbidden turns and
+// restrictions over via roads at random.
 struct RandomTown {
   NetBuilder b;
   std::vector<Bin_LonLat> places;  // map points: every node and every middle point
@@ -861,7 +947,6 @@ struct RandomTown {
     }
     // One turn in eight forbidden.
     const RoadNetwork& net = b.net;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> turns;
     for (std::uint32_t f = 0; f < net.features.size(); ++f) {
       for (std::uint32_t g = 0; g < net.features.size(); ++g) {
         const Feature &a = net.features[f], &c = net.features[g];
@@ -873,18 +958,123 @@ struct RandomTown {
       places.push_back(p[1]);
     }
     places.insert(places.end(), net.nodes.begin(), net.nodes.end());
+    AddViaRestrictions(rng);
+  }
+
+ private:
+  // About one restriction over via roads per three features, each a random
+  // walk along the grid (one-way marks ignored, turning back included) from a
+  // random half-edge over one to three via half-edges to its to, a quarter of
+  // them kViaOnly. Among them: kViaOnly groups naming some of the exits after
+  // one from and via; records that begin like an earlier one and go their
+  // own way; records that begin inside an earlier one; records that turn
+  // back (h, v, v^1; h, v, v^1, h^1; h, h^1, x). Then records no route can
+  // drive, which must change nothing: a half-edge past the features as from,
+  // via or to, via or to not starting where the one before ends.
+  void AddViaRestrictions(std::mt19937& rng) {
+    RoadNetwork& net = b.net;
+    const auto nHalf = static_cast<std::uint32_t>(2 * net.features.size());
+    const auto pick = [&](std::size_t n) { return static_cast<std::uint32_t>(rng() % n); };
+    std::vector<std::vector<std::uint32_t>> leaving(net.nodes.size());
+    for (std::uint32_t h = 0; h < nHalf; ++h) leaving[HalfStart(net, h)].push_back(h);
+    // seq extended to n half-edges by random steps, half of them straight on
+    // where the grid goes on (the node numbered as far beyond as the last
+    // step went).
+    const auto walk = [&](std::vector<std::uint32_t> seq, std::size_t n) {
+      while (seq.size() < n) {
+        const std::uint32_t u = HalfStart(net, seq.back()), v = HalfEnd(net, seq.back());
+        const std::vector<std::uint32_t>& out = leaving[v];
+        std::uint32_t next = out[pick(out.size())];
+        for (const std::uint32_t x : out) {
+          if (HalfEnd(net, x) + u == 2 * v && pick(2) == 0) next = x;
+        }
+        seq.push_back(next);
+      }
+      return seq;
+    };
+    std::vector<std::vector<std::uint32_t>> made;
+    const auto add = [&](const std::vector<std::uint32_t>& seq, std::uint8_t nKind) {
+      net.viaRestrictions.push_back({seq.front(), seq.back(),
+                                     static_cast<std::uint32_t>(net.viaHalfEdges.size()),
+                                     static_cast<std::uint16_t>(seq.size() - 2), nKind, 0});
+      net.viaHalfEdges.insert(net.viaHalfEdges.end(), seq.begin() + 1, seq.end() - 1);
+      made.push_back(seq);
+    };
+    const auto kind = [&] { return pick(4) == 0 ? vxnet::kViaOnly : vxnet::kViaNo; };
+    for (std::uint32_t i = 0; i < nHalf / 6; ++i) {
+      const std::uint32_t h = pick(nHalf);
+      const std::vector<std::uint32_t> earlier =
+          made.empty() ? walk({h}, 3) : made[pick(made.size())];
+      switch (pick(8)) {
+        case 0: {  // several exits allowed after one from and via
+          const std::vector<std::uint32_t> head = walk({h}, 2 + pick(3));
+          for (const std::uint32_t x : leaving[HalfEnd(net, head.back())]) {
+            std::vector<std::uint32_t> seq = head;
+            seq.push_back(x);
+            if (pick(2) == 0) add(seq, vxnet::kViaOnly);
+          }
+          break;
+        }
+        case 1: {  // an earlier record's from and via half-edges (one at least), then its own way
+          const std::size_t n = 2 + pick(earlier.size() - 2);
+          add(walk({earlier.begin(), earlier.begin() + static_cast<std::ptrdiff_t>(n)},
+                   n + 1 + pick(5 - n)),
+              kind());
+          break;
+        }
+        case 2: {  // an earlier record from one of its via half-edges on, perhaps a step longer
+          const std::vector<std::uint32_t> tail(
+              earlier.begin() + static_cast<std::ptrdiff_t>(1 + pick(earlier.size() - 2)),
+              earlier.end());
+          add(walk(tail, std::min<std::size_t>(5, std::max<std::size_t>(3, tail.size()) + pick(2))),
+              kind());
+          break;
+        }
+        case 3: {  // turning back
+          const std::uint32_t v = walk({h}, 2)[1];
+          const std::vector<std::uint32_t> back[] = {
+              {h, v, v ^ 1u}, {h, v, v ^ 1u, h ^ 1u}, walk({h, h ^ 1u}, 3)};
+          add(back[pick(3)], kind());
+          break;
+        }
+        default:
+          add(walk({h}, 3 + pick(3)), kind());
+      }
+    }
+    for (std::uint32_t i = 0; i < nHalf / 100; ++i) {
+      const std::vector<std::uint32_t> seq = walk({pick(nHalf)}, 4);
+      std::uint32_t nElsewhere = pick(nHalf);  // starts elsewhere than seq[1] ends
+      while (HalfStart(net, nElsewhere) == HalfEnd(net, seq[1])) nElsewhere = pick(nHalf);
+      add({nHalf + pick(4), seq[1], seq[2]}, kind());
+      add({seq[0], nHalf + pick(4), seq[2]}, kind());
+      add({seq[0], seq[1], nHalf + pick(4)}, kind());
+      add({seq[0], seq[1], nElsewhere}, kind());
+      add({seq[0], seq[1], nElsewhere, seq[3]}, kind());
+    }
+    // In the order the network keeps them: by from, via half-edges, to, kind.
+    const auto key = [&](const vxnet::ViaRestriction& r) {
+      const auto via = net.viaHalfEdges.begin() + r.nFirstVia;
+      return std::tuple(r.nFrom, std::vector<std::uint32_t>(via, via + r.nViaCount), r.nTo,
+                        r.nKind);
+    };
+    std::sort(net.viaRestrictions.begin(), net.viaRestrictions.end(),
+              [&](const auto& x, const auto& y) { return key(x) < key(y); });
   }
 };
 
-// The reference: a plain Dijkstra over half-edges with the engine's rules,
-// written from their description. Costs of whole features and of the pieces
-// to and from the middle points are geodesic lengths (divided by the speed
-// for the fastest route).
+// The reference: a plain Dijkstra with the engine's rules, written from their
+// description. Its states are a half-edge and the way driven up to it as far
+// as restrictions over via roads care: the longest ending of that way that
+// some record's sequence begins with (ViaRules::Beginning), found naively.
+// Costs of whole features and of the pieces to and from the middle points are
+// geodesic lengths (divided by the speed for the fastest route).
 class PlainDijkstra {
  public:
-  PlainDijkstra(const RoadNetwork& net, bool bShortest, double dTurn, double dUTurn,
-                std::uint32_t nBlocked)
+  // pVia: the via restrictions to keep, null for none; owned by the caller.
+  PlainDijkstra(const RoadNetwork& net, const ViaRules* pVia, bool bShortest, double dTurn,
+                double dUTurn, std::uint32_t nBlocked)
       : m_net(net),
+        m_pVia(pVia),
         m_bShortest(bShortest),
         m_dTurn(dTurn),
         m_dUTurn(dUTurn),
@@ -896,46 +1086,53 @@ class PlainDijkstra {
   // Cheapest price from place a to place b (map points on a node or a middle
   // point); infinity when none.
   double Cost(const Bin_LonLat& a, const Bin_LonLat& z) {
-    const std::size_t nStates = 2 * m_net.features.size();
-    std::vector<double> dist(nStates, INFINITY);
-    using Item = std::pair<double, std::uint32_t>;
+    const std::size_t nHalf = 2 * m_net.features.size();
+    m_dist.assign(nHalf, INFINITY);
+    m_wayDist.clear();
+    using Item = std::tuple<double, std::uint32_t, std::uint32_t>;  // price, half-edge, way
     std::priority_queue<Item, std::vector<Item>, std::greater<>> pq;
     const Where s = Locate(a), t = Locate(z);
     m_nTarget = t.bNode ? 0xFFFFFFFFu : t.nFeature;
     double dBest = INFINITY;
-    const auto reach = [&](std::uint32_t h, double d) {
-      if (d < dist[h]) {
-        dist[h] = d;
-        pq.push({d, h});
+    const auto reach = [&](std::uint32_t h, std::uint32_t w, double d) {
+      double& dOld = Dist(h, w);
+      if (d < dOld) {
+        dOld = d;
+        pq.push({d, h, w});
       }
     };
     if (s.bNode) {
-      for (std::uint32_t h = 0; h < nStates; ++h) {
+      for (std::uint32_t h = 0; h < nHalf; ++h) {
         if (Start(h) == s.nNode && Drivable(h) && (!Blocked(h >> 1) || h >> 1 == m_nTarget))
-          reach(h, 0.0);
+          reach(h, WayAfter(0, h), 0.0);
       }
     } else {
+      // The road the route starts on counts as driven.
       for (const std::uint32_t h : {2 * s.nFeature, 2 * s.nFeature + 1}) {
         if (!Drivable(h)) continue;
         const double dHalf = HalfCost(h, false);  // from the middle on
         if (t.bNode && End(h) == t.nNode) dBest = std::min(dBest, dHalf);
-        Turns(h, [&](std::uint32_t b, double dPen) { reach(b, dHalf + dPen); });
+        Steps(h, WayAfter(0, h),
+              [&](std::uint32_t b, std::uint32_t w, double dPen) { reach(b, w, dHalf + dPen); });
       }
     }
     while (!pq.empty()) {
-      const auto [d, h] = pq.top();
+      const auto [d, h, w] = pq.top();
       pq.pop();
-      if (d > dist[h] || d >= dBest) continue;
+      if (d > Dist(h, w) || d >= dBest) continue;
       if (!t.bNode && h >> 1 == t.nFeature) dBest = std::min(dBest, d + HalfCost(h, true));
       if (Blocked(h >> 1)) continue;
       const double dArrive = d + FullCost(h >> 1);
       if (t.bNode && End(h) == t.nNode) dBest = std::min(dBest, dArrive);
-      Turns(h, [&](std::uint32_t b, double dPen) { reach(b, dArrive + dPen); });
+      Steps(h, w,
+            [&](std::uint32_t b, std::uint32_t wb, double dPen) { reach(b, wb, dArrive + dPen); });
     }
     return dBest;
   }
 
-  // Calls fn(b, penalty) for every turn from half-edge h.
+  // Calls fn(b, penalty) for every turn from half-edge h as one-way marks,
+  // forbidden turns, the block and turning back allow it, whatever was
+  // driven before h.
   template <class Fn>
   void Turns(std::uint32_t h, Fn&& fn) const {
     const std::uint32_t v = End(h);
@@ -982,9 +1179,30 @@ class PlainDijkstra {
     ADD_FAILURE() << "no such place";
     return {true, 0, 0};
   }
+  // The turns from h driven at the end of way w that the via restrictions
+  // leave: fn(b, the way after b, penalty).
+  template <class Fn>
+  void Steps(std::uint32_t h, std::uint32_t w, Fn&& fn) {
+    const std::vector<std::uint32_t> driven = m_ways[w];
+    Turns(h, [&](std::uint32_t b, double dPen) {
+      if (m_pVia == nullptr || m_pVia->Allows(driven, b)) fn(b, WayAfter(w, b), dPen);
+    });
+  }
+  // The number of the way driven when b follows way w.
+  std::uint32_t WayAfter(std::uint32_t w, std::uint32_t b) {
+    if (m_pVia == nullptr) return 0;
+    const std::vector<std::uint32_t> way = m_pVia->Beginning(m_ways[w], b);
+    if (way.empty()) return 0;
+    const auto [it, bNew] = m_wayIds.try_emplace(way, static_cast<std::uint32_t>(m_ways.size()));
+    if (bNew) m_ways.push_back(way);
+    return it->second;
+  }
+  double& Dist(std::uint32_t h, std::uint32_t w) {
+    return w == 0 ? m_dist[h] : m_wayDist.try_emplace({h, w}, INFINITY).first->second;
+  }
   const Feature& F(std::uint32_t h) const { return m_net.features[h >> 1]; }
-  std::uint32_t Start(std::uint32_t h) const { return h & 1u ? F(h).nToNode : F(h).nFromNode; }
-  std::uint32_t End(std::uint32_t h) const { return h & 1u ? F(h).nFromNode : F(h).nToNode; }
+  std::uint32_t Start(std::uint32_t h) const { return HalfStart(m_net, h); }
+  std::uint32_t End(std::uint32_t h) const { return HalfEnd(m_net, h); }
   bool Drivable(std::uint32_t h) const {
     return F(h).nOneWay == 0 || (F(h).nOneWay > 0) == ((h & 1u) == 0);
   }
@@ -1032,24 +1250,39 @@ class PlainDijkstra {
   }
 
   const RoadNetwork& m_net;
+  const ViaRules* m_pVia;
   bool m_bShortest;
   double m_dTurn, m_dUTurn;
   std::uint32_t m_nBlocked;
   std::vector<std::vector<std::uint32_t>> m_leaving;  // half-edges by start node
   std::uint32_t m_nTarget = 0xFFFFFFFFu;
+  // The ways driven that matter, numbered; way 0 is none.
+  std::vector<std::vector<std::uint32_t>> m_ways{{}};
+  std::map<std::vector<std::uint32_t>, std::uint32_t> m_wayIds;
+  std::vector<double> m_dist;                                           // per half-edge after way 0
+  std::map<std::pair<std::uint32_t, std::uint32_t>, double> m_wayDist;  // (half-edge, way)
+};
+
+// What ExpectDijkstraCosts saw: routes found, and queries whose price (or
+// whether there is a route) the restrictions over via roads changed.
+struct Tally {
+  int nRouted = 0;
+  int nBent = 0;
 };
 
 // The engine on net against the plain Dijkstra, between random places (map
 // points on a node or a feature's middle point): the same price, no route
-// exactly where there is none, each step a permitted turn. A quarter of the
-// queries with a block (half of them on the target's road), a third with
-// penalties (searched without the overlay). Returns the number of routes
-// found.
-int ExpectDijkstraCosts(const RoadNetwork& net, const std::vector<Bin_LonLat>& places,
-                        std::uint32_t nSeed, int nQueries) {
+// exactly where there is none, each step a permitted turn, and no forbidden
+// sequence of a restriction over via roads driven (the first edge of a route
+// that starts inside a feature being that feature's half-edge). A quarter of
+// the queries with a block (half of them on the target's road), a third with
+// penalties (searched without the overlay).
+Tally ExpectDijkstraCosts(const RoadNetwork& net, const std::vector<Bin_LonLat>& places,
+                          std::uint32_t nSeed, int nQueries) {
   Engine e(net);
+  const ViaRules via(net);
   std::mt19937 rng(nSeed * 77);
-  int nRouted = 0;
+  Tally tally;
   for (int q = 0; q < nQueries; ++q) {
     const Bin_LonLat a = places[rng() % places.size()];
     const Bin_LonLat z = places[rng() % places.size()];
@@ -1065,7 +1298,7 @@ int ExpectDijkstraCosts(const RoadNetwork& net, const std::vector<Bin_LonLat>& p
       }
       VroRouteAddBlockEdge(e.h, vxnet::FeatureIdOf(nBlocked, false));
     }
-    PlainDijkstra ref(net, bShortest, dTurn, dUTurn, nBlocked);
+    PlainDijkstra ref(net, &via, bShortest, dTurn, dUTurn, nBlocked);
     const bool bOnBlocked = [&] {  // a start on the blocked road follows other rules
       const Feature& f = net.features[nBlocked % net.features.size()];
       const Bin_LonLat& mid = net.points[f.nFirstPoint + 1];
@@ -1084,6 +1317,8 @@ int ExpectDijkstraCosts(const RoadNetwork& net, const std::vector<Bin_LonLat>& p
       continue;
     }
     const double dWant = ref.Cost(a, z);
+    const double dFree = PlainDijkstra(net, nullptr, bShortest, dTurn, dUTurn, nBlocked).Cost(a, z);
+    tally.nBent += dWant != dFree && std::fabs(dWant - dFree) > 1e-9 * dFree;
     const int n = e.Find(vxroute::LonLatOf(a), vxroute::LonLatOf(z), -1,
                          bShortest ? "shortest" : "fastest", dTurn, dUTurn);
     VroRouteRemoveAllBlockEdge(e.h);
@@ -1095,34 +1330,40 @@ int ExpectDijkstraCosts(const RoadNetwork& net, const std::vector<Bin_LonLat>& p
     if (n <= 0) continue;
     const std::vector<Edge> edges = Retrieve(e.h);
     double dGot = 0.0;
+    std::vector<std::uint32_t> driven;
     for (std::size_t i = 0; i < edges.size(); ++i) {
+      const std::uint32_t h = 2 * edges[i].nFeature + (edges[i].bReversed ? 1 : 0);
       dGot += ref.EdgeCost(edges[i]);
       EXPECT_TRUE(edges[i].nFeature != nBlocked || i + 1 == edges.size()) << "query " << q;
       if (i > 0) {
-        const double dPenalty = ref.TurnPenalty(2 * edges[i - 1].nFeature + edges[i - 1].bReversed,
-                                                2 * edges[i].nFeature + edges[i].bReversed);
+        const double dPenalty = ref.TurnPenalty(driven.back(), h);
         EXPECT_FALSE(std::isnan(dPenalty)) << "query " << q << " edge " << i;
         dGot += dPenalty;
       }
+      EXPECT_TRUE(via.Allows(driven, h)) << "query " << q << ": a forbidden sequence at edge " << i;
+      driven.push_back(h);
     }
     EXPECT_NEAR(dGot, dWant, 1e-6 * dWant + 1e-6) << "query " << q;
-    ++nRouted;
+    ++tally.nRouted;
   }
-  return nRouted;
+  return tally;
 }
 
 // The engine (over its overlay where the penalties are 0, by A* otherwise)
-// against the plain Dijkstra on random towns with one-ways and forbidden
-// turns, and on the sample town.
+// against the plain Dijkstra on random towns with one-ways, forbidden turns
+// and restrictions over via roads, and on the sample town.
 TEST(RouteEngine, RoutesCostWhatAPlainDijkstraFinds) {
   for (const std::uint32_t nSeed : {1u, 2u}) {
     const RandomTown town(nSeed == 1 ? 34 : 12, nSeed);
-    EXPECT_GT(ExpectDijkstraCosts(town.b.net, town.places, nSeed, 240), 150);
+    const Tally tally = ExpectDijkstraCosts(town.b.net, town.places, nSeed, 240);
+    EXPECT_GT(tally.nRouted, 150);
+    EXPECT_GT(tally.nBent, 20) << "too few queries meet a restriction over via roads";
   }
   RoadNetwork sample;
   std::string sError;
   ASSERT_TRUE(vxmap::ImportRoadNetwork(VX_SOURCE_DIR "/data/sample-town.osm", sample, sError));
-  EXPECT_GT(ExpectDijkstraCosts(sample, sample.nodes, 3, 240), 150);
+  ASSERT_FALSE(sample.viaRestrictions.empty());
+  EXPECT_GT(ExpectDijkstraCosts(sample, sample.nodes, 3, 240).nRouted, 150);
   // The larger town is searched over an overlay of several levels.
   const RandomTown big(34, 1);
   const vxroute::RouteGraph g(big.b.net.View());
