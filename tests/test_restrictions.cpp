@@ -2,8 +2,8 @@
 // real reader and route engine: which tags bind a car, the leg a
 // restriction names (judged by the turn angle where a member way runs
 // through the junction), several from or to members, oneway=alternating, and
-// restrictions over via ways as the network stores them, with the count of
-// every relation's fate.
+// restrictions over via ways as the network stores them and the routes obey
+// them, with the count of every relation's fate.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -227,8 +227,9 @@ a---b---c---d
 
 // The U-turn across the median of a dual carriageway: from the eastbound
 // carriageway xcdf over the connector db onto the westbound ebaw. Stored as
-// a via restriction of half-edges; not in the reader's turn lists.
-TEST(RestrictionViaWays, DualCarriagewayUTurnBanIsStored) {
+// a via restriction of half-edges, not in the reader's turn lists; binding
+// the routes that drive cd first, and only those.
+TEST(RestrictionViaWays, DualCarriagewayUTurnBanIsStoredAndBinds) {
   SketchMap m(R"(
 w---a-------b---e
     |       |
@@ -240,16 +241,28 @@ x---c-------d---f
   EXPECT_TRUE(vxnet::NetworkOfReader(s.Reader())->forbidden.empty());
   EXPECT_EQ(s.Cross("db"), "ba 90");
   EXPECT_EQ(Fates(s), "1 turn restrictions: 1 applied (1 with via ways), 0 ignored");
+  // Past c the only way on is the banned U-turn (f is a dead end of a
+  // one-way); the connector itself may still be driven.
+  EXPECT_EQ(s.Route(s.Between('c', 'd'), s.At('w')), "no route");
+  EXPECT_EQ(s.Route(s.Between('c', 'd'), s.Between('b', 'a')), "no route");
+  EXPECT_EQ(s.Route(s.Between('c', 'd'), s.At('b')), "*d db");
+  // Not having driven cd: from d, from inside db, or from c over ca.
+  EXPECT_EQ(s.Route('d', 'w'), "db ba aw");
+  EXPECT_EQ(s.Route(s.Between('d', 'b'), s.At('w')), "*b ba aw");
+  EXPECT_EQ(s.Route('x', 'w'), "xc ca aw");
 }
 
 // Chains of via ways: in the order given, driven either way, ending at a
 // way through the junction (leg told by the whole turn from the arrival to
-// the departure); chains that do not hold together are ignored.
-TEST(RestrictionViaWays, ChainsOfViaWaysMapOntoHalfEdges) {
+// the departure); chains that do not hold together are ignored. The route
+// from the first member's end to the last's avoids what is forbidden, turning
+// back at the dead end g, e or f (d-g 50 m, d-e 60 m, d-f 40 m).
+TEST(RestrictionViaWays, ChainsOfViaWaysMapOntoHalfEdgesAndBindRoutes) {
   SketchMap base(R"(
             f
             |
-x---b---c---d---g
+x---b---c---d----g
+            |
             |
             e
   )");
@@ -259,24 +272,59 @@ x---b---c---d---g
     std::vector<std::string_view> want;  // from, via..., to
     const char* szKind;
     const char* szFate;
+    char cFrom, cTo;
+    const char* szRoute;
   } kCases[] = {
       {"restriction=no_left_turn from:xb via:bc via:cd to:fde",
        {"xb", "bc", "cd", "df"},
        "no",
-       "1 applied (1 with via ways)"},
+       "1 applied (1 with via ways)",
+       'x',
+       'f',
+       "xb bc cd dg gd df"},
       {"restriction=only_right_turn from:xb via:bc via:cd to:fde",
        {"xb", "bc", "cd", "de"},
        "only",
-       "1 applied (1 with via ways)"},
+       "1 applied (1 with via ways)",
+       'x',
+       'g',
+       "xb bc cd de ed dg"},
       // Against the digitisation, as mapped (every member ends at its junction).
       {"restriction=no_straight_on from:dg via:cd via:bc to:xb",
        {"gd", "dc", "cb", "bx"},
        "no",
-       "1 applied (1 with via ways)"},
-      {"restriction=no_u_turn from:xb via:bc via:cd to:fde", {}, "", "1 leg not told"},
-      {"restriction=no_left_turn from:xb via:cd via:bc to:fde", {}, "", "1 members not joined"},
-      {"restriction=no_left_turn from:xb via:bc via:dg to:fde", {}, "", "1 members not joined"},
-      {"restriction=no_left_turn from:xb via:xbf via:cd to:fde", {}, "", "1 member not in the map"},
+       "1 applied (1 with via ways)",
+       'g',
+       'x',
+       "gd df fd dc cb bx"},
+      {"restriction=no_u_turn from:xb via:bc via:cd to:fde",
+       {},
+       "",
+       "1 leg not told",
+       'x',
+       'f',
+       "xb bc cd df"},
+      {"restriction=no_left_turn from:xb via:cd via:bc to:fde",
+       {},
+       "",
+       "1 members not joined",
+       'x',
+       'f',
+       "xb bc cd df"},
+      {"restriction=no_left_turn from:xb via:bc via:dg to:fde",
+       {},
+       "",
+       "1 members not joined",
+       'x',
+       'f',
+       "xb bc cd df"},
+      {"restriction=no_left_turn from:xb via:xbf via:cd to:fde",
+       {},
+       "",
+       "1 member not in the map",
+       'x',
+       'f',
+       "xb bc cd df"},
   };
   for (const auto& c : kCases) {
     SketchMap m = base;
@@ -285,7 +333,98 @@ x---b---c---d---g
     if (!c.want.empty()) want.push_back(ViaText(s, c.want, c.szKind));
     EXPECT_EQ(ViaRecords(s), want) << c.szRelation;
     EXPECT_NE(Fates(s).find(c.szFate), std::string::npos) << c.szRelation << ": " << Fates(s);
+    EXPECT_EQ(s.Route(c.cFrom, c.cTo), c.szRoute) << c.szRelation;
   }
+}
+
+// The dual carriageway's U-turn ban where the carriageways meet again at the
+// east end: the route
+// goes round by fe instead (itself a U-turn, not banned), whether it ends
+// on the westbound carriageway's node or inside its road.
+TEST(RestrictionViaWays, DualCarriagewayUTurnBanSendsTheRouteRound) {
+  SketchMap m(R"(
+w---a-------b-------e
+    |       |       |
+x---c-------d-------f
+  )");
+  const SketchReader s(m.Ways("ebaw oneway=yes; xcdf oneway=yes; ca; db; fe")
+                           .Relation("restriction=no_u_turn from:xcdf via:db to:ebaw"));
+  EXPECT_EQ(s.Route(s.Between('c', 'd'), s.At('w')), "*d df fe eb ba aw");
+  EXPECT_EQ(s.Route(s.Between('c', 'd'), s.Between('b', 'a')), "*d df fe eb b*");
+  EXPECT_EQ(s.Route(s.Between('c', 'd'), s.At('b')), "*d db");
+  EXPECT_EQ(s.Route(s.Between('d', 'f'), s.At('w')), "*f fe eb ba aw");
+  EXPECT_EQ(s.Route('d', 'w'), "db ba aw");
+}
+
+// A short connector bf between two streets: no left turn out of it (into
+// fg) for those who entered it from ab. Those from n, or starting on the
+// connector, may turn left; those from ab go round by bchig (shorter than
+// turning back at the dead end n).
+TEST(RestrictionViaWays, NoLeftTurnOutOfAShortConnector) {
+  SketchMap m(R"(
+        n
+        |
+        |
+        |
+a-------b-------c---h
+        |           |
+        |           |
+e-------f-------g---i
+  )");
+  const SketchReader s(m.Ways("ab; nb; bchig; bf; ef; fg")
+                           .Relation("restriction=no_left_turn from:ab via:bf to:fg"));
+  EXPECT_EQ(Fates(s), "1 turn restrictions: 1 applied (1 with via ways), 0 ignored");
+  EXPECT_EQ(s.Route('a', 'g'), "ab bchig");
+  EXPECT_EQ(s.Route('a', 'e'), "ab bf fe");
+  EXPECT_EQ(s.Route('n', 'g'), "nb bf fg");
+  EXPECT_EQ(s.Route('b', 'g'), "bf fg");
+  EXPECT_EQ(s.Route(s.Between('b', 'f'), s.At('g')), "*f fg");
+  // The junction f offers the left turn: the restriction is not a single turn there.
+  EXPECT_EQ(s.Cross("bf"), "fg 90, fe 270");
+}
+
+// only_straight_on over a via way: having driven ab and bc, only cd; the
+// way into t is then round the block by d and e, or ends inside ct coming
+// from t.
+TEST(RestrictionViaWays, OnlyStraightOnOverAViaWay) {
+  SketchMap m(R"(
+a-------b---c-------d
+            |       |
+            |       |
+            t-------e
+  )");
+  const SketchReader s(m.Ways("ab; bc; cd; ct; de; te")
+                           .Relation("restriction=only_straight_on from:ab via:bc to:cd"));
+  EXPECT_EQ(Fates(s), "1 turn restrictions: 1 applied (1 with via ways), 0 ignored");
+  EXPECT_EQ(s.Route('a', 't'), "ab bc cd de et");
+  EXPECT_EQ(s.Route(s.At('a'), s.Between('c', 't')), "ab bc cd de et t*");
+  EXPECT_EQ(s.Route('a', 'c'), "ab bc");
+  EXPECT_EQ(s.Route('b', 't'), "bc ct");
+  EXPECT_EQ(s.Route(s.Between('b', 'c'), s.At('t')), "*c ct");
+}
+
+// Turning back where nothing else leaves is a dead end's rule: a way on that
+// only a restriction over a via way bars still counts. Having driven the
+// one-way ab (the right turn into be forbidden) and bc, going on to d is
+// barred and turning back at c is not allowed: a route from a keeps off bc
+// and goes round by y and z.
+TEST(RestrictionViaWays, BarredWayOnIsNoLicenceToTurnBack) {
+  SketchMap m(R"(
+a---b---c---d
+|   |
+|   e
+|   |
+|   |
+y---z
+  )");
+  const SketchReader s(m.Ways("ab oneway=yes; bc; cd; be; ez; ay; yz")
+                           .Relation("restriction=no_right_turn from:ab via:b to:be")
+                           .Relation("restriction=no_straight_on from:ab via:bc to:cd"));
+  EXPECT_EQ(Fates(s), "2 turn restrictions: 2 applied (1 with via ways), 0 ignored");
+  EXPECT_EQ(s.Route('a', 'e'), "ay yz ze");
+  EXPECT_EQ(s.Route('a', 'd'), "ay yz ze eb bc cd");
+  EXPECT_EQ(s.Route(s.Between('a', 'b'), s.At('e')), "no route");
+  EXPECT_EQ(s.Route('c', 'e'), "cb be");
 }
 
 }  // namespace
