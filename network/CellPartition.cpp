@@ -80,24 +80,15 @@ class Bisection {
     ++m_nStamp;
     for (std::size_t i = b; i < e; ++i) m_mark[m_order[i]] = m_nStamp;
     static constexpr double kDirs[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
-    const std::size_t lo = std::max<std::size_t>(1, static_cast<std::size_t>(n * kMinShare));
+    const std::size_t lo =
+        std::max<std::size_t>(1, static_cast<std::size_t>(static_cast<double>(n) * kMinShare));
     const std::size_t hi = std::min(n - 1, n - lo);
     double dBest = HUGE_VAL;
     int nBestDir = 0;
     std::size_t nBestCut = b + n / 2;
     for (int d = 0; d < 4; ++d) {
       Sort(b, e, kDirs[d]);
-      m_diff.assign(n + 1, 0);
-      for (std::size_t i = 0; i < n; ++i) {
-        const std::uint32_t u = m_keys[i].second;
-        for (const HalfEdge h : m_g.Leaving(u)) {
-          if (!m_g.IsUsable(FeatureOf(h))) continue;
-          const std::uint32_t v = m_g.EndNode(h);
-          if (v == u || m_mark[v] != m_nStamp || m_rank[v] <= i) continue;
-          ++m_diff[i + 1];
-          --m_diff[m_rank[v] + 1];
-        }
-      }
+      CountCrossings(n);
       std::int64_t nCut = 0;
       for (std::size_t p = 1; p <= hi; ++p) {
         nCut += m_diff[p];
@@ -115,6 +106,23 @@ class Bisection {
     Sort(b, e, kDirs[nBestDir]);
     for (std::size_t i = 0; i < n; ++i) m_order[b + i] = m_keys[i].second;
     return nBestCut;
+  }
+
+  // m_diff: the usable features between the n sorted nodes of m_keys as a
+  // difference array; its sum up to p counts those a cut after the first p
+  // nodes crosses.
+  void CountCrossings(std::size_t n) {
+    m_diff.assign(n + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint32_t u = m_keys[i].second;
+      for (const HalfEdge h : m_g.Leaving(u)) {
+        if (!m_g.IsUsable(FeatureOf(h))) continue;
+        const std::uint32_t v = m_g.EndNode(h);
+        if (v == u || m_mark[v] != m_nStamp || m_rank[v] <= i) continue;
+        ++m_diff[i + 1];
+        --m_diff[m_rank[v] + 1];
+      }
+    }
   }
 
   // m_keys: the nodes of m_order[b, e) by their place along dir; m_rank the

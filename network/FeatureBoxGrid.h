@@ -30,10 +30,10 @@ GridData BuildFeatureGrid(const NetworkView& net);
 /// whose points are out of range are passed over.
 void SearchFeatureGrid(const NetworkView& net, const BinBox& rect, std::vector<std::uint32_t>& out);
 
-/// True when a grid level read from a file is usable: positive cell sizes and
+/// True when grid level g read from a file is usable: positive cell sizes and
 /// counts, coordinates and products that cannot overflow, and its cells
 /// inside nCells. Levels built by BuildFeatureGrid always are.
-bool GridLevelSane(const GridLevel& level, std::uint64_t nCells);
+bool GridLevelSane(const GridLevel& g, std::uint64_t nCells);
 
 }  // namespace vxnet
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -86,6 +87,118 @@ bool CopiesSane(const GraphView& g, std::uint64_t nHalfEdges) {
   return true;
 }
 
+// Per entry of kKnown, the file's section of that id, or null.
+using Found = std::array<const SectionEntry*, std::size(kKnown)>;
+
+// What is wrong with header h of the file of nSize bytes at pBase, or with
+// its section table; empty when nothing is.
+std::string HeaderFault(const MapHeader& h, const unsigned char* pBase, std::size_t nSize) {
+  if (std::memcmp(h.szMagic, kMapMagic, sizeof h.szMagic) != 0)
+    return " is not a compiled map (no VXMAP header)";
+  if (h.nByteOrder != kByteOrderMark)
+    return " was written with another byte order than this machine's";
+  if (h.nMajor != kFormatMajor)
+    return " has format version " + std::to_string(h.nMajor) + "." + std::to_string(h.nMinor) +
+           "; this reader reads version " + std::to_string(kFormatMajor) + ".x";
+  MapHeader unstamped = h;
+  unstamped.nHeaderCrc = 0;
+  if (SectionCrc(&unstamped, sizeof unstamped) != h.nHeaderCrc)
+    return " is corrupt: header checksum";
+  if (h.nFileSize > nSize)
+    return " is truncated: " + std::to_string(nSize) + " bytes of " + std::to_string(h.nFileSize);
+  if (h.nFileSize < nSize) return " is corrupt: bytes after the end its header gives";
+  const std::uint64_t nTableBytes = std::uint64_t{h.nSectionCount} * sizeof(SectionEntry);
+  if (nTableBytes > nSize - sizeof h) return " is corrupt: section table past the end";
+  if (SectionCrc(pBase + sizeof h, nTableBytes) != h.nTableCrc)
+    return " is corrupt: section table checksum";
+  return {};
+}
+
+// What is wrong with section s of the file of nSize bytes at pBase, whose
+// table ends at nDataStart: outside the file or not 8-byte aligned, not whole
+// records, or a small one failing its checksum; empty when nothing is.
+std::string PlaceFault(const SectionEntry& s, const unsigned char* pBase, std::size_t nSize,
+                       std::uint64_t nDataStart) {
+  if (s.nOffset % 8 != 0 || s.nOffset < nDataStart || s.nOffset > nSize ||
+      s.nSize > nSize - s.nOffset)
+    return " lies outside the file or is not 8-byte aligned";
+  if (s.nRecordSize == 0 || s.nSize % s.nRecordSize != 0)
+    return " is not a whole number of records";
+  if (s.nSize <= kSmallSectionBytes && SectionCrc(pBase + s.nOffset, s.nSize) != s.nCrc)
+    return " checksum";
+  return {};
+}
+
+// Files section s in found when kKnown has its id; what is wrong when that
+// id came before or its records have another size, else empty.
+std::string KnownFault(const SectionEntry& s, Found& found) {
+  for (std::size_t i = 0; i < std::size(kKnown); ++i) {
+    if (kKnown[i].nId != s.nId) continue;
+    if (found[i] != nullptr) return " appears twice";
+    if (s.nRecordSize != kKnown[i].nRecordSize)
+      return " has records of " + std::to_string(s.nRecordSize) + " bytes";
+    found[i] = &s;
+  }
+  return {};
+}
+
+// Checks every section of the table of the file of nSize bytes at pBase
+// (inside the file, aligned, whole records; small ones intact; the known
+// ones once and with their record size) and files the known ones in found;
+// what is wrong, a required section missing included, or empty.
+std::string TableFault(std::span<const SectionEntry> sections, const unsigned char* pBase,
+                       std::size_t nSize, Found& found) {
+  const std::uint64_t nDataStart = sizeof(MapHeader) + sections.size_bytes();
+  for (const SectionEntry& s : sections) {
+    std::string sWhy = PlaceFault(s, pBase, nSize, nDataStart);
+    if (sWhy.empty()) sWhy = KnownFault(s, found);
+    if (!sWhy.empty()) return " is corrupt: section " + SectionName(s.nId) + sWhy;
+  }
+  for (std::size_t i = 0; i < std::size(kKnown); ++i) {
+    if (found[i] == nullptr && kKnown[i].bRequired)
+      return " is corrupt: section " + SectionName(kKnown[i].nId) + " missing";
+  }
+  return {};
+}
+
+// What is wrong with the grid levels of v: their count, a level out of range
+// or out of order, or cells not matching them; empty when nothing is.
+std::string GridFault(const NetworkView& v) {
+  if (v.grid.levels.empty() || v.grid.levels.size() > kMaxGridLevels || v.grid.cellStart.empty())
+    return " is corrupt: GRDL level count";
+  std::uint64_t nCells = 0;
+  for (const GridLevel& g : v.grid.levels) {
+    if (g.nFirstCell != nCells || !GridLevelSane(g, v.grid.cellStart.size() - 1))
+      return " is corrupt: GRDL level out of range";
+    nCells += static_cast<std::uint64_t>(g.nCols) * static_cast<std::uint64_t>(g.nRows);
+  }
+  if (v.grid.cellStart.size() != nCells + 1)
+    return " is corrupt: GRDC does not match the grid levels";
+  return {};
+}
+
+// What is wrong with the counts that tie the sections of v together and with
+// the small sections' values; empty when nothing is.
+std::string CountFault(const NetworkView& v) {
+  const std::size_t nFeatures = v.features.size();
+  const GraphInfo& gi = v.graph.info;
+  if (!(std::isfinite(gi.dMaxSpeed) && gi.dMaxSpeed >= 1.0 && std::isfinite(gi.dLonScale) &&
+        gi.dLonScale >= 0.0 && std::isfinite(gi.dLatScale) && gi.dLatScale >= 0.0))
+    return " is corrupt: GINF values out of range";
+  if (nFeatures == 0) return " holds no drivable road";
+  if (nFeatures > kMaxFeatures) return " is corrupt: too many features";
+  if (v.nameOffsets.empty() || v.nameBytes.empty() || v.nameBytes.back() != '\0')
+    return " is corrupt: the names do not end with a NUL";
+  if (v.graph.lengths.size() != nFeatures || v.graph.flags.size() != nFeatures ||
+      v.graph.bearings.size() != 2 * nFeatures)
+    return " is corrupt: graph sections do not match the feature count";
+  if (v.graph.leavingStart.size() != v.nodes.size() + 1)
+    return " is corrupt: GLVS does not match the node count";
+  if (std::string sWhy = GridFault(v); !sWhy.empty()) return sWhy;
+  if (!CopiesSane(v.graph, 2 * nFeatures)) return " is corrupt: GCPY or GSTP out of range";
+  return {};
+}
+
 }  // namespace
 
 std::string SectionName(std::uint32_t nId) {
@@ -144,55 +257,17 @@ MappedMap::~MappedMap() {
 }
 
 bool MappedMap::Validate(const std::string& sName, std::string& sError) {
-  MapHeader h;
-  std::memcpy(&h, m_pBase, sizeof h);
   const auto fail = [&](const std::string& sWhy) {
     sError = sName + sWhy;
     return false;
   };
-  if (std::memcmp(h.szMagic, kMapMagic, sizeof h.szMagic) != 0)
-    return fail(" is not a compiled map (no VXMAP header)");
-  if (h.nByteOrder != kByteOrderMark)
-    return fail(" was written with another byte order than this machine's");
-  if (h.nMajor != kFormatMajor)
-    return fail(" has format version " + std::to_string(h.nMajor) + "." + std::to_string(h.nMinor) +
-                "; this reader reads version " + std::to_string(kFormatMajor) + ".x");
-  const std::uint32_t nHeaderCrc = h.nHeaderCrc;
-  h.nHeaderCrc = 0;
-  if (SectionCrc(&h, sizeof h) != nHeaderCrc) return fail(" is corrupt: header checksum");
-  if (h.nFileSize > m_nSize)
-    return fail(" is truncated: " + std::to_string(m_nSize) + " bytes of " +
-                std::to_string(h.nFileSize));
-  if (h.nFileSize < m_nSize) return fail(" is corrupt: bytes after the end its header gives");
-  const std::uint64_t nTableBytes = std::uint64_t{h.nSectionCount} * sizeof(SectionEntry);
-  if (nTableBytes > m_nSize - sizeof h) return fail(" is corrupt: section table past the end");
-  if (SectionCrc(m_pBase + sizeof h, nTableBytes) != h.nTableCrc)
-    return fail(" is corrupt: section table checksum");
+  MapHeader h;
+  std::memcpy(&h, m_pBase, sizeof h);
+  if (const std::string sWhy = HeaderFault(h, m_pBase, m_nSize); !sWhy.empty()) return fail(sWhy);
   m_sections = {reinterpret_cast<const SectionEntry*>(m_pBase + sizeof h), h.nSectionCount};
-
-  // Every section inside the file, aligned, whole records; small ones intact.
-  const SectionEntry* found[std::size(kKnown)] = {};
-  for (const SectionEntry& s : m_sections) {
-    const std::string sSection = " is corrupt: section " + SectionName(s.nId);
-    if (s.nOffset % 8 != 0 || s.nOffset < sizeof h + nTableBytes || s.nOffset > m_nSize ||
-        s.nSize > m_nSize - s.nOffset)
-      return fail(sSection + " lies outside the file or is not 8-byte aligned");
-    if (s.nRecordSize == 0 || s.nSize % s.nRecordSize != 0)
-      return fail(sSection + " is not a whole number of records");
-    if (s.nSize <= kSmallSectionBytes && SectionCrc(m_pBase + s.nOffset, s.nSize) != s.nCrc)
-      return fail(sSection + " checksum");
-    for (std::size_t i = 0; i < std::size(kKnown); ++i) {
-      if (kKnown[i].nId != s.nId) continue;
-      if (found[i] != nullptr) return fail(sSection + " appears twice");
-      if (s.nRecordSize != kKnown[i].nRecordSize)
-        return fail(sSection + " has records of " + std::to_string(s.nRecordSize) + " bytes");
-      found[i] = &s;
-    }
-  }
-  for (std::size_t i = 0; i < std::size(kKnown); ++i) {
-    if (found[i] == nullptr && kKnown[i].bRequired)
-      return fail(" is corrupt: section " + SectionName(kKnown[i].nId) + " missing");
-  }
+  Found found = {};
+  if (const std::string sWhy = TableFault(m_sections, m_pBase, m_nSize, found); !sWhy.empty())
+    return fail(sWhy);
   // The view over the sections (each found above, once; a missing optional
   // one stays empty).
   const auto take = [&](auto& out, std::uint32_t nId) {
@@ -224,35 +299,10 @@ bool MappedMap::Validate(const std::string& sName, std::string& sError) {
   take(v.graph.copies, section::kCopies);
   take(v.graph.steps, section::kSteps);
 
-  // The counts that tie the sections together, and the small sections' values.
-  const std::size_t nFeatures = v.features.size();
   if (info.size() != 1)
     return fail(" is corrupt: GINF holds " + std::to_string(info.size()) + " records");
   v.graph.info = info[0];
-  const GraphInfo& gi = v.graph.info;
-  if (!(std::isfinite(gi.dMaxSpeed) && gi.dMaxSpeed >= 1.0 && std::isfinite(gi.dLonScale) &&
-        gi.dLonScale >= 0.0 && std::isfinite(gi.dLatScale) && gi.dLatScale >= 0.0))
-    return fail(" is corrupt: GINF values out of range");
-  if (nFeatures == 0) return fail(" holds no drivable road");
-  if (nFeatures > kMaxFeatures) return fail(" is corrupt: too many features");
-  if (v.nameOffsets.empty() || v.nameBytes.empty() || v.nameBytes.back() != '\0')
-    return fail(" is corrupt: the names do not end with a NUL");
-  if (v.graph.lengths.size() != nFeatures || v.graph.flags.size() != nFeatures ||
-      v.graph.bearings.size() != 2 * nFeatures)
-    return fail(" is corrupt: graph sections do not match the feature count");
-  if (v.graph.leavingStart.size() != v.nodes.size() + 1)
-    return fail(" is corrupt: GLVS does not match the node count");
-  if (v.grid.levels.empty() || v.grid.levels.size() > kMaxGridLevels || v.grid.cellStart.empty())
-    return fail(" is corrupt: GRDL level count");
-  std::uint64_t nCells = 0;
-  for (const GridLevel& g : v.grid.levels) {
-    if (g.nFirstCell != nCells || !GridLevelSane(g, v.grid.cellStart.size() - 1))
-      return fail(" is corrupt: GRDL level out of range");
-    nCells += static_cast<std::uint64_t>(g.nCols) * static_cast<std::uint64_t>(g.nRows);
-  }
-  if (v.grid.cellStart.size() != nCells + 1)
-    return fail(" is corrupt: GRDC does not match the grid levels");
-  if (!CopiesSane(v.graph, 2 * nFeatures)) return fail(" is corrupt: GCPY or GSTP out of range");
+  if (const std::string sWhy = CountFault(v); !sWhy.empty()) return fail(sWhy);
   return TakeOverlay(take, sName, sError);
 }
 

@@ -48,43 +48,9 @@ bool Fail(const std::string& sPath, std::string& sError) {
   return false;
 }
 
-}  // namespace
-
-std::uint32_t SectionCrc(const void* p, std::uint64_t n) {
-  uLong crc = crc32(0L, Z_NULL, 0);
-  const auto* b = static_cast<const Bytef*>(p);
-  while (n > 0) {
-    const uInt nPiece = static_cast<uInt>(std::min<std::uint64_t>(n, 1u << 30));
-    crc = crc32(crc, b, nPiece);
-    b += nPiece;
-    n -= nPiece;
-  }
-  return static_cast<std::uint32_t>(crc);
-}
-
-void RestampChecksums(std::span<char> file) {
-  MapHeader h;
-  if (file.size() < sizeof h) return;
-  std::memcpy(&h, file.data(), sizeof h);
-  const std::uint64_t nTable = std::uint64_t{h.nSectionCount} * sizeof(SectionEntry);
-  if (nTable > file.size() - sizeof h) return;
-  char* pTable = file.data() + sizeof h;
-  for (std::uint32_t i = 0; i < h.nSectionCount; ++i) {
-    SectionEntry s;
-    std::memcpy(&s, pTable + i * sizeof s, sizeof s);
-    if (s.nOffset > file.size() || s.nSize > file.size() - s.nOffset) continue;
-    s.nCrc = SectionCrc(file.data() + s.nOffset, s.nSize);
-    std::memcpy(pTable + i * sizeof s, &s, sizeof s);
-  }
-  h.nTableCrc = SectionCrc(pTable, nTable);
-  h.nHeaderCrc = 0;
-  h.nHeaderCrc = SectionCrc(&h, sizeof h);
-  std::memcpy(file.data(), &h, sizeof h);
-}
-
-bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string& sError,
-                  std::vector<SectionEntry>* pTable) {
-  const GraphInfo info = net.graph.info;
+// The sections of net in file order; info is the graph's figures, which
+// must outlive the blocks.
+std::vector<Block> BlocksOf(const NetworkView& net, const GraphInfo& info) {
   const OverlayView& o = net.overlay;
   std::vector<Block> blocks = {
       BlockOf(section::kGraphInfo, std::span<const GraphInfo>(&info, 1)),
@@ -123,6 +89,12 @@ bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string&
          BlockOf(section::kOverlayShortest, o.weights[1])});
   }
   if (!o.reach.empty()) blocks.push_back(BlockOf(section::kReach, o.reach));
+  return blocks;
+}
+
+// The section table of blocks, each at the next 8-byte boundary after the
+// table and the blocks before it; nFileSize receives the end of the last.
+std::vector<SectionEntry> TableOf(const std::vector<Block>& blocks, std::uint64_t& nFileSize) {
   const std::size_t nCount = blocks.size();
   std::vector<SectionEntry> table(nCount);
   std::uint64_t nOffset = sizeof(MapHeader) + nCount * sizeof(SectionEntry);
@@ -136,29 +108,87 @@ bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string&
                 0};
     nOffset += blocks[i].nSize;
   }
+  nFileSize = nOffset;
+  return table;
+}
+
+// The stamped header of a file of nFileSize bytes with the section table.
+MapHeader HeaderOf(const std::vector<SectionEntry>& table, std::uint64_t nFileSize) {
   MapHeader header{};
   std::memcpy(header.szMagic, kMapMagic, sizeof header.szMagic);
   header.nByteOrder = kByteOrderMark;
   header.nMajor = kFormatMajor;
   header.nMinor = kFormatMinor;
-  header.nFileSize = nOffset;
-  header.nSectionCount = static_cast<std::uint32_t>(nCount);
+  header.nFileSize = nFileSize;
+  header.nSectionCount = static_cast<std::uint32_t>(table.size());
   header.nTableCrc = SectionCrc(table.data(), table.size() * sizeof(SectionEntry));
   header.nHeaderCrc = SectionCrc(&header, sizeof header);
+  return header;
+}
+
+// Writes the header, the table and the blocks at the table's offsets (zeros
+// between them) to fd; false when a write fails.
+bool WriteSections(int fd, const MapHeader& header, const std::vector<SectionEntry>& table,
+                   const std::vector<Block>& blocks) {
+  bool bOk = WriteAll(fd, &header, sizeof header) &&
+             WriteAll(fd, table.data(), table.size() * sizeof(SectionEntry));
+  std::uint64_t nAt = sizeof header + table.size() * sizeof(SectionEntry);
+  static constexpr char kZeros[8] = {};
+  for (std::size_t i = 0; bOk && i < table.size(); ++i) {
+    bOk = WriteAll(fd, kZeros, table[i].nOffset - nAt) &&
+          WriteAll(fd, blocks[i].pData, blocks[i].nSize);
+    nAt = table[i].nOffset + blocks[i].nSize;
+  }
+  return bOk;
+}
+
+}  // namespace
+
+std::uint32_t SectionCrc(const void* p, std::uint64_t n) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  const auto* b = static_cast<const Bytef*>(p);
+  while (n > 0) {
+    const uInt nPiece = static_cast<uInt>(std::min<std::uint64_t>(n, 1u << 30));
+    crc = crc32(crc, b, nPiece);
+    b += nPiece;
+    n -= nPiece;
+  }
+  return static_cast<std::uint32_t>(crc);
+}
+
+void RestampChecksums(std::span<char> file) {
+  MapHeader h;
+  if (file.size() < sizeof h) return;
+  std::memcpy(&h, file.data(), sizeof h);
+  const std::uint64_t nTable = std::uint64_t{h.nSectionCount} * sizeof(SectionEntry);
+  if (nTable > file.size() - sizeof h) return;
+  char* pTable = file.data() + sizeof h;
+  for (std::uint32_t i = 0; i < h.nSectionCount; ++i) {
+    SectionEntry s;
+    std::memcpy(&s, pTable + i * sizeof s, sizeof s);
+    if (s.nOffset > file.size() || s.nSize > file.size() - s.nOffset) continue;
+    s.nCrc = SectionCrc(file.data() + s.nOffset, s.nSize);
+    std::memcpy(pTable + i * sizeof s, &s, sizeof s);
+  }
+  h.nTableCrc = SectionCrc(pTable, nTable);
+  h.nHeaderCrc = 0;
+  h.nHeaderCrc = SectionCrc(&h, sizeof h);
+  std::memcpy(file.data(), &h, sizeof h);
+}
+
+bool WriteMapFile(const NetworkView& net, const std::string& sPath, std::string& sError,
+                  std::vector<SectionEntry>* pTable) {
+  const GraphInfo info = net.graph.info;
+  const std::vector<Block> blocks = BlocksOf(net, info);
+  std::uint64_t nFileSize = 0;
+  std::vector<SectionEntry> table = TableOf(blocks, nFileSize);
+  const MapHeader header = HeaderOf(table, nFileSize);
 
   std::string sTemp = sPath + ".XXXXXX";
   errno = 0;
   const int fd = ::mkstemp(sTemp.data());
   if (fd < 0) return Fail(sPath, sError);
-  bool bOk = ::fchmod(fd, 0644) == 0 && WriteAll(fd, &header, sizeof header) &&
-             WriteAll(fd, table.data(), table.size() * sizeof(SectionEntry));
-  std::uint64_t nAt = sizeof header + table.size() * sizeof(SectionEntry);
-  static constexpr char kZeros[8] = {};
-  for (std::size_t i = 0; bOk && i < nCount; ++i) {
-    bOk = WriteAll(fd, kZeros, table[i].nOffset - nAt) &&
-          WriteAll(fd, blocks[i].pData, blocks[i].nSize);
-    nAt = table[i].nOffset + blocks[i].nSize;
-  }
+  bool bOk = ::fchmod(fd, 0644) == 0 && WriteSections(fd, header, table, blocks);
   bOk = bOk && ::fsync(fd) == 0;
   bOk = ::close(fd) == 0 && bOk;
   bOk = bOk && std::rename(sTemp.c_str(), sPath.c_str()) == 0;

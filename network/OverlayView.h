@@ -16,6 +16,7 @@
 #ifndef VX_NETWORK_OVERLAYVIEW_H
 #define VX_NETWORK_OVERLAYVIEW_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -101,9 +102,6 @@ struct OverlayView {
 };
 
 /// The overlay in vectors.
-// clang-tidy 14 reports the loop variable of the implicit copy of an array
-// member (OverlayInfo) as a reserved identifier of this struct.
-// NOLINTNEXTLINE(bugprone-reserved-identifier)
 struct OverlayData {
   OverlayInfo info{};
   std::vector<OverlayCell> cells;
@@ -114,7 +112,7 @@ struct OverlayData {
   std::vector<Bin_LonLat> vertexPoints;
   std::vector<std::uint32_t> entries;
   std::vector<std::uint32_t> exits;
-  std::vector<float> weights[kMetricCount];
+  std::array<std::vector<float>, kMetricCount> weights;
   std::vector<std::uint8_t> reach;
 
   OverlayView View() const;

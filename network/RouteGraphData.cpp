@@ -23,6 +23,42 @@ constexpr std::size_t kThreadedFeatures = 100000;
 
 tagLonLat LonLatOf(const Bin_LonLat& p) { return {BinToDegrees(p.lon), BinToDegrees(p.lat)}; }
 
+// Sets in g, whose arrays the caller sized, the usable flag, length and end
+// bearings of each usable feature among the features [nBegin, nEnd) of net.
+void MeasureFeatures(const NetworkView& net, GraphData& g, std::size_t nBegin, std::size_t nEnd) {
+  const std::size_t nNodes = net.nodes.size();
+  for (std::size_t f = nBegin; f < nEnd; ++f) {
+    const Feature& ft = net.features[f];
+    const std::span<const Bin_LonLat> p = net.PointsOf(ft);
+    if (f >= kMaxFeatures || p.empty() || ft.nFromNode >= nNodes || ft.nToNode >= nNodes ||
+        !ft.IsRoutable())
+      continue;
+    g.flags[f] = kUsable;
+    double dLen = 0.0;
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+      dLen += SegmentLength(LonLatOf(p[i]), LonLatOf(p[i + 1]));
+    }
+    g.lengths[f] = static_cast<float>(dLen);
+    const std::size_t n = p.size();
+    g.bearings[2 * f] = BearingUnits(BearingOf(p[0].lon, p[0].lat, p[1].lon, p[1].lat));
+    g.bearings[2 * f + 1] =
+        BearingUnits(BearingOf(p[n - 2].lon, p[n - 2].lat, p[n - 1].lon, p[n - 1].lat));
+  }
+}
+
+// The scales of the search's distance estimate over the nodes of net: lower
+// bounds of the metres per map unit at the farthest latitude from the equator.
+void SetEstimateScales(const NetworkView& net, GraphData& g) {
+  double dMaxAbsLat = 0.0;
+  for (const Bin_LonLat& p : net.nodes) {
+    dMaxAbsLat = std::max(dMaxAbsLat, std::fabs(p.lat / 100000.0));
+  }
+  dMaxAbsLat = std::min(dMaxAbsLat, 90.0);
+  g.info.dLatScale = kMinMetresPerDegreeLat / 100000.0 * kLowerBoundSlack;
+  g.info.dLonScale = kMinMetresPerDegreeLon * std::cos(dMaxAbsLat * std::numbers::pi / 180.0) /
+                     100000.0 * kLowerBoundSlack;
+}
+
 }  // namespace
 
 GraphData BuildRouteGraph(const NetworkView& net) {
@@ -34,31 +70,12 @@ GraphData BuildRouteGraph(const NetworkView& net) {
   g.flags.assign(nFeatures, 0);
   // The features' own figures, in two halves on two threads for a large
   // network (each feature is computed alone, so the result is the same).
-  const auto measure = [&](std::size_t nBegin, std::size_t nEnd) {
-    for (std::size_t f = nBegin; f < nEnd; ++f) {
-      const Feature& ft = net.features[f];
-      const std::span<const Bin_LonLat> p = net.PointsOf(ft);
-      if (f >= kMaxFeatures || p.empty() || ft.nFromNode >= nNodes || ft.nToNode >= nNodes ||
-          !ft.IsRoutable())
-        continue;
-      g.flags[f] = kUsable;
-      double dLen = 0.0;
-      for (std::size_t i = 0; i + 1 < p.size(); ++i) {
-        dLen += SegmentLength(LonLatOf(p[i]), LonLatOf(p[i + 1]));
-      }
-      g.lengths[f] = static_cast<float>(dLen);
-      const std::size_t n = p.size();
-      g.bearings[2 * f] = BearingUnits(BearingOf(p[0].lon, p[0].lat, p[1].lon, p[1].lat));
-      g.bearings[2 * f + 1] =
-          BearingUnits(BearingOf(p[n - 2].lon, p[n - 2].lat, p[n - 1].lon, p[n - 1].lat));
-    }
-  };
   if (nFeatures >= kThreadedFeatures) {
-    std::thread other(measure, nFeatures / 2, nFeatures);
-    measure(0, nFeatures / 2);
+    std::thread other([&] { MeasureFeatures(net, g, nFeatures / 2, nFeatures); });
+    MeasureFeatures(net, g, 0, nFeatures / 2);
     other.join();
   } else {
-    measure(0, nFeatures);
+    MeasureFeatures(net, g, 0, nFeatures);
   }
   for (std::size_t f = 0; f < nFeatures; ++f) {
     if ((g.flags[f] & kUsable) != 0)
@@ -77,14 +94,7 @@ GraphData BuildRouteGraph(const NetworkView& net) {
   for (const ForbiddenTurn& t : net.forbidden) {
     if (t.nFrom < nFeatures) g.flags[t.nFrom] |= kTurnRule;
   }
-  double dMaxAbsLat = 0.0;
-  for (const Bin_LonLat& p : net.nodes) {
-    dMaxAbsLat = std::max(dMaxAbsLat, std::fabs(p.lat / 100000.0));
-  }
-  dMaxAbsLat = std::min(dMaxAbsLat, 90.0);
-  g.info.dLatScale = kMinMetresPerDegreeLat / 100000.0 * kLowerBoundSlack;
-  g.info.dLonScale = kMinMetresPerDegreeLon * std::cos(dMaxAbsLat * std::numbers::pi / 180.0) /
-                     100000.0 * kLowerBoundSlack;
+  SetEstimateScales(net, g);
   BuildViaCopies(net, g);
   return g;
 }

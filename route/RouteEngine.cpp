@@ -56,6 +56,111 @@ double Penalty(double d) { return std::isfinite(d) && d > 0 ? d : 0.0; }
 
 bool HasHeading(double dAngle) { return std::isfinite(dAngle) && dAngle >= 0; }
 
+// The segments nearest a point among the features a snap visits: the
+// nearest of all and, with a heading, the nearest that may be driven within
+// kHeadingDegrees of it; each among the roads of large components and among
+// those of small ones.
+class NearestSegments {
+ public:
+  // A segment found: its distance in metres, its feature and segment, and
+  // the place t (0 to 1) along it nearest the point.
+  struct Best {
+    double dMetres = kInfinity;
+    std::uint32_t nFeature = 0;
+    std::uint32_t nSeg = 0;
+    double t = 0;
+  };
+
+  // Around pt, with the heading dAngle (none when HasHeading says so); graph
+  // must outlive this.
+  NearestSegments(const RouteGraph& graph, const tagLonLat& pt, double dAngle)
+      : m_graph(graph),
+        m_x(pt.lon * 100000.0),
+        m_y(pt.lat * 100000.0),
+        m_bHeading(HasHeading(dAngle)),
+        m_dHeading(m_bHeading ? std::fmod(dAngle, 360.0) : 0.0) {
+    double dLonDeg = 0, dLatDeg = 0;
+    GetUnitDegree(pt, dLonDeg, dLatDeg);
+    m_sx = 1.0 / (dLonDeg * 100000.0);
+    m_sy = 1.0 / (dLatDeg * 100000.0);
+  }
+
+  // The square of half side dRadius metres around the point, in map units.
+  vxnet::BinBox Square(double dRadius) const {
+    return {Unit(m_x - dRadius / m_sx), Unit(m_y - dRadius / m_sy),
+            Unit(std::ceil(m_x + dRadius / m_sx)), Unit(std::ceil(m_y + dRadius / m_sy))};
+  }
+
+  // Measures the segments of feature f, a road of a large component when
+  // bLarge, against the nearest found so far.
+  void VisitFeature(std::uint32_t f, bool bLarge) {
+    const std::span<const Bin_LonLat> p = m_graph.Points(f);
+    for (std::uint32_t k = 0; k + 1 < p.size(); ++k) {
+      Visit(f, k, p[k], p[k + 1], bLarge ? m_all : m_allSmall, bLarge ? m_match : m_matchSmall);
+    }
+  }
+
+  // The distance within which a better segment than those seen could lie.
+  double Limit() const {
+    const double d = m_bHeading ? std::min(m_match.dMetres, m_all.dMetres + kHeadingMarginMetres)
+                                : m_all.dMetres;
+    return std::min(d, kMaxSnapMetres);
+  }
+
+  // The segment to snap to: along the heading when one lies at most
+  // kHeadingMarginMetres farther than the nearest of all.
+  const Best& Pick() const {
+    const Best& bestAll = PreferLarge(m_all, m_allSmall);
+    const Best& bestMatch = PreferLarge(m_match, m_matchSmall);
+    return m_bHeading && bestMatch.dMetres <= bestAll.dMetres + kHeadingMarginMetres ? bestMatch
+                                                                                     : bestAll;
+  }
+
+ private:
+  // A map unit from a coordinate, kept within 32 bits.
+  static std::int32_t Unit(double d) {
+    return static_cast<std::int32_t>(std::clamp(std::floor(d), -2147483648.0, 2147483647.0));
+  }
+
+  // A road of a small component only when the point lies on it, near enough
+  // (Limit keeps to the large ones: the first square holds these).
+  static const Best& PreferLarge(const Best& large, const Best& small) {
+    return small.dMetres <= kNearSmallMetres && small.dMetres < large.dMetres ? small : large;
+  }
+
+  // Measures segment k (a to b) of feature f against the nearest of all and
+  // the nearest along the heading.
+  void Visit(std::uint32_t f, std::uint32_t k, const Bin_LonLat& a, const Bin_LonLat& b,
+             Best& nearest, Best& along) {
+    const double ax = (a.lon - m_x) * m_sx, ay = (a.lat - m_y) * m_sy;
+    const double bx = (b.lon - m_x) * m_sx, by = (b.lat - m_y) * m_sy;
+    const double dx = bx - ax, dy = by - ay;
+    const double dLen2 = dx * dx + dy * dy;
+    const double t = dLen2 > 0 ? std::clamp(-(ax * dx + ay * dy) / dLen2, 0.0, 1.0) : 0.0;
+    const double dMetres = std::hypot(ax + t * dx, ay + t * dy);
+    if (dMetres < nearest.dMetres) {
+      nearest = {dMetres, f, k, t};
+    }
+    if (m_bHeading && dMetres < along.dMetres) {
+      const double dFwd = BearingOf(a.lon, a.lat, b.lon, b.lat);
+      const HalfEdge h = HalfEdgeOf(f, false);
+      if ((m_graph.AllowsDirection(h) && BearingGap(dFwd, m_dHeading) <= kHeadingDegrees) ||
+          (m_graph.AllowsDirection(h ^ 1u) &&
+           BearingGap(dFwd + 180.0, m_dHeading) <= kHeadingDegrees)) {
+        along = {dMetres, f, k, t};
+      }
+    }
+  }
+
+  const RouteGraph& m_graph;
+  double m_x, m_y;                // the point in map units
+  double m_sx = 0.0, m_sy = 0.0;  // metres per map unit of longitude, of latitude
+  bool m_bHeading;
+  double m_dHeading;
+  Best m_all, m_match;            // roads of a large component
+  Best m_allSmall, m_matchSmall;  // roads of a small one
+};
+
 }  // namespace
 
 RouteEngine::RouteEngine(const vxnet::NetworkView& net) : m_graph(net), m_search(m_graph) {}
@@ -66,83 +171,27 @@ bool RouteEngine::InLargeComponent(std::uint32_t nFeature) const {
 }
 
 bool RouteEngine::SnapTo(const tagLonLat& pt, double dAngle, bool bOpenOnly, Snap& snap) const {
-  const double x = pt.lon * 100000.0, y = pt.lat * 100000.0;
-  double dLonDeg = 0, dLatDeg = 0;
-  GetUnitDegree(pt, dLonDeg, dLatDeg);
-  const double sx = 1.0 / (dLonDeg * 100000.0), sy = 1.0 / (dLatDeg * 100000.0);
-  const bool bHeading = HasHeading(dAngle);
-  const double dHeading = bHeading ? std::fmod(dAngle, 360.0) : 0.0;
-
-  struct Best {
-    double dMetres = kInfinity;
-    std::uint32_t nFeature = 0;
-    std::uint32_t nSeg = 0;
-    double t = 0;
-  } all, match, allSmall, matchSmall;  // roads of a large component, of a small one
-  auto visit = [&](std::uint32_t f, std::uint32_t k, const Bin_LonLat& a, const Bin_LonLat& b,
-                   Best& nearest, Best& along) {
-    const double ax = (a.lon - x) * sx, ay = (a.lat - y) * sy;
-    const double bx = (b.lon - x) * sx, by = (b.lat - y) * sy;
-    const double dx = bx - ax, dy = by - ay;
-    const double dLen2 = dx * dx + dy * dy;
-    const double t = dLen2 > 0 ? std::clamp(-(ax * dx + ay * dy) / dLen2, 0.0, 1.0) : 0.0;
-    const double dMetres = std::hypot(ax + t * dx, ay + t * dy);
-    if (dMetres < nearest.dMetres) {
-      nearest = {dMetres, f, k, t};
-    }
-    if (bHeading && dMetres < along.dMetres) {
-      const double dFwd = BearingOf(a.lon, a.lat, b.lon, b.lat);
-      const HalfEdge h = HalfEdgeOf(f, false);
-      if ((m_graph.AllowsDirection(h) && BearingGap(dFwd, dHeading) <= kHeadingDegrees) ||
-          (m_graph.AllowsDirection(h ^ 1u) &&
-           BearingGap(dFwd + 180.0, dHeading) <= kHeadingDegrees)) {
-        along = {dMetres, f, k, t};
-      }
-    }
-  };
-  // The distance within which a better segment than those seen could lie.
-  auto limit = [&] {
-    const double d =
-        bHeading ? std::min(match.dMetres, all.dMetres + kHeadingMarginMetres) : all.dMetres;
-    return std::min(d, kMaxSnapMetres);
-  };
+  NearestSegments nearest(m_graph, pt, dAngle);
   // Search squares around the point that grow until they hold every segment
   // within the limit: a segment that near has a feature box meeting the
   // square. Features are visited in index order, so ties go to the lowest.
-  const auto unit = [](double d) {
-    return static_cast<std::int32_t>(std::clamp(std::floor(d), -2147483648.0, 2147483647.0));
-  };
   std::vector<std::uint32_t> found;
   for (double dRadius = kFirstSnapMetres;; dRadius = std::min(kMaxSnapMetres, 2 * dRadius)) {
-    const vxnet::BinBox rect{unit(x - dRadius / sx), unit(y - dRadius / sy),
-                             unit(std::ceil(x + dRadius / sx)), unit(std::ceil(y + dRadius / sy))};
     found.clear();
-    vxnet::SearchFeatureGrid(m_graph.Net(), rect, found);
+    vxnet::SearchFeatureGrid(m_graph.Net(), nearest.Square(dRadius), found);
     std::sort(found.begin(), found.end());
     for (const std::uint32_t f : found) {
       if (!m_graph.IsUsable(f) || (bOpenOnly && IsBlocked(f))) {
         continue;
       }
-      const bool bLarge = InLargeComponent(f);
-      const std::span<const Bin_LonLat> p = m_graph.Points(f);
-      for (std::uint32_t k = 0; k + 1 < p.size(); ++k) {
-        visit(f, k, p[k], p[k + 1], bLarge ? all : allSmall, bLarge ? match : matchSmall);
-      }
+      nearest.VisitFeature(f, InLargeComponent(f));
     }
-    if (limit() <= dRadius || dRadius >= kMaxSnapMetres) {
+    if (nearest.Limit() <= dRadius || dRadius >= kMaxSnapMetres) {
       break;
     }
   }
 
-  // A road of a small component only when the point lies on it, near enough
-  // (the limit above keeps to the large ones: the first square holds these).
-  const auto pick = [](const Best& large, const Best& small) -> const Best& {
-    return small.dMetres <= kNearSmallMetres && small.dMetres < large.dMetres ? small : large;
-  };
-  const Best& bestAll = pick(all, allSmall);
-  const Best& bestMatch = pick(match, matchSmall);
-  const Best& best =
-      bHeading && bestMatch.dMetres <= bestAll.dMetres + kHeadingMarginMetres ? bestMatch : bestAll;
+  const NearestSegments::Best& best = nearest.Pick();
   if (!(best.dMetres <= kMaxSnapMetres)) {
     return false;
   }
@@ -201,15 +250,9 @@ double RouteEngine::PriceOf(std::uint32_t nFeature, const std::vector<Bin_LonLat
   return m_cost.bShortest ? dLen : dLen / m_graph.SpeedOf(nFeature);
 }
 
-void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
-                             SearchStart& start) const {
-  start.legs.clear();
-  start.bAtNode = s.nNode >= 0;
-  const bool bHeading = HasHeading(dAngle);
-  const double dHeading = bHeading ? std::fmod(dAngle, 360.0) : 0.0;
-  std::vector<HalfEdge> ways;
-  std::vector<double> bearings;
-  if (start.bAtNode) {
+void RouteEngine::StartWays(const Snap& s, const Snap& t, bool bHeading, double dHeading,
+                            std::vector<HalfEdge>& ways, std::vector<double>& bearings) const {
+  if (s.nNode >= 0) {
     for (HalfEdge h : m_graph.Leaving(static_cast<std::uint32_t>(s.nNode))) {
       const bool bTargetOn = t.nNode < 0 && FeatureOf(h) == t.nFeature;
       if (m_graph.IsUsable(FeatureOf(h)) && (!IsBlocked(FeatureOf(h)) || bTargetOn) &&
@@ -218,22 +261,39 @@ void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
         bearings.push_back(m_graph.StartBearing(h));
       }
     }
-  } else {
-    const std::span<const Bin_LonLat> p = m_graph.Points(s.nFeature);
-    const double dFwd =
-        BearingOf(p[s.nSeg].lon, p[s.nSeg].lat, p[s.nSeg + 1].lon, p[s.nSeg + 1].lat);
-    // On a closed road the route only turns back to leave it: never on in
-    // the direction of travel (unknown without a heading).
-    const bool bClosed = IsBlocked(s.nFeature) && bHeading;
-    for (bool bRev : {false, true}) {
-      const HalfEdge h = HalfEdgeOf(s.nFeature, bRev);
-      const double dBearing = bRev ? dFwd + 180.0 : dFwd;
-      if (m_graph.AllowsDirection(h) && !(bClosed && BearingGap(dBearing, dHeading) <= 90.0)) {
-        ways.push_back(h);
-        bearings.push_back(dBearing);
-      }
+    return;
+  }
+  const std::span<const Bin_LonLat> p = m_graph.Points(s.nFeature);
+  const double dFwd = BearingOf(p[s.nSeg].lon, p[s.nSeg].lat, p[s.nSeg + 1].lon, p[s.nSeg + 1].lat);
+  // On a closed road the route only turns back to leave it: never on in
+  // the direction of travel (unknown without a heading).
+  const bool bClosed = IsBlocked(s.nFeature) && bHeading;
+  for (bool bRev : {false, true}) {
+    const HalfEdge h = HalfEdgeOf(s.nFeature, bRev);
+    const double dBearing = bRev ? dFwd + 180.0 : dFwd;
+    if (m_graph.AllowsDirection(h) && !(bClosed && BearingGap(dBearing, dHeading) <= 90.0)) {
+      ways.push_back(h);
+      bearings.push_back(dBearing);
     }
   }
+}
+
+bool RouteEngine::TargetAhead(const Snap& s, const Snap& t, HalfEdge h) const {
+  const Bin_LonLat& pk = m_graph.Points(s.nFeature)[s.nSeg];
+  return IsReversed(h)
+             ? (t.nSeg < s.nSeg || (t.nSeg == s.nSeg && Dist2(t.pt, pk) <= Dist2(s.pt, pk)))
+             : (t.nSeg > s.nSeg || (t.nSeg == s.nSeg && Dist2(t.pt, pk) >= Dist2(s.pt, pk)));
+}
+
+void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
+                             SearchStart& start) const {
+  start.legs.clear();
+  start.bAtNode = s.nNode >= 0;
+  const bool bHeading = HasHeading(dAngle);
+  const double dHeading = bHeading ? std::fmod(dAngle, 360.0) : 0.0;
+  std::vector<HalfEdge> ways;
+  std::vector<double> bearings;
+  StartWays(s, t, bHeading, dHeading, ways, bearings);
   bool bAnyMatch = false;
   for (double b : bearings) {
     bAnyMatch = bAnyMatch || (bHeading && BearingGap(b, dHeading) <= kHeadingDegrees);
@@ -247,16 +307,9 @@ void RouteEngine::BuildStart(const Snap& s, const Snap& t, double dAngle,
       LegPoints(h, &s, nullptr, pts);
       leg.dCost += PriceOf(s.nFeature, pts);
       // The target further along the same feature in this direction.
-      if (t.nNode < 0 && t.nFeature == s.nFeature) {
-        const Bin_LonLat& pk = m_graph.Points(s.nFeature)[s.nSeg];
-        const bool bAhead =
-            IsReversed(h)
-                ? (t.nSeg < s.nSeg || (t.nSeg == s.nSeg && Dist2(t.pt, pk) <= Dist2(s.pt, pk)))
-                : (t.nSeg > s.nSeg || (t.nSeg == s.nSeg && Dist2(t.pt, pk) >= Dist2(s.pt, pk)));
-        if (bAhead) {
-          LegPoints(h, &s, &t, pts);
-          leg.dDirect = (bOff ? kOffHeading : 0.0) + PriceOf(s.nFeature, pts);
-        }
+      if (t.nNode < 0 && t.nFeature == s.nFeature && TargetAhead(s, t, h)) {
+        LegPoints(h, &s, &t, pts);
+        leg.dDirect = (bOff ? kOffHeading : 0.0) + PriceOf(s.nFeature, pts);
       }
     }
     start.legs.push_back(leg);

@@ -95,6 +95,15 @@ class RouteEngine {
   bool SnapTo(const tagLonLat& pt, double dAngle, bool bOpenOnly, Snap& snap) const;
   bool InLargeComponent(std::uint32_t nFeature) const;
   void BuildStart(const Snap& s, const Snap& t, double dAngle, SearchStart& start) const;
+  /// Appends the ways to leave the start s and their bearings: from a node,
+  /// the allowed directions of usable features that are open or hold the
+  /// target t inside them; inside a feature, its allowed directions, on a
+  /// closed one with a heading (bHeading, dHeading) only those more than 90
+  /// degrees off it.
+  void StartWays(const Snap& s, const Snap& t, bool bHeading, double dHeading,
+                 std::vector<HalfEdge>& ways, std::vector<double>& bearings) const;
+  /// True when t lies ahead of s on h, both inside h's feature.
+  bool TargetAhead(const Snap& s, const Snap& t, HalfEdge h) const;
   void BuildTarget(const Snap& t, SearchTarget& target) const;
   /// The points of h from the start snap (or its first point) to the target
   /// snap (or its last point).

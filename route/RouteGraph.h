@@ -27,7 +27,7 @@ inline constexpr std::uint32_t kOverlayAtOpenFeatures = 100000;
 
 /// The graph, grid and overlay a view lacks, built from it.
 struct BuiltParts {
-  explicit BuiltParts(const vxnet::NetworkView& net);
+  explicit BuiltParts(const vxnet::NetworkView& view);
   vxnet::GraphData graph;
   vxnet::GridData grid;
   vxnet::OverlayData overlay;

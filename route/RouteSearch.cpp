@@ -216,6 +216,13 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
                       const std::uint8_t* pBlocked, std::span<const std::uint32_t> blocked,
                       std::vector<RouteLeg>& legs) {
   legs.clear();
+  Prepare(target, cost, pBlocked, blocked);
+  Seed(start);
+  return SearchGoal() && CollectLegs(start, legs);
+}
+
+void RouteSearch::Prepare(const SearchTarget& target, const CostModel& cost,
+                          const std::uint8_t* pBlocked, std::span<const std::uint32_t> blocked) {
   if (m_states.nSize == 0) {
     m_states.Allocate(m_graph.StateCount());
     m_nGeneration = 0;
@@ -234,7 +241,10 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
   m_nSettled = 0;
   m_queue.clear();
   NextGeneration();
+}
 
+void RouteSearch::Seed(const SearchStart& start) {
+  const SearchTarget& target = *m_pTarget;
   for (std::size_t i = 0; i < start.legs.size(); ++i) {
     const StartLeg& leg = start.legs[i];
     if (start.bAtNode) {
@@ -250,48 +260,51 @@ bool RouteSearch::Run(const SearchStart& start, const SearchTarget& target, cons
     }
     Expand(leg.h, leg.dCost, nVirtual);
   }
+}
 
-  bool bFound = false;
+bool RouteSearch::SearchGoal() {
   while (!m_queue.empty()) {
     std::pop_heap(m_queue.begin(), m_queue.end(), std::greater<>{});
     const QueueItem item = m_queue.back();
     m_queue.pop_back();
-    if (item.nState == kGoalState) {
-      if (item.dCost == m_dGoal) {
-        bFound = true;
-        break;
-      }
-      continue;
-    }
-    const State h = item.nState;
-    const HalfEdge e = m_graph.HalfEdgeOf(h);
-    const LabelArrays& a = item.nVertex != kNoCell ? m_vertices : m_states;
-    if (item.dCost > a.cost[item.nVertex != kNoCell ? item.nVertex : h] ||
-        !m_graph.IsUsable(FeatureOf(e))) {
-      continue;  // a cheaper entry of this state came first
-    }
-    ++m_nSettled;
-    if (IsTargetFeature(FeatureOf(e))) {
-      OfferGoal(item.dCost + target.dPartial[IsReversed(e) ? 1 : 0], h, true, false);
-    }
-    if (IsBlocked(FeatureOf(e))) {
-      continue;  // entered only to reach the target on it, never driven through
-    }
-    const double dArrive = item.dCost + FullCost(h);
-    if (target.bAtNode && m_graph.EndNode(h) == target.nNode) {
-      OfferGoal(dArrive, h, false, false);
-    }
-    const std::uint32_t nLevel = CliqueLevel(h, item.nVertex);
-    if (nLevel == 0) {
-      Expand(h, dArrive, h);
-    } else {
-      ExpandClique(h, item.nVertex, nLevel, item.dCost);
+    if (item.nState != kGoalState) {
+      Settle(item);
+    } else if (item.dCost == m_dGoal) {
+      return true;
     }
   }
-  if (!bFound) {
-    return false;
-  }
+  return false;
+}
 
+void RouteSearch::Settle(const QueueItem& item) {
+  const SearchTarget& target = *m_pTarget;
+  const State h = item.nState;
+  const HalfEdge e = m_graph.HalfEdgeOf(h);
+  const LabelArrays& a = item.nVertex != kNoCell ? m_vertices : m_states;
+  if (item.dCost > a.cost[item.nVertex != kNoCell ? item.nVertex : h] ||
+      !m_graph.IsUsable(FeatureOf(e))) {
+    return;  // a cheaper entry of this state came first
+  }
+  ++m_nSettled;
+  if (IsTargetFeature(FeatureOf(e))) {
+    OfferGoal(item.dCost + target.dPartial[IsReversed(e) ? 1 : 0], h, true, false);
+  }
+  if (IsBlocked(FeatureOf(e))) {
+    return;  // entered only to reach the target on it, never driven through
+  }
+  const double dArrive = item.dCost + FullCost(h);
+  if (target.bAtNode && m_graph.EndNode(h) == target.nNode) {
+    OfferGoal(dArrive, h, false, false);
+  }
+  const std::uint32_t nLevel = CliqueLevel(h, item.nVertex);
+  if (nLevel == 0) {
+    Expand(h, dArrive, h);
+  } else {
+    ExpandClique(h, item.nVertex, nLevel, item.dCost);
+  }
+}
+
+bool RouteSearch::CollectLegs(const SearchStart& start, std::vector<RouteLeg>& legs) {
   // Walk back from the goal; parents form a tree, so the walk ends.
   const auto virtualLeg = [&](std::uint32_t nCode) { return start.legs[nCode - kFirstVirtual].h; };
   if (m_bGoalDirect) {

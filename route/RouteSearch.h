@@ -114,6 +114,18 @@ class RouteSearch {
   /// LabelArrays as the cell searches of the unpacking use them.
   class CellLabels;
 
+  /// Sets up the query of Run: its fields, the work arrays, the open cells.
+  void Prepare(const SearchTarget& target, const CostModel& cost, const std::uint8_t* pBlocked,
+               std::span<const std::uint32_t> blocked);
+  /// Enters the start legs: the turns at their ends and the goals they reach.
+  void Seed(const SearchStart& start);
+  /// Settles the queue until the goal comes off it; false when it never does.
+  bool SearchGoal();
+  /// Settles one state taken off the queue, unless a cheaper entry came first.
+  void Settle(const QueueItem& item);
+  /// The legs of the route found, walking back from the goal; false when a
+  /// clique arc cannot be unpacked.
+  bool CollectLegs(const SearchStart& start, std::vector<RouteLeg>& legs);
   void NextGeneration();
   bool IsBlocked(std::uint32_t nFeature) const {
     return m_pBlocked != nullptr && m_pBlocked[nFeature] != 0;

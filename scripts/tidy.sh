@@ -5,7 +5,7 @@
 # and BaseLib/ on their own. Exits non-zero on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-modules="CPath|geo|map|mapgen|drive|nav|tools"
+modules="CPath|geo|map|mapgen|network|route|drive|nav|tools"
 # clang-tidy counts the warnings it suppressed in system headers; drop that noise.
 exec 2> >(grep -v "warnings generated" >&2)
 [ -f build/release/compile_commands.json ] || cmake --preset release >/dev/null
