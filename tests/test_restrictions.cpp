@@ -338,9 +338,9 @@ x---b---c---d----g
 }
 
 // The dual carriageway's U-turn ban where the carriageways meet again at the
-// east end: the route
-// goes round by fe instead (itself a U-turn, not banned), whether it ends
-// on the westbound carriageway's node or inside its road.
+// east end: the route goes round by fe instead (itself a U-turn, not
+// banned), whether it ends on the westbound carriageway's node or inside its
+// road.
 TEST(RestrictionViaWays, DualCarriagewayUTurnBanSendsTheRouteRound) {
   SketchMap m(R"(
 w---a-------b-------e
