@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <numbers>
+#include <thread>
 #include <utility>
 
 #include "network/Overlay.h"
@@ -14,16 +16,21 @@ namespace {
 // A cut leaves at least this share of a range's nodes on either side.
 constexpr double kMinShare = 0.25;
 
+// The bisection of the nodes in order[b, e) and everything below it: the
+// cells made, their parents, and the level-1 cell of each node. Two of
+// them may cut disjoint ranges of the same order at once (their scratch
+// arrays are their own; each writes only its range's places and nodes).
 class Bisection {
  public:
-  Bisection(const StateGraph& g, const std::vector<std::uint32_t>& levelNodes)
+  Bisection(const StateGraph& g, const std::vector<std::uint32_t>& levelNodes,
+            std::vector<std::uint32_t>& order, std::vector<std::uint32_t>& nodeCells)
       : m_g(g),
         m_sizes(levelNodes),
-        m_order(g.NodeCount()),
+        m_order(order),
+        m_nodeCells(nodeCells),
         m_rank(g.NodeCount()),
         m_mark(g.NodeCount(), 0),
         m_perLevel(levelNodes.size()) {
-    for (std::uint32_t i = 0; i < m_order.size(); ++i) m_order[i] = i;
     // Map units as metres, near enough for choosing cuts.
     double dLat = 0.0;
     for (const Bin_LonLat& p : g.Net().nodes) dLat += p.lat;
@@ -31,12 +38,46 @@ class Bisection {
     m_dLonScale = std::cos(dLat * std::numbers::pi / 180.0);
   }
 
-  CellPartition Run() {
+  std::uint32_t TopLevel() const { return static_cast<std::uint32_t>(m_sizes.size()); }
+
+  // Makes cells of level nLevel (1-based) of the nodes m_order[b, e), which
+  // lie in cell nParent of the level above.
+  void Cells(std::size_t b, std::size_t e, std::uint32_t nLevel, std::uint32_t nParent) {
+    if (e - b > m_sizes[nLevel - 1] && e - b >= 2) {
+      const std::size_t m = Bisect(b, e);
+      Cells(b, m, nLevel, nParent);
+      Cells(m, e, nLevel, nParent);
+      return;
+    }
+    std::vector<std::uint32_t>& cells = m_perLevel[nLevel - 1];
+    const auto id = static_cast<std::uint32_t>(cells.size());
+    cells.push_back(nParent);
+    if (nLevel > 1) {
+      Cells(b, e, nLevel - 1, id);
+      return;
+    }
+    for (std::size_t i = b; i < e; ++i) m_nodeCells[m_order[i]] = id;
+    m_cellNodes.push_back(static_cast<std::uint32_t>(b));
+  }
+
+  // Appends the cells of other, made after this one's in the order of the
+  // cut, renumbering them behind this one's on each level.
+  void Append(const Bisection& other, std::size_t b, std::size_t e) {
+    const std::size_t nLevels = m_perLevel.size();
+    std::vector<std::uint32_t> offset(nLevels + 1, 0);
+    for (std::size_t l = 0; l < nLevels; ++l)
+      offset[l] = static_cast<std::uint32_t>(m_perLevel[l].size());
+    for (std::size_t l = 0; l < nLevels; ++l) {
+      for (const std::uint32_t nParent : other.m_perLevel[l])
+        m_perLevel[l].push_back(nParent == kNoCell ? kNoCell : nParent + offset[l + 1]);
+    }
+    for (std::size_t i = b; i < e; ++i) m_nodeCells[m_order[i]] += offset[0];
+    m_cellNodes.insert(m_cellNodes.end(), other.m_cellNodes.begin(), other.m_cellNodes.end());
+  }
+
+  // The cells made, numbered level by level, level 1 first.
+  CellPartition Finish() {
     CellPartition p;
-    p.nodeCells.assign(m_order.size(), 0);
-    if (!m_order.empty())
-      Cells(0, m_order.size(), static_cast<std::uint32_t>(m_sizes.size()), kNoCell, p);
-    // Global numbers: level 1 first.
     std::vector<std::uint32_t> first(m_perLevel.size() + 1, 0);
     for (std::size_t l = 0; l < m_perLevel.size(); ++l) {
       first[l + 1] = first[l] + static_cast<std::uint32_t>(m_perLevel[l].size());
@@ -46,31 +87,11 @@ class Bisection {
       for (const std::uint32_t nParent : m_perLevel[l])
         p.parents.push_back(nParent == kNoCell ? kNoCell : first[l + 1] + nParent);
     }
+    p.nodeCells = std::move(m_nodeCells);
     p.nodes = std::move(m_order);
+    p.cellNodes = std::move(m_cellNodes);
     p.cellNodes.push_back(static_cast<std::uint32_t>(p.nodes.size()));
     return p;
-  }
-
- private:
-  // Makes cells of level nLevel (1-based) of the nodes m_order[b, e), which
-  // lie in cell nParent of the level above.
-  void Cells(std::size_t b, std::size_t e, std::uint32_t nLevel, std::uint32_t nParent,
-             CellPartition& p) {
-    if (e - b > m_sizes[nLevel - 1] && e - b >= 2) {
-      const std::size_t m = Bisect(b, e);
-      Cells(b, m, nLevel, nParent, p);
-      Cells(m, e, nLevel, nParent, p);
-      return;
-    }
-    std::vector<std::uint32_t>& cells = m_perLevel[nLevel - 1];
-    const auto id = static_cast<std::uint32_t>(cells.size());
-    cells.push_back(nParent);
-    if (nLevel > 1) {
-      Cells(b, e, nLevel - 1, id, p);
-      return;
-    }
-    for (std::size_t i = b; i < e; ++i) p.nodeCells[m_order[i]] = id;
-    p.cellNodes.push_back(static_cast<std::uint32_t>(b));
   }
 
   // Orders m_order[b, e) along the best of four sweeps and returns the cut.
@@ -108,6 +129,7 @@ class Bisection {
     return nBestCut;
   }
 
+ private:
   // m_diff: the usable features between the n sorted nodes of m_keys as a
   // difference array; its sum up to p counts those a cut after the first p
   // nodes crosses.
@@ -140,7 +162,9 @@ class Bisection {
 
   const StateGraph& m_g;
   std::vector<std::uint32_t> m_sizes;
-  std::vector<std::uint32_t> m_order;
+  std::vector<std::uint32_t>& m_order;
+  std::vector<std::uint32_t>& m_nodeCells;
+  std::vector<std::uint32_t> m_cellNodes;  ///< per level-1 cell made, its first place in m_order
   std::vector<std::uint32_t> m_rank;
   std::vector<std::uint32_t> m_mark;
   std::uint32_t m_nStamp = 0;
@@ -153,8 +177,40 @@ class Bisection {
 
 }  // namespace
 
-CellPartition PartitionNodes(const StateGraph& g, const std::vector<std::uint32_t>& levelNodes) {
-  return Bisection(g, levelNodes).Run();
+CellPartition PartitionNodes(const StateGraph& g, const std::vector<std::uint32_t>& levelNodes,
+                             unsigned nThreads, std::size_t nParallelNodes) {
+  std::vector<std::uint32_t> order(g.NodeCount());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<std::uint32_t> nodeCells(order.size(), 0);
+  Bisection whole(g, levelNodes, order, nodeCells);
+  const std::size_t n = order.size();
+  const std::uint32_t nTop = whole.TopLevel();
+  if (nThreads < 2 || n < nParallelNodes || nTop == 0 || n <= levelNodes[nTop - 1]) {
+    if (n > 0) whole.Cells(0, n, nTop, kNoCell);
+    return whole.Finish();
+  }
+  // The first cut, then its two sides at once: the same cells as one after
+  // the other, numbered as they would be.
+  const std::size_t m = whole.Bisect(0, n);
+  Bisection east(g, levelNodes, order, nodeCells);
+  std::exception_ptr failure;
+  std::thread other([&] {
+    try {
+      east.Cells(m, n, nTop, kNoCell);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    whole.Cells(0, m, nTop, kNoCell);
+  } catch (...) {
+    other.join();
+    throw;
+  }
+  other.join();
+  if (failure) std::rethrow_exception(failure);
+  whole.Append(east, m, n);
+  return whole.Finish();
 }
 
 }  // namespace vxnet

@@ -5,6 +5,7 @@
 #ifndef VX_NETWORK_CELLPARTITION_H
 #define VX_NETWORK_CELLPARTITION_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -23,8 +24,11 @@ struct CellPartition {
 /// Cuts the nodes of g into cells of at most levelNodes[l] nodes on level l
 /// + 1 (ascending sizes); cells are numbered level by level, level 1 first,
 /// each level's cells in the order of the cut, so that the cells inside one
-/// cell have consecutive numbers.
-CellPartition PartitionNodes(const StateGraph& g, const std::vector<std::uint32_t>& levelNodes);
+/// cell have consecutive numbers. With nThreads of 2 or more a network of
+/// nParallelNodes nodes or more is cut on two threads, into the same cells.
+/// Throws std::bad_alloc.
+CellPartition PartitionNodes(const StateGraph& g, const std::vector<std::uint32_t>& levelNodes,
+                             unsigned nThreads = 1, std::size_t nParallelNodes = 200000);
 
 }  // namespace vxnet
 

@@ -76,7 +76,7 @@ class OverlayBuilder {
     const std::vector<std::uint32_t> sizes = LevelSizes(m_g.NodeCount(), m_options);
     if (sizes.empty() || m_g.StateCount() == 0 || !HasFewTurns(m_g)) return std::move(m_o);
     Step("cells");
-    CellPartition p = PartitionNodes(m_g, sizes);
+    CellPartition p = PartitionNodes(m_g, sizes, m_options.nThreads);
     OverlayInfo& info = m_o.info;
     info.nLevels = static_cast<std::uint32_t>(sizes.size());
     info.nStates = m_g.StateCount();

@@ -21,6 +21,7 @@
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
 #include "map/OsmImport.h"
+#include "network/CellPartition.h"
 #include "network/FeatureBoxGrid.h"
 #include "network/FeatureId.h"
 #include "network/ReaderNetwork.h"
@@ -1368,6 +1369,45 @@ TEST(RouteEngine, RoutesCostWhatAPlainDijkstraFinds) {
   const RandomTown big(34, 1);
   const vxroute::RouteGraph g(big.b.net.View());
   EXPECT_GE(g.Net().overlay.info.nLevels, 2u);
+}
+
+// The nested cells of the overlay: cut on two threads they are the cells of
+// one thread, numbered alike; every cell within its level's size, inside its
+// parent, and its nodes together.
+TEST(RouteEngine, CellsCutOnTwoThreadsAreTheCellsOfOne) {
+  const RandomTown town(34, 3);
+  const vxroute::RouteGraph g(town.b.net.View());
+  const std::vector<std::uint32_t> sizes = {16, 64, 256};
+  const vxnet::CellPartition one = vxnet::PartitionNodes(g, sizes, 1);
+  const vxnet::CellPartition two = vxnet::PartitionNodes(g, sizes, 2, 0);
+  EXPECT_EQ(one.nodeCells, two.nodeCells);
+  EXPECT_EQ(one.parents, two.parents);
+  EXPECT_EQ(one.cellEnd, two.cellEnd);
+  EXPECT_EQ(one.nodes, two.nodes);
+  EXPECT_EQ(one.cellNodes, two.cellNodes);
+  ASSERT_EQ(one.cellEnd.size(), sizes.size());
+  ASSERT_EQ(one.cellNodes.size(), one.cellEnd[0] + 1);
+  // Nodes per cell on every level, through the parents.
+  std::vector<std::uint32_t> count(one.parents.size(), 0);
+  for (std::uint32_t c = 0; c < one.cellEnd[0]; ++c) {
+    for (std::uint32_t i = one.cellNodes[c]; i < one.cellNodes[c + 1]; ++i)
+      EXPECT_EQ(one.nodeCells[one.nodes[i]], c);
+    for (std::uint32_t p = c; p != vxnet::kNoCell; p = one.parents[p])
+      count[p] += one.cellNodes[c + 1] - one.cellNodes[c];
+  }
+  for (std::size_t l = 0; l < sizes.size(); ++l) {
+    for (std::uint32_t c = l == 0 ? 0 : one.cellEnd[l - 1]; c < one.cellEnd[l]; ++c) {
+      EXPECT_LE(count[c], sizes[l]) << "cell " << c;
+      EXPECT_GT(count[c], 0u) << "cell " << c;
+      const std::uint32_t p = one.parents[c];
+      if (l + 1 < sizes.size()) {
+        EXPECT_TRUE(p >= one.cellEnd[l] && p < one.cellEnd[l + 1]) << "cell " << c;
+      } else {
+        EXPECT_EQ(p, vxnet::kNoCell);
+      }
+    }
+  }
+  EXPECT_EQ(one.cellNodes.back(), g.NodeCount());
 }
 
 // Snapping where a route exists: a point near a road cut off from the
