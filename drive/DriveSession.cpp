@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "drive/ExitStatus.h"
 #include "drive/GeoJson.h"
@@ -21,8 +21,8 @@
 #include "drive/GpxFixes.h"
 #include "drive/MapRoads.h"
 #include "drive/Progress.h"
+#include "drive/SimulatedDriver.h"
 #include "drive/Svg.h"
-#include "drive/Vehicle.h"
 #include "interfaces/VroGeo.h"
 #include "interfaces/VroRead.h"
 #include "interfaces/VroRoute.h"
@@ -61,14 +61,6 @@ const char* LogKindName(LogKind kind) {
 }
 
 namespace {
-
-// A simulated vehicle that cannot move on gives up after this many fixes.
-constexpr int kStandingFixes = 30;
-// A driver who missed a turn drives on this far at most; the new route
-// comes long before.
-constexpr double kWanderMetres = 5000.0;
-// The correlation time of the Gauss-Markov noise model, seconds.
-constexpr double kCorrelationSeconds = 30.0;
 
 struct ReaderCloser {
   void operator()(VRO_READER* h) const { VroReaderClose(h); }
@@ -111,11 +103,7 @@ std::string ManoeuvreClass(const vxnav::Instruction& in) {
 class Drive {
  public:
   Drive(const DriveOptions& opts, std::ostream& out, std::ostream& err)
-      : m_opts(opts),
-        m_out(out),
-        m_err(err),
-        m_noise(opts.nSeed),
-        m_gpsNoise(opts.noiseModel, opts.dNoise, kCorrelationSeconds) {}
+      : m_opts(opts), m_out(out), m_err(err) {}
 
   int Run();
   DriveRecord& Record() { return m_record; }
@@ -125,15 +113,12 @@ class Drive {
   int LoadMap();
   bool ChooseEnds();
   void Log(double t, LogKind kind, const std::string& sText, const tagLonLat& pt);
+  void Log(const DriveEvent& e) { Log(e.dTime, e.kind, e.sText, e.pt); }
   void Report(const vxnav::Update& u);
   void RecordRoute(const vxnav::Event& e);
   bool Feed(const vxnav::Fix& fix);
   void Simulate();
   void Replay();
-  void BuildTrack(const tagLonLat& ptFrom);
-  void OnMark(Vehicle& vehicle, std::size_t nIndex);
-  std::vector<TrackPoint> DriveOn(tagLonLat pt, double dArrive,
-                                  std::vector<VRO_FEATURE_ID> excluded);
   double LastTime() const { return m_record.fixes.empty() ? 0 : m_record.fixes.back().dTime; }
   int Finish(int nExit);
 
@@ -147,6 +132,7 @@ class Drive {
   std::unique_ptr<VRO_READER, ReaderCloser> m_reader;
   std::unique_ptr<VRO_ROUTE, RouteCloser> m_route;  // declared after the reader: closed first
   std::unique_ptr<vxnav::Navigator> m_nav;          // declared after both: destroyed first
+  std::unique_ptr<SimulatedDriver> m_driver;        // uses all three: destroyed before them
   std::ofstream m_geojson;
   std::ofstream m_svg;
 
@@ -156,14 +142,6 @@ class Drive {
   int m_nReroutes = 0;
   bool m_bArrived = false;
   vxnav::Instruction m_lastNow;  // the last "Now" announcement, for its junction
-
-  // Simulation state.
-  NoiseSource m_noise;
-  GpsNoise m_gpsNoise;
-  Vehicle m_vehicle;
-  std::vector<vxnav::Navigator::RouteManoeuvre> m_marks;
-  int m_nManoeuvresReached = 0;
-  bool m_bMissed = false;
 };
 
 void Drive::Log(double t, LogKind kind, const std::string& sText, const tagLonLat& pt) {
@@ -228,6 +206,7 @@ int Drive::LoadMap() {
   settings.dTolerance = m_opts.dTolerance;
   settings.nOffRouteFixes = m_opts.nOffRouteFixes;
   m_nav = std::make_unique<vxnav::Navigator>(m_reader.get(), m_route.get(), settings);
+  m_driver = std::make_unique<SimulatedDriver>(m_opts, m_reader.get(), *m_nav);
   return kExitOk;
 }
 
@@ -300,7 +279,7 @@ void Drive::RecordRoute(const vxnav::Event& e) {
   }
   m_record.routes.push_back({sLabel, e.dTime, info.dLength, info.pts});
   if (m_gpx.points.empty() && info.reason != vxnav::RouteReason::kPlanned) {
-    BuildTrack(m_vehicle.Position());
+    m_driver->FollowRoute(m_driver->Position());
   }
 }
 
@@ -366,148 +345,26 @@ bool Drive::Feed(const vxnav::Fix& fix) {
   return m_bArrived;
 }
 
-// The simulated vehicle's track along the navigator's route from ptFrom,
-// with the manoeuvres marked where the driver may miss them.
-void Drive::BuildTrack(const tagLonLat& ptFrom) {
-  std::vector<TrackPoint> track;
-  m_marks = m_nav->Manoeuvres();
-  std::size_t nNextMark = 0;
-  PathGuid g{};
-  const CPath& path = m_nav->Path();
-  for (int nItem = path.StartGuid() ? 0 : -1; nItem >= 0 && path.NextGuid(g); ++nItem) {
-    const double dSpeed = vxnav::RoadSpeedKmh(g.nRoadAttr, g.nCode) / 3.6;
-    if (track.empty()) {
-      track.push_back({ptFrom, dSpeed, -1});
-    } else {
-      track.back().dSpeed = dSpeed;
-    }
-    for (unsigned i = 1; i < g.wPtNum; ++i) {
-      track.push_back({g.pPts[i], dSpeed, -1});
-    }
-    if (nNextMark < m_marks.size() && m_marks[nNextMark].nItem == nItem) {
-      track.back().nMark = static_cast<int>(nNextMark++);
-    }
-  }
-  if (!track.empty()) {
-    track.back().dSpeed = 0.0;
-  }
-  m_vehicle.SetTrack(std::move(track));
-}
-
-// Where a driver who missed a turn drives: straight on where a road goes on
-// within 60 degrees (at the missed junction any road but the route's and the
-// one arrived on within 135), else the road that turns least, and back along
-// the road at a dead end; up to kWanderMetres.
-std::vector<TrackPoint> Drive::DriveOn(tagLonLat pt, double dArrive,
-                                       std::vector<VRO_FEATURE_ID> excluded) {
-  std::vector<TrackPoint> out;
-  double dLen = 0.0;
-  double dMaxDeviation = 135.0;
-  std::vector<tagLonLat> lastRoad;
-  double dLastSpeed = 0.0;
-  for (int k = 0; k < 500 && dLen < kWanderMetres; ++k) {
-    MapRoad road;
-    bool bFound = StraightOnRoad(m_reader.get(), pt, dArrive, excluded, dMaxDeviation, road);
-    if (!bFound && k > 0) {
-      bFound = StraightOnRoad(m_reader.get(), pt, dArrive, excluded, 180.0, road);
-    }
-    double dSpeed = 0.0;
-    if (bFound) {
-      dSpeed = vxnav::RoadSpeedKmh(0, road.nClass) / 3.6;
-      excluded = {road.id};
-    } else if (k > 0 && lastRoad.size() >= 2) {
-      road.pts.assign(lastRoad.rbegin(), lastRoad.rend());  // a dead end: turn
-      dSpeed = dLastSpeed;
-    } else {
-      break;
-    }
-    if (!out.empty()) {
-      out.back().dSpeed = dSpeed;
-    }
-    for (std::size_t i = 1; i < road.pts.size(); ++i) {
-      dLen += SegmentLength(road.pts[i - 1], road.pts[i]);
-      out.push_back({road.pts[i], dSpeed, -1});
-    }
-    const std::size_t n = road.pts.size();
-    dArrive = vxnav::PlaneDirection(road.pts[n - 2], road.pts[n - 1]);
-    pt = road.pts[n - 1];
-    lastRoad = road.pts;
-    dLastSpeed = dSpeed;
-    dMaxDeviation = 60.0;
-  }
-  if (!out.empty()) {
-    out.back().dSpeed = 0.0;
-  }
-  return out;
-}
-
-void Drive::OnMark(Vehicle& vehicle, std::size_t nIndex) {
-  ++m_nManoeuvresReached;
-  if (m_bMissed || m_nManoeuvresReached != m_opts.nMissTurn) {
-    return;
-  }
-  m_bMissed = true;
-  const std::vector<TrackPoint>& track = vehicle.Track();
-  const vxnav::Navigator::RouteManoeuvre& mark =
-      m_marks[static_cast<std::size_t>(track[nIndex].nMark)];
-  double dArrive = -1.0;
-  for (std::size_t i = nIndex; i > 0 && dArrive < 0; --i) {
-    dArrive = vxnav::PlaneDirection(track[i - 1].pt, track[i].pt);
-  }
-  const tagLonLat pt = track[nIndex].pt;
-  const std::vector<TrackPoint> rest = DriveOn(pt, dArrive, {mark.idArrive, mark.idTake});
-  vxnav::Instruction turn;
-  turn.turn = vxnav::ClassifyTurn(mark.dTurnAngle);
-  turn.sRoad = mark.sRoad;
-  const double t = m_record.fixes.empty() ? 0 : LastTime() + 1;
-  if (rest.empty()) {
-    Log(t, LogKind::kDrive,
-        "The driver cannot miss manoeuvre " + std::to_string(m_nManoeuvresReached) +
-            ": no other road leaves the junction",
-        pt);
-    return;
-  }
-  vehicle.ReplaceAfter(nIndex, rest);
-  m_record.dMissTime = t;
-  Log(t, LogKind::kDrive,
-      "The driver misses manoeuvre " + std::to_string(m_nManoeuvresReached) + " (" +
-          vxnav::InstructionText(turn) + ") and goes straight on",
-      pt);
-}
-
+// The simulated drive: a fix a second until arrived, stuck, or three times
+// the planned time (and ten minutes) gone.
 void Drive::Simulate() {
-  BuildTrack(m_record.routes.front().pts.front());
+  m_driver->FollowRoute(m_record.routes.front().pts.front());
   const double dMaxTime = 3.0 * m_dPlannedTime + 600.0;
-  int nStanding = 0;
   for (double t = 0; t <= dMaxTime; t += 1.0) {
-    if (t > 0) {
-      m_vehicle.Advance(1.0, [this](Vehicle& v, std::size_t i) { OnMark(v, i); });
+    const SimulatedDriver::Step step = m_driver->StepTo(t);
+    for (const DriveEvent& e : step.actions) {
+      Log(e);
     }
-    const tagLonLat truth = m_vehicle.Position();
-    double dLon = 0, dLat = 0;
-    GetUnitDegree(truth, dLon, dLat);
-    double dEast = 0, dNorth = 0;
-    m_gpsNoise.Next(m_noise, 1.0, dEast, dNorth);
-    vxnav::Fix fix;
-    fix.dTime = t;
-    fix.pt = {truth.lon + dEast * dLon, truth.lat + dNorth * dLat};
-    fix.dHeading = m_vehicle.Heading();
-    const double dTurn = m_noise.Gaussian(m_opts.dHeadingNoise);
-    if (fix.dHeading >= 0) {
-      fix.dHeading = std::fmod(fix.dHeading + dTurn + 720.0, 360.0);
-    }
-    fix.dSpeed = m_vehicle.Speed();
-    fix.dAccuracy = m_opts.dNoise;
-    if (Feed(fix)) {
+    if (Feed(step.fix)) {
       return;
     }
-    if (m_vehicle.AtEnd() && ++nStanding > kStandingFixes) {
-      Log(t, LogKind::kStop, "The vehicle has nowhere to go and has not arrived", fix.pt);
+    if (m_driver->GivesUp()) {
+      Log(t, LogKind::kStop, "The vehicle has nowhere to go and has not arrived", step.fix.pt);
       return;
     }
   }
   Log(dMaxTime, LogKind::kStop, "Gave up: the drive takes three times longer than planned",
-      m_vehicle.Position());
+      m_driver->Position());
 }
 
 void Drive::Replay() {
@@ -605,12 +462,10 @@ int Drive::Run() {
   } else {
     Replay();
   }
-  if (m_opts.nMissTurn > 0 && !m_bMissed) {
-    Log(LastTime(), LogKind::kNote,
-        "No manoeuvre " + std::to_string(m_opts.nMissTurn) + " to miss: the drive reached " +
-            std::to_string(m_nManoeuvresReached),
-        m_vehicle.Position());
+  if (const std::optional<DriveEvent> note = m_driver->UnmissedTurnNote(LastTime())) {
+    Log(*note);
   }
+  m_record.dMissTime = m_driver->MissTime();
   return Finish(m_bArrived || !m_gpx.points.empty() ? kExitOk : kExitFailed);
 }
 

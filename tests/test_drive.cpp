@@ -1,5 +1,5 @@
 // The drive simulator: GPX reading, options, manoeuvre classes and texts,
-// announcements, noise, the simulated vehicle, and the GeoJSON and SVG
+// announcements, noise, the simulated vehicle and driver, and the GeoJSON and SVG
 // outputs read back.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <pugixml.hpp>
 #include <random>
 #include <sstream>
@@ -24,11 +25,13 @@
 #include "drive/MapRoads.h"
 #include "drive/Noise.h"
 #include "drive/Progress.h"
+#include "drive/SimulatedDriver.h"
 #include "drive/Svg.h"
 #include "drive/Utf8.h"
 #include "drive/Vehicle.h"
 #include "interfaces/VroGeo.h"
 #include "nav/Navigator.h"
+#include "tests/SketchMap.h"
 
 using namespace vxdrive;
 
@@ -371,6 +374,117 @@ TEST(DriveVehicle, MarkHandlerMayReplaceTheRoadAhead) {
   empty.Advance(1.0, nullptr);
   EXPECT_TRUE(empty.AtEnd());
   EXPECT_EQ(empty.Heading(), -1.0);
+}
+
+// A simulated driver without noise on the navigator's route from a to c,
+// a left turn at b; d goes on straight ahead only where the sketch has it.
+class SimulatedRoad {
+ public:
+  SimulatedRoad(const vxtest::SketchMap& map, int nMissTurn)
+      : m_sketch(map), m_nav(m_sketch.Reader(), m_sketch.Engine()) {
+    m_opts.dNoise = 0.0;
+    m_opts.dHeadingNoise = 0.0;
+    m_opts.nMissTurn = nMissTurn;
+    m_driver = std::make_unique<SimulatedDriver>(m_opts, m_sketch.Reader(), m_nav);
+    EXPECT_FALSE(m_nav.PlanRoute(m_sketch.At('a'), m_sketch.At('c'), 0.0).events.empty());
+    m_driver->FollowRoute(m_sketch.At('a'));
+  }
+
+  const vxtest::SketchReader& Sketch() const { return m_sketch; }
+  SimulatedDriver& Driver() { return *m_driver; }
+
+  // The next second's step; the navigator is not fed. Without noise a fix
+  // is the vehicle's true position.
+  SimulatedDriver::Step Next() {
+    SimulatedDriver::Step step = m_driver->StepTo(m_t);
+    m_t += 1.0;
+    EXPECT_EQ(step.fix.pt.lon, m_driver->Position().lon);
+    EXPECT_EQ(step.fix.pt.lat, m_driver->Position().lat);
+    return step;
+  }
+
+  // Steps until one brings the driver's actions or the vehicle stands.
+  SimulatedDriver::Step StepUntilActionOrStop() {
+    while (m_t < 600) {
+      SimulatedDriver::Step step = Next();
+      if (!step.actions.empty() || step.fix.dSpeed == 0.0) {
+        return step;
+      }
+    }
+    ADD_FAILURE() << "the vehicle neither acted nor stopped in 600 s";
+    return {};
+  }
+
+ private:
+  vxtest::SketchReader m_sketch;
+  vxnav::Navigator m_nav;
+  DriveOptions m_opts;
+  std::unique_ptr<SimulatedDriver> m_driver;
+  double m_t = 0.0;
+};
+
+TEST(DriveSimulatedDriver, MissesTheTurnAndGoesStraightOn) {
+  vxtest::SketchMap m(R"(
+        c
+        |
+        |
+a-------b-------d
+)");
+  m.Ways("ab; bc; bd");
+  SimulatedRoad road(m, 1);
+  const SimulatedDriver::Step step = road.StepUntilActionOrStop();
+  ASSERT_EQ(step.actions.size(), 1u);
+  const DriveEvent& e = step.actions[0];
+  EXPECT_EQ(e.kind, LogKind::kDrive);
+  EXPECT_EQ(e.sText, "The driver misses manoeuvre 1 (turn left) and goes straight on");
+  EXPECT_EQ(e.dTime, step.fix.dTime);
+  EXPECT_EQ(road.Driver().MissTime(), e.dTime);
+  const tagLonLat b = road.Sketch().At('b');
+  EXPECT_LT(SegmentLength(e.pt, b), 0.5);
+  // On towards d, not up to c.
+  for (int i = 0; i < 5; ++i) {
+    const SimulatedDriver::Step later = road.Next();
+    EXPECT_TRUE(later.actions.empty());
+    EXPECT_GT(later.fix.pt.lon, b.lon + 1e-6) << i;
+    EXPECT_NEAR(later.fix.pt.lat, b.lat, 1e-6) << i;
+    EXPECT_NEAR(later.fix.dHeading, 0.0, 1e-6) << i;
+  }
+  EXPECT_FALSE(road.Driver().UnmissedTurnNote(0.0).has_value());
+}
+
+TEST(DriveSimulatedDriver, NoRoadToMissByAndGivingUpAtTheTrackEnd) {
+  vxtest::SketchMap m(R"(
+        c
+        |
+        |
+a-------b
+)");
+  m.Ways("ab; bc");
+  SimulatedRoad cannot(m, 1);
+  const SimulatedDriver::Step step = cannot.StepUntilActionOrStop();
+  ASSERT_EQ(step.actions.size(), 1u);
+  EXPECT_EQ(step.actions[0].sText,
+            "The driver cannot miss manoeuvre 1: no other road leaves the junction");
+  EXPECT_EQ(cannot.Driver().MissTime(), -1.0);
+  // The driver turns as routed, reaches c and stands there: the fix there
+  // and 29 more are waited out, the 31st gives up.
+  const SimulatedDriver::Step end = cannot.StepUntilActionOrStop();
+  EXPECT_TRUE(end.actions.empty());
+  EXPECT_LT(SegmentLength(end.fix.pt, cannot.Sketch().At('c')), 0.5);
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_FALSE(cannot.Driver().GivesUp()) << i;
+  }
+  EXPECT_TRUE(cannot.Driver().GivesUp());
+  EXPECT_FALSE(cannot.Driver().UnmissedTurnNote(end.fix.dTime).has_value());
+
+  SimulatedRoad beyond(m, 2);
+  const SimulatedDriver::Step last = beyond.StepUntilActionOrStop();
+  EXPECT_TRUE(last.actions.empty());
+  const std::optional<DriveEvent> note = beyond.Driver().UnmissedTurnNote(last.fix.dTime);
+  ASSERT_TRUE(note.has_value());
+  EXPECT_EQ(note->kind, LogKind::kNote);
+  EXPECT_EQ(note->sText, "No manoeuvre 2 to miss: the drive reached 1");
+  EXPECT_EQ(beyond.Driver().MissTime(), -1.0);
 }
 
 TEST(DriveMapRoads, DirectionsAndIntegerPoints) {
