@@ -194,9 +194,9 @@ const std::vector<OptionSpec>& Options() {
 }
 
 const OptionSpec* FindOption(const std::string& sName) {
-  for (const OptionSpec& spec : Options()) {
-    if (sName == spec.szName || (spec.szAlias != nullptr && sName == spec.szAlias)) {
-      return &spec;
+  for (const OptionSpec& entry : Options()) {
+    if (sName == entry.szName || (entry.szAlias != nullptr && sName == entry.szAlias)) {
+      return &entry;
     }
   }
   return nullptr;
@@ -221,32 +221,32 @@ ParseStatus ParseDriveOptions(const std::vector<std::string>& args, DriveOptions
       value = arg.substr(eq + 1);
       bHasValue = true;
     }
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr || (spec->szValue == nullptr && bHasValue)) {
+    const OptionSpec* entry = FindOption(name);
+    if (entry == nullptr || (entry->szValue == nullptr && bHasValue)) {
       sError = (arg.rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arg;
       return ParseStatus::kError;
     }
-    if (std::string(spec->szName) == "--help") {
+    if (std::string(entry->szName) == "--help") {
       return ParseStatus::kHelp;
     }
-    if (spec->szValue != nullptr && !bHasValue) {
+    if (entry->szValue != nullptr && !bHasValue) {
       if (i + 1 >= args.size()) {
-        sError = name + " needs a value (" + spec->szExpected + ")";
+        sError = name + " needs a value (" + entry->szExpected + ")";
         return ParseStatus::kError;
       }
       value = args[++i];
     }
-    if (!spec->apply(value, o)) {
-      sError = name + " \"" + value + "\": expected " + spec->szExpected;
+    if (!entry->apply(value, o)) {
+      sError = name + " \"" + value + "\": expected " + entry->szExpected;
       return ParseStatus::kError;
     }
-    bSimulationOption = bSimulationOption || spec->bSimulation;
+    bSimulationOption = bSimulationOption || entry->bSimulation;
   }
   if (!o.sGpx.empty() && bSimulationOption) {
     std::string sNames;
-    for (const OptionSpec& spec : Options()) {
-      if (spec.bSimulation) {
-        sNames += std::string(sNames.empty() ? "" : ", ") + spec.szName;
+    for (const OptionSpec& entry : Options()) {
+      if (entry.bSimulation) {
+        sNames += std::string(sNames.empty() ? "" : ", ") + entry.szName;
       }
     }
     sError = sNames + " belong to a simulated drive, not to --gpx";
@@ -263,15 +263,15 @@ std::string DriveUsage() {
   std::string s =
       "usage: vxnav drive [options]\n"
       "Drives a route on a map and prints the guidance a driver hears.\n\n";
-  for (const OptionSpec& spec : Options()) {
-    std::string head = std::string("  ") + spec.szName;
-    if (spec.szValue != nullptr) {
-      head += std::string(" ") + spec.szValue;
+  for (const OptionSpec& entry : Options()) {
+    std::string head = std::string("  ") + entry.szName;
+    if (entry.szValue != nullptr) {
+      head += std::string(" ") + entry.szValue;
     }
-    if (spec.szAlias != nullptr) {
-      head += std::string(", ") + spec.szAlias;
+    if (entry.szAlias != nullptr) {
+      head += std::string(", ") + entry.szAlias;
     }
-    std::string sHelp = spec.szHelp;
+    std::string sHelp = entry.szHelp;
     for (std::size_t pos = 0; pos <= sHelp.size();) {
       const std::size_t nl = std::min(sHelp.find('\n', pos), sHelp.size());
       head.resize(std::max(head.size() + 1, kColumn), ' ');
