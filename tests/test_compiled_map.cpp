@@ -256,6 +256,9 @@ TEST_P(BothFiles, FileHoldsTheImportedArrays) {
   EXPECT_EQ(AsBytes(a.graph.flags), AsBytes(b.graph.flags));
   EXPECT_EQ(AsBytes(a.graph.leavingStart), AsBytes(b.graph.leavingStart));
   EXPECT_EQ(AsBytes(a.graph.leaving), AsBytes(b.graph.leaving));
+  EXPECT_EQ(AsBytes(a.graph.copies), AsBytes(b.graph.copies));
+  EXPECT_EQ(AsBytes(a.graph.steps), AsBytes(b.graph.steps));
+  EXPECT_EQ(a.graph.copies.empty(), a.viaRestrictions.empty());
   EXPECT_EQ(std::memcmp(&a.graph.info, &b.graph.info, sizeof a.graph.info), 0);
   // The overlay and the components, built the same way on both.
   const vxnet::OverlayView &oa = a.overlay, &ob = b.overlay;
