@@ -80,7 +80,8 @@ class VX_CPATH_API CPath {
   CPath& operator=(const CPath& other);
   /// Releases every edge and the heap.
   virtual ~CPath();
-  /// Releases every edge and the heap; the cursor becomes null.
+  /// Releases every edge and the heap; the cursor becomes null. The heap's
+  /// memory is kept by the process, up to 8 MiB, for the next path's heap.
   virtual void Clear();
 
   /// Clears the path (through the virtual Clear) before a new build.

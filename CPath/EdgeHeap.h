@@ -1,5 +1,6 @@
 // The private edge heap of a path: one block per edge, blocks freed one at a
-// time or all at once. Internal to the path library.
+// time or all at once. The memory of a destroyed heap stays with the process
+// (up to 8 MiB) for the next heap to use. Internal to the path library.
 #ifndef VX_CPATH_EDGEHEAP_H
 #define VX_CPATH_EDGEHEAP_H
 
@@ -17,6 +18,11 @@ void* EdgeHeapAlloc(void* hHeap, std::size_t nBytes);
 void EdgeHeapFree(void* hHeap, void* pBlock);
 /// Releases every block still allocated and the heap itself.
 void EdgeHeapDestroy(void* hHeap);
+/// The number of 256 KiB chunks the heap holds (its small blocks live in
+/// them); 0 for null.
+std::size_t EdgeHeapChunks(void* hHeap);
+/// The number of chunks kept for the next heaps, at most 32.
+std::size_t EdgeHeapReservedChunks();
 
 }  // namespace vx
 

@@ -2,16 +2,20 @@
 // edge, copying, clearing, and walking the edges with the cursor.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "CPath/CPath.h"
+#include "CPath/EdgeHeap.h"
 #include "CPath/PathInternal.h"
 #include "interfaces/VroGeo.h"
 
@@ -188,6 +192,108 @@ TEST(EdgeMemory, CopyOfAnEdgeOwnsItsNameAndKeepsItsFields) {
   dst.DeleteNavEdge(pNamed);
   dst.DeleteNavEdge(pUnnamed);
 }
+
+// The heap traffic of a long drive: routes of a few hundred to a few
+// thousand edges, edges appended at the back and released from the front (a
+// reroute keeps the part ahead), now and then one from the middle; sizes of
+// every class, the class limits, and blocks too large for a chunk. Every block
+// keeps its bytes and is aligned for any object, and the heap never holds
+// more than twice the most its blocks ever needed at once, plus a few chunks:
+// freed blocks are reused, so the heap does not grow with the drive's length.
+TEST(EdgeMemory, HeapBlocksKeepTheirBytesAndTheHeapDoesNotGrowWithTheDrive) {
+  constexpr std::size_t kChunk = 256 * 1024;
+  struct Block {
+    unsigned char* p;
+    std::size_t n;
+    unsigned char tag;
+  };
+  std::mt19937_64 rng(11);
+  const std::size_t aEdges[] = {16, 1024, 1025, 16 * 1024, 16 * 1024 + 1};
+  auto pickSize = [&]() -> std::size_t {
+    const unsigned nKind = rng() % 100;
+    if (nKind < 80) return 48 + rng() % 1200;  // 2 to 70 points
+    if (nKind < 94) return 1024 + rng() % (15 * 1024);
+    if (nKind < 97) return aEdges[rng() % 5];
+    return 16 * 1024 + rng() % (96 * 1024);
+  };
+  auto intact = [](const Block& b) {
+    for (std::size_t i = 0; i < b.n; ++i) {
+      if (b.p[i] != static_cast<unsigned char>(b.tag + i)) return false;
+    }
+    return true;
+  };
+  void* hHeap = vx::EdgeHeapCreate();
+  ASSERT_NE(hHeap, nullptr);
+  std::deque<Block> live;
+  std::size_t nSmallBytes = 0;
+  std::size_t nPeakBytes = 0;
+  double dWorst = 0.0;
+  for (int nStep = 0; nStep < 300000; ++nStep) {
+    const std::size_t nWindow = (nStep / 30000) % 2 == 0 ? 300 : 3000;
+    if (live.size() < nWindow || rng() % 3 == 0) {
+      Block b{nullptr, pickSize(), static_cast<unsigned char>(rng())};
+      b.p = static_cast<unsigned char*>(vx::EdgeHeapAlloc(hHeap, b.n));
+      ASSERT_NE(b.p, nullptr);
+      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(b.p) % alignof(std::max_align_t), 0u);
+      for (std::size_t i = 0; i < b.n; ++i) b.p[i] = static_cast<unsigned char>(b.tag + i);
+      nSmallBytes += b.n <= 16 * 1024 ? b.n : 0;
+      nPeakBytes = std::max(nPeakBytes, nSmallBytes);
+      live.push_back(b);
+      continue;
+    }
+    const std::size_t k = rng() % 8 == 0 ? rng() % live.size() : 0;
+    ASSERT_TRUE(intact(live[k])) << "block of " << live[k].n << " bytes overwritten";
+    nSmallBytes -= live[k].n <= 16 * 1024 ? live[k].n : 0;
+    vx::EdgeHeapFree(hHeap, live[k].p);
+    live.erase(live.begin() + static_cast<std::ptrdiff_t>(k));
+    if (nStep % 1000 == 0) {
+      const double dHeld = static_cast<double>(vx::EdgeHeapChunks(hHeap) * kChunk);
+      dWorst = std::max(dWorst, dHeld / static_cast<double>(nPeakBytes + 4 * kChunk));
+    }
+  }
+  EXPECT_LT(dWorst, 2.0);
+  for (const Block& b : live) {
+    ASSERT_TRUE(intact(b));
+    vx::EdgeHeapFree(hHeap, b.p);
+  }
+  // Empty again: at most the chunk being cut stays.
+  EXPECT_LE(vx::EdgeHeapChunks(hHeap), 1u);
+  vx::EdgeHeapDestroy(hHeap);
+  EXPECT_LE(vx::EdgeHeapReservedChunks(), 32u);
+}
+
+// A cleared path's chunks wait for the next one, so a route rebuilt after
+// Clear (a reroute) reuses memory already mapped instead of faulting it in.
+TEST(EdgeMemory, ChunksOfAClearedPathServeTheNextBuild) {
+  std::vector<tagLonLat> pts(60, tagLonLat{13.4, 52.5});
+  TestPath path;
+  auto build = [&] {
+    for (int i = 0; i < 2000; ++i) {
+      ASSERT_EQ(path.AddEdge("R000", "R1", "Road", nullptr, 60, pts.data(), kId1, 1.0), 1);
+    }
+  };
+  build();
+  const std::size_t nChunks = vx::EdgeHeapChunks(path.Heap());
+  ASSERT_GT(nChunks, 4u);
+  path.Clear();
+  const std::size_t nReserved = vx::EdgeHeapReservedChunks();
+  EXPECT_GE(nReserved, nChunks);
+  build();
+  EXPECT_EQ(vx::EdgeHeapReservedChunks(), nReserved - nChunks);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// Blocks share chunks, yet the sanitizer still sees every block on its own.
+TEST(EdgeMemoryDeathTest, OverrunAndUseAfterFreeAreReported) {
+  TestPath path;
+  TestPath::NavEdge* pEdge = path.NewNavEdge(2, 4);
+  ASSERT_NE(pEdge, nullptr);
+  volatile char* pName = pEdge->szName;
+  EXPECT_DEATH(pName[5] = 'x', "AddressSanitizer");
+  path.DeleteNavEdge(pEdge);
+  EXPECT_DEATH(static_cast<void>(*pName), "AddressSanitizer");
+}
+#endif
 
 // ---- Building with AddEdge ----
 
