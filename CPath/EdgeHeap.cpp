@@ -115,13 +115,15 @@ std::uint32_t ClassOf(std::size_t nBytes) {
   return kLinearClasses + (nShift - 7) * 8 + nStep;
 }
 
-std::size_t ClassBytes(std::uint32_t nClass) {
+constexpr std::size_t ClassBytes(std::uint32_t nClass) {
   if (nClass < kLinearClasses) {
     return (nClass + 1) * kAlign;
   }
   const std::uint32_t k = nClass - kLinearClasses;
   return std::size_t{8 + k % 8 + 1} << (k / 8 + 7);
 }
+static_assert(ClassBytes(kLinearClasses - 1) == kLinearMax && ClassBytes(kClasses - 1) == kSmallMax,
+              "the classes end at the linear limit and at the largest block a chunk holds");
 
 unsigned char* BlocksBegin(Chunk* pChunk) {
   return reinterpret_cast<unsigned char*>(pChunk) + kChunkHeaderSize;
