@@ -37,10 +37,10 @@ namespace vx {
 namespace {
 
 constexpr std::size_t kAlign = alignof(std::max_align_t);
-constexpr std::size_t kChunkBytes = std::size_t{256} * 1024;
+constexpr std::size_t kChunkBytes = kEdgeHeapChunkBytes;
 constexpr std::size_t kReserveChunks = 32;
-// The largest block cut from a chunk; a chunk wastes at most this much at its end.
-constexpr std::size_t kSmallMax = std::size_t{16} * 1024;
+// A chunk wastes at most this much at its end.
+constexpr std::size_t kSmallMax = kEdgeHeapChunkBlockMax;
 // Size classes: steps of kAlign up to kLinearMax, then eight per doubling.
 constexpr std::size_t kLinearMax = 1024;
 constexpr std::uint32_t kLinearClasses = kLinearMax / kAlign;
@@ -129,6 +129,9 @@ unsigned char* BlocksBegin(Chunk* pChunk) {
   return reinterpret_cast<unsigned char*>(pChunk) + kChunkHeaderSize;
 }
 
+// Everything of a chunk behind its header: no block is live there.
+void PoisonBlocks(Chunk* pChunk) { Poison(BlocksBegin(pChunk), kChunkBytes - kChunkHeaderSize); }
+
 Chunk* ChunkOf(BlockHeader* pHeader) {
   auto* p = reinterpret_cast<unsigned char*>(pHeader);
   return reinterpret_cast<Chunk*>(p - (reinterpret_cast<std::uintptr_t>(p) & (kChunkBytes - 1)));
@@ -162,7 +165,7 @@ Chunk* TakeChunk() {
     if (pChunk == nullptr) {
       return nullptr;
     }
-    Poison(BlocksBegin(pChunk), kChunkBytes - kChunkHeaderSize);
+    PoisonBlocks(pChunk);
   }
   pChunk->pNext = nullptr;
   pChunk->pTop = BlocksBegin(pChunk);
@@ -171,7 +174,7 @@ Chunk* TakeChunk() {
 }
 
 void GiveBackChunk(Chunk* pChunk) {
-  Poison(BlocksBegin(pChunk), kChunkBytes - kChunkHeaderSize);
+  PoisonBlocks(pChunk);
   {
     const std::lock_guard<std::mutex> guard(gReserve.lock);
     if (gReserve.nChunks < kReserveChunks) {
@@ -269,7 +272,7 @@ void UnlistBlocksOf(Heap& heap, Chunk* pChunk) {
 void RetireChunk(Heap& heap, Chunk* pChunk) {
   UnlistBlocksOf(heap, pChunk);
   if (pChunk == heap.pChunks) {
-    Poison(BlocksBegin(pChunk), kChunkBytes - kChunkHeaderSize);
+    PoisonBlocks(pChunk);
     pChunk->pTop = BlocksBegin(pChunk);
     return;
   }

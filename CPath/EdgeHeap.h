@@ -8,6 +8,11 @@
 
 namespace vx {
 
+/// The size of a chunk; chunks are aligned to it.
+inline constexpr std::size_t kEdgeHeapChunkBytes = std::size_t{256} * 1024;
+/// The largest block cut from a chunk; larger ones are allocations of their own.
+inline constexpr std::size_t kEdgeHeapChunkBlockMax = std::size_t{16} * 1024;
+
 /// Creates an empty heap; null when there is no memory. The heap's control
 /// record is its only allocation until the first block.
 void* EdgeHeapCreate();
@@ -18,7 +23,7 @@ void* EdgeHeapAlloc(void* hHeap, std::size_t nBytes);
 void EdgeHeapFree(void* hHeap, void* pBlock);
 /// Releases every block still allocated and the heap itself.
 void EdgeHeapDestroy(void* hHeap);
-/// The number of 256 KiB chunks the heap holds (its small blocks live in
+/// The number of chunks the heap holds (its small blocks live in
 /// them); 0 for null.
 std::size_t EdgeHeapChunks(void* hHeap);
 /// The number of chunks kept for the next heaps, at most 32.

@@ -139,7 +139,8 @@ void PrintFootprint() {
     HeapPath path;
     Build(path);
     const struct mallinfo2 after = mallinfo2();
-    const double dChunks = static_cast<double>(vx::EdgeHeapChunks(path.Heap()) * 256 * 1024);
+    const double dChunks =
+        static_cast<double>(vx::EdgeHeapChunks(path.Heap()) * vx::kEdgeHeapChunkBytes);
     const double dMalloc = static_cast<double>(after.uordblks + after.hblkhd) -
                            static_cast<double>(before.uordblks + before.hblkhd);
     const double dBare = static_cast<double>(nBare);

@@ -201,20 +201,21 @@ TEST(EdgeMemory, CopyOfAnEdgeOwnsItsNameAndKeepsItsFields) {
 // more than twice the most its blocks ever needed at once, plus a few chunks:
 // freed blocks are reused, so the heap does not grow with the drive's length.
 TEST(EdgeMemory, HeapBlocksKeepTheirBytesAndTheHeapDoesNotGrowWithTheDrive) {
-  constexpr std::size_t kChunk = 256 * 1024;
+  constexpr std::size_t kChunk = vx::kEdgeHeapChunkBytes;
+  constexpr std::size_t kMax = vx::kEdgeHeapChunkBlockMax;
   struct Block {
     unsigned char* p;
     std::size_t n;
     unsigned char tag;
   };
   std::mt19937_64 rng(11);
-  const std::size_t aEdges[] = {16, 1024, 1025, 16 * 1024, 16 * 1024 + 1};
+  const std::size_t aEdges[] = {16, 1024, 1025, kMax, kMax + 1};
   auto pickSize = [&]() -> std::size_t {
     const unsigned nKind = rng() % 100;
     if (nKind < 80) return 48 + rng() % 1200;  // 2 to 70 points
     if (nKind < 94) return 1024 + rng() % (15 * 1024);
     if (nKind < 97) return aEdges[rng() % 5];
-    return 16 * 1024 + rng() % (96 * 1024);
+    return kMax + rng() % (96 * 1024);
   };
   auto intact = [](const Block& b) {
     for (std::size_t i = 0; i < b.n; ++i) {
@@ -236,14 +237,14 @@ TEST(EdgeMemory, HeapBlocksKeepTheirBytesAndTheHeapDoesNotGrowWithTheDrive) {
       ASSERT_NE(b.p, nullptr);
       ASSERT_EQ(reinterpret_cast<std::uintptr_t>(b.p) % alignof(std::max_align_t), 0u);
       for (std::size_t i = 0; i < b.n; ++i) b.p[i] = static_cast<unsigned char>(b.tag + i);
-      nSmallBytes += b.n <= 16 * 1024 ? b.n : 0;
+      nSmallBytes += b.n <= kMax ? b.n : 0;
       nPeakBytes = std::max(nPeakBytes, nSmallBytes);
       live.push_back(b);
       continue;
     }
     const std::size_t k = rng() % 8 == 0 ? rng() % live.size() : 0;
     ASSERT_TRUE(intact(live[k])) << "block of " << live[k].n << " bytes overwritten";
-    nSmallBytes -= live[k].n <= 16 * 1024 ? live[k].n : 0;
+    nSmallBytes -= live[k].n <= kMax ? live[k].n : 0;
     vx::EdgeHeapFree(hHeap, live[k].p);
     live.erase(live.begin() + static_cast<std::ptrdiff_t>(k));
     if (nStep % 1000 == 0) {
